@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace ruvuvuri::card {
+
+inline constexpr std::uint32_t kBiosAddress = 0xC0000;
+inline constexpr std::size_t kBiosImageSize = 8192;
+// Zero bytes after the image, so that a field read running just past its end
+// sees zeros instead of foreign memory.
+inline constexpr std::size_t kBiosPadding = 16;
+
+// The first 8 KB of the video BIOS as read once at start, and the check that
+// gates every register access: is this a GeForce? Pure code over bytes.
+class BiosImage {
+public:
+    // The 8192 bytes the start-up read fills (`buff`); the padding stays zero.
+    std::span<std::uint8_t> image() { return {buff.data(), kBiosImageSize}; }
+    std::span<const std::uint8_t> image() const { return {buff.data(), kBiosImageSize}; }
+
+    // 0 when the image belongs to a GeForce (NVIDIA vendor, device 0x0100 or
+    // above), 1 otherwise. Sets `bufsize`.
+    int CheckBIOSinfo();
+
+    // The fields the panel shows.
+    std::uint16_t RomWord54() const;
+    std::uint16_t RomWord56() const;
+    // The device ID through the header pointer at 0x18; nothing when the
+    // pointer places it outside the image.
+    std::optional<std::uint16_t> DeviceId() const;
+    // The 8 bytes at 0x38, ending early at a zero byte.
+    std::string BiosText() const;
+    // "%x.%02x.%02x.%02x" of bytes 0x7F, 0x7E, 0x7D, 0x7C.
+    std::string BiosVersion() const;
+
+    std::array<std::uint8_t, kBiosImageSize + kBiosPadding> buff{};
+    std::int32_t bufsize = 0;
+};
+
+}  // namespace ruvuvuri::card

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hw/port_io.h"
+#include "hw/signal_block.h"
+
+namespace ruvuvuri::hw {
+
+// What the simulated card remembers between accesses, and what a profile file
+// loads and saves. Plain data: the device model in SimCard gives it meaning.
+struct CardState {
+    std::string description;
+    std::string bios_path;           // as the profile names it (relative to the profile's folder)
+    std::vector<std::uint8_t> bios;  // the image at physical 0xC0000; reads beyond it are zero
+
+    std::uint8_t misc_output = 0x67;  // bit 0 set: CRT controller at 0x3D4, clear: 0x3B4
+    std::uint8_t crtc_index = 0x00;
+    bool extended_unlocked = false;
+    std::map<std::uint8_t, std::uint8_t> crtc;  // every CRT controller register given or written
+
+    std::uint32_t window_address = 0;
+    std::uint16_t window_latch = 0;
+    std::map<std::uint32_t, std::uint32_t> registers;  // every card register given, read or written
+
+    std::vector<std::string> faults;  // one line per protocol violation the model detected
+};
+
+// A device model of a GeForce of the NV1x/NV2x era as seen through the legacy
+// VGA ports: the CRT controller pair, the CR1F lock, the CR38 real-mode register
+// window at 0x3D0-0x3D3 and the card registers behind it, and the video BIOS at
+// 0xC0000. Drivers that misuse it are caught: each violation is recorded in
+// state().faults.
+class SimCard final : public PortIo {
+public:
+    explicit SimCard(CardState state = {});
+
+    std::uint8_t inb(std::uint16_t port) override;
+    void outb(std::uint16_t port, std::uint8_t value) override;
+    std::uint16_t inw(std::uint16_t port) override;
+    void outw(std::uint16_t port, std::uint16_t value) override;
+    void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override;
+    void DisableInterrupts() override;
+    void EnableInterrupts() override;
+
+    const CardState& state() const { return state_; }
+    CardState& state() { return state_; }
+    bool interrupts_disabled() const { return interrupts_disabled_; }
+
+    // Makes every port access take at least this long, so that a test can land
+    // signals inside a hardware sequence.
+    void set_access_delay(std::chrono::microseconds delay) { access_delay_ = delay; }
+
+private:
+    CardState state_;
+    bool interrupts_disabled_ = false;
+    SignalBlock signals_;
+    std::chrono::microseconds access_delay_{0};
+    std::uint8_t data_bytes_[4] = {};  // bytes written in data mode, committed on byte 3
+};
+
+// The built-in card of `--sim`: a GeForce2 GTS (device 0x0150), 14318 kHz
+// crystal, core PLL 0x00006207 (200.452 MHz), memory PLL 0x0000740a
+// (166.088 MHz), plausible timings and a synthetic BIOS image.
+CardState BuiltinGeForce2Gts();
+
+}  // namespace ruvuvuri::hw

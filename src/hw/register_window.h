@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+
+#include "hw/port_io.h"
+
+namespace ruvuvuri::hw {
+
+// The card's real-mode register window: CR38 switches the 16-bit ports 0x3D0
+// (low word) and 0x3D2 (high word) between taking a register address, returning
+// register data and taking register data. Every register access opens the
+// window, saving CR38, the window address and the low data word, and closes it
+// again restoring them, so whatever else uses the window (the video BIOS, a
+// driver) finds it as it left it.
+class RegisterWindow {
+public:
+    explicit RegisterWindow(PortIo& io) : io_(io) {}
+
+    // Chooses the CRT controller port from bit 0 of the miscellaneous output
+    // register (0x3CC): set 0x3D4 (colour), clear 0x3B4 (monochrome).
+    void SetBaseport();
+
+    void VgaOpen();
+    void VgaClose();
+    void out32(std::uint32_t address);
+    void out2x32(std::uint32_t address, std::uint32_t value);
+    std::uint32_t out32_in32(std::uint32_t address);
+
+    // One complete register read / write, each in its own open/close pair.
+    std::uint32_t IN_LONGWORD(std::uint32_t address);
+    void OUT_LONGWORD(std::uint32_t address, std::uint32_t value);
+
+    PortIo& io() { return io_; }
+
+    std::uint16_t baseport = 0x3D4;  // CRT controller index port; data at baseport + 1
+    std::uint16_t Data2 = 0;         // index register (low) and CR38 (high) when opened
+    std::uint16_t Data3 = 0;         // low data word the window returned when opened
+    std::uint32_t LData1 = 0;        // window address when opened
+
+private:
+    PortIo& io_;
+};
+
+}  // namespace ruvuvuri::hw

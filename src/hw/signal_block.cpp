@@ -1,0 +1,26 @@
+#include "hw/signal_block.h"
+
+#include <pthread.h>
+
+namespace ruvuvuri::hw {
+
+void SignalBlock::Block() {
+    if (active_) {
+        return;
+    }
+    sigset_t all;
+    sigfillset(&all);
+    // SIGKILL and SIGSTOP cannot be blocked; the kernel ignores them in the set.
+    pthread_sigmask(SIG_BLOCK, &all, &saved_);
+    active_ = true;
+}
+
+void SignalBlock::Restore() {
+    if (!active_) {
+        return;
+    }
+    active_ = false;
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
+
+}  // namespace ruvuvuri::hw

@@ -1,0 +1,1 @@
+// Keeps the support library buildable before it has helpers of its own.
