@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ruvuvuri::ui {
+
+// A control callback: panel handle, control ID, event code, callback data and
+// two event data words; returns 0. Event 1 is the commit event (a button press).
+using ControlCallback =
+    std::function<int(int panel, int control, int event, void* callback_data, int data1, int data2)>;
+
+// The program's table of named callbacks: the panel file names a button's
+// callback, and the engine finds it here by that name.
+struct NamedCallback {
+    std::string name;
+    ControlCallback callback;
+};
+using CallbackTable = std::vector<NamedCallback>;
+
+// What the program needs of a panel toolkit. The panel callbacks are written
+// against this interface only and never see a toolkit header. Controls are
+// addressed by the IDs of app/panel_ids.h.
+class UiEngine {
+public:
+    virtual ~UiEngine() = default;
+
+    // Loads panel `panel_id` from the panel file; a negative handle means the file
+    // is missing, unreadable or lacks a control the program needs.
+    virtual int LoadPanel(int parent, const std::string& file, int panel_id) = 0;
+    virtual void DisplayPanel(int panel) = 0;
+    // Runs the event loop, calling the callbacks by name, until QuitUserInterface.
+    virtual int RunUserInterface() = 0;
+    virtual void QuitUserInterface(int code) = 0;
+
+    virtual void SetCtrlVal(int panel, int control, const std::string& value) = 0;
+    virtual void SetCtrlVal(int panel, int control, double value) = 0;
+    virtual void SetCtrlVal(int panel, int control, std::uint32_t value) = 0;
+    virtual void GetCtrlVal(int panel, int control, std::string* value) = 0;
+    virtual void GetCtrlVal(int panel, int control, double* value) = 0;
+    virtual void GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
+
+    // 1 when the user confirms, 0 otherwise.
+    virtual int ConfirmPopup(const std::string& title, const std::string& message) = 0;
+    virtual void MessagePopup(const std::string& title, const std::string& message) = 0;
+};
+
+}  // namespace ruvuvuri::ui
