@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libpugixml-dev
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev libxkbcommon-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth
