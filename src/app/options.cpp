@@ -1,0 +1,179 @@
+#include "app/options.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace ruvuvuri::app {
+
+namespace {
+
+constexpr double kMinMemoryMhz = 80.0;
+constexpr double kMaxMemoryMhz = 800.0;
+constexpr double kMinCoreMhz = 80.0;
+constexpr double kMaxCoreMhz = 400.0;
+
+// Leaves `target` alone when nothing converts, so "c=150 c=abc" keeps 150.
+void ScanMhz(const char* text, double& target) {
+    double value = 0.0;
+    if (std::sscanf(text, "%lf", &value) == 1) {
+        target = value;
+    }
+}
+
+void ScanHex(const char* text, std::uint32_t& target) {
+    unsigned int value = 0;
+    if (std::sscanf(text, "%x", &value) == 1) {
+        target = value;
+    }
+}
+
+// The comparisons are written so that NaN fails them.
+double KeepWithin(double value, double low, double high) {
+    return value >= low && value <= high ? value : 0.0;
+}
+
+std::string ValueWarning(std::string_view argument, std::string_view why) {
+    std::string warning = "ignoring ";
+    warning += argument;
+    warning += ": ";
+    warning += why;
+    return warning;
+}
+
+}  // namespace
+
+void ParseOptions(int argc, const char* const argv[], ClockOptions& options) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg == nullptr) {
+            continue;
+        }
+        switch (arg[0]) {
+            case 'c':
+            case 'C':
+                if (arg[1] == '=') {
+                    ScanMhz(arg + 2, options.core_mhz);
+                }
+                break;
+            case 'm':
+            case 'M':
+                if (arg[1] == '=') {
+                    ScanMhz(arg + 2, options.memory_mhz);
+                }
+                break;
+            case 't':
+            case 'T':
+                if (arg[1] >= '0' && arg[1] <= '2' && arg[2] == '=') {
+                    ScanHex(arg + 3, options.timing[arg[1] - '0']);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void CheckRanges(ClockOptions& options) {
+    options.memory_mhz = KeepWithin(options.memory_mhz, kMinMemoryMhz, kMaxMemoryMhz);
+    options.core_mhz = KeepWithin(options.core_mhz, kMinCoreMhz, kMaxCoreMhz);
+}
+
+ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
+    ParsedRunOptions parsed;
+    RunOptions& options = parsed.options;
+    auto& warnings = parsed.warnings;
+
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == nullptr) {
+            continue;
+        }
+        const std::string_view arg = argv[i];
+        if (!arg.starts_with("--")) {
+            continue;  // a clock/timing option, or skipped silently like one
+        }
+        const auto equals = arg.find('=');
+        const std::string_view name = arg.substr(0, equals);
+        const bool has_value = equals != std::string_view::npos;
+        const std::string_view value = has_value ? arg.substr(equals + 1) : std::string_view();
+
+        if (name == "--sim") {
+            if (!has_value) {
+                options.backend = Backend::BuiltInSim;
+                options.profile_path.clear();
+            } else if (value.empty()) {
+                warnings.push_back(
+                    ValueWarning(arg, "a profile file name is needed, as in --sim=card.json"));
+            } else {
+                options.backend = Backend::ProfileSim;
+                options.profile_path = value;
+            }
+        } else if (name == "--trace") {
+            if (value.empty()) {
+                warnings.push_back(
+                    ValueWarning(arg, "a file name is needed, as in --trace=run.trace"));
+            } else {
+                options.trace_path = value;
+            }
+        } else if (name == "--ui") {
+            if (value == "console") {
+                options.ui = UiChoice::Console;
+            } else if (value == "qt") {
+                options.ui = UiChoice::Qt;
+            } else {
+                warnings.push_back(
+                    ValueWarning(arg, "the panel engine is --ui=console or --ui=qt"));
+            }
+        } else if (!has_value && name == "--info") {
+            options.info = true;
+        } else if (!has_value && name == "--help") {
+            options.help = true;
+        } else if (!has_value && name == "--version") {
+            options.version = true;
+        } else if (has_value && (name == "--info" || name == "--help" || name == "--version")) {
+            warnings.push_back(ValueWarning(arg, std::string(name) + " takes no value"));
+        } else {
+            std::string warning = "ignoring unknown option ";
+            warning += arg;
+            warning += "; see --help";
+            warnings.push_back(std::move(warning));
+        }
+    }
+    return parsed;
+}
+
+std::string UsageText() {
+    return "Usage: ruvuvuri [OPTION]...\n"
+           "Reads and sets the core clock, the memory clock and the three memory timing registers\n"
+           "of an NVIDIA GeForce 256 to GeForce4 card. Given clock or timing options, it applies\n"
+           "them and ends; otherwise it shows the panel.\n"
+           "\n"
+           "Clock and timing options (capitals work too: C=, M=, T0=, T1=, T2=):\n"
+           "  c=MHZ           core clock target, 80 to 400 MHz\n"
+           "  m=MHZ           memory clock target, 80 to 800 MHz\n"
+           "  t0=HEX          memory timing register 0 (0x100220), hexadecimal, 0x optional\n"
+           "  t1=HEX          memory timing register 1 (0x100224)\n"
+           "  t2=HEX          memory timing register 2 (0x100228)\n"
+           "A clock out of its range and a malformed option are ignored; a timing of AAAAAAAA\n"
+           "counts as not given. A clock not given keeps the card's current value.\n"
+           "\n"
+           "Other options:\n"
+           "  --sim           use the built-in simulated card (a GeForce2 GTS); its state lasts\n"
+           "                  for this run only\n"
+           "  --sim=FILE      use the simulated card described by the profile FILE and save its\n"
+           "                  state back to FILE at the end of the run\n"
+           "  --trace=FILE    append every hardware access of this run to FILE\n"
+           "  --ui=console    show the panel and messages on the terminal\n"
+           "  --ui=qt         show them in windows (the default when a display is available)\n"
+           "  --info          print the BIOS fields, the crystal, both clocks and the timings,\n"
+           "                  then end; nothing is written to the card\n"
+           "  --help          print this text and end\n"
+           "  --version       print the version and end\n"
+           "\n"
+           "In the console panel, the command help lists the panel's commands.\n"
+           "\n"
+           "On the real card the program needs root (or CAP_SYS_RAWIO) for the VGA I/O ports\n"
+           "and /dev/mem. Exit status: 0 for every normal outcome, 255 when the panel file or\n"
+           "the hardware (or simulator profile) cannot be used.\n";
+}
+
+}  // namespace ruvuvuri::app

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ruvuvuri::app {
+
+// A timing option holding this value cannot be told from an absent one.
+inline constexpr std::uint32_t NOT_GIVEN_TIMING = 0xAAAAAAAA;
+
+// The clock and timing wishes of the command line: c=, m=, t0=, t1=, t2= and
+// their capitals. 0.0 and NOT_GIVEN_TIMING mean "not given".
+struct ClockOptions {
+    double memory_mhz = 0.0;
+    double core_mhz = 0.0;
+    std::uint32_t timing[3] = {NOT_GIVEN_TIMING, NOT_GIVEN_TIMING, NOT_GIVEN_TIMING};
+
+    bool operator==(const ClockOptions&) const = default;
+};
+
+// Reads argv[1] .. argv[argc - 1] in order into `options`. Anything that is not
+// one of the options above is skipped without a word; a later option overrides
+// an earlier one; a value that does not convert leaves the previous one.
+void ParseOptions(int argc, const char* const argv[], ClockOptions& options);
+
+// Drops (back to 0.0) a memory target outside 80..800 MHz and a core target
+// outside 80..400 MHz, NaN included. Timings are always kept.
+void CheckRanges(ClockOptions& options);
+
+// Where the hardware accesses of the run go.
+enum class Backend { Hardware, BuiltInSim, ProfileSim };
+
+// Which panel engine the user asked for; Unset leaves the choice to the
+// program (Qt when a display is there and the module loads).
+enum class UiChoice { Unset, Console, Qt };
+
+// The options that start with "--".
+struct RunOptions {
+    Backend backend = Backend::Hardware;
+    std::string profile_path;  // for Backend::ProfileSim
+    std::string trace_path;    // empty: no trace
+    UiChoice ui = UiChoice::Unset;
+    bool info = false;
+    bool help = false;
+    bool version = false;
+
+    bool operator==(const RunOptions&) const = default;
+};
+
+struct ParsedRunOptions {
+    RunOptions options;
+    // One line each, for the user: unknown "--" options and bad values, which
+    // are otherwise skipped like any unrecognised argument.
+    std::vector<std::string> warnings;
+};
+
+ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]);
+
+// The text --help prints.
+std::string UsageText();
+
+}  // namespace ruvuvuri::app

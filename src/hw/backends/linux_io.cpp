@@ -1,0 +1,105 @@
+#include "hw/backends/linux_io.h"
+
+#include "hw/backends/linux_io_errors.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <fcntl.h>
+#include <sys/io.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "hw/realtime_bracket.h"
+
+namespace ruvuvuri::hw {
+
+namespace {
+
+// The VGA register block: MDA CRT controller at 0x3B4, attribute, sequencer
+// and misc output at 0x3C0-0x3CF, colour CRT controller at 0x3D4 and the
+// card's real-mode register window at 0x3D0/0x3D2. Nothing outside it is ever
+// touched, so nothing outside it is asked for.
+constexpr unsigned long kFirstPort = 0x3B0;
+constexpr unsigned long kPortCount = 0x30;
+
+class LinuxIo final : public PortIo {
+  public:
+    explicit LinuxIo(int mem_fd) : mem_fd_(mem_fd) {}
+
+    ~LinuxIo() override {
+        bracket_.Leave();
+        ::close(mem_fd_);
+        ::ioperm(kFirstPort, kPortCount, 0);
+    }
+
+    LinuxIo(const LinuxIo&) = delete;
+    LinuxIo& operator=(const LinuxIo&) = delete;
+
+    // The <sys/io.h> helpers take the value first, then the port.
+    std::uint8_t inb(std::uint16_t port) override { return ::inb(port); }
+    void outb(std::uint16_t port, std::uint8_t value) override { ::outb(value, port); }
+    std::uint16_t inw(std::uint16_t port) override { return ::inw(port); }
+    void outw(std::uint16_t port, std::uint16_t value) override { ::outw(value, port); }
+
+    void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
+        // /dev/mem is addressed by physical address. A short or failed read
+        // leaves the rest of `dest` untouched.
+        std::size_t done = 0;
+        while (done < dest.size()) {
+            const ssize_t got = ::pread(mem_fd_, dest.data() + done, dest.size() - done,
+                                        static_cast<off_t>(address) + static_cast<off_t>(done));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+    }
+
+    void DisableInterrupts() override { bracket_.Enter(); }
+    void EnableInterrupts() override { bracket_.Leave(); }
+
+  private:
+    int mem_fd_;
+    RealtimeBracket bracket_;
+};
+
+}  // namespace
+
+std::unique_ptr<PortIo> OpenLinuxIo() {
+    // Port permission belongs to the calling thread: the program opens the
+    // backend on the thread that then drives the card.
+    if (::ioperm(kFirstPort, kPortCount, 1) != 0) {
+        throw PlatformError(DescribePortAccessFailure(errno));
+    }
+    const int mem_fd = ::open("/dev/mem", O_RDONLY | O_CLOEXEC);
+    if (mem_fd < 0) {
+        const int error = errno;
+        ::ioperm(kFirstPort, kPortCount, 0);
+        throw PlatformError(DescribeMemoryDeviceFailure(error));
+    }
+    try {
+        return std::make_unique<LinuxIo>(mem_fd);
+    } catch (...) {
+        ::close(mem_fd);
+        ::ioperm(kFirstPort, kPortCount, 0);
+        throw;
+    }
+}
+
+}  // namespace ruvuvuri::hw
+
+#else  // not x86
+
+namespace ruvuvuri::hw {
+
+std::unique_ptr<PortIo> OpenLinuxIo() {
+    throw PlatformError(DescribeNotX86());
+}
+
+}  // namespace ruvuvuri::hw
+
+#endif

@@ -1,0 +1,238 @@
+#include "app/options.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace ruvuvuri::app {
+
+void PrintTo(const ClockOptions& o, std::ostream* os) {
+    char text[128];
+    std::snprintf(text, sizeof text, "{mem %.6f, core %.6f, t 0x%08x 0x%08x 0x%08x}", o.memory_mhz,
+                  o.core_mhz, o.timing[0], o.timing[1], o.timing[2]);
+    *os << text;
+}
+
+void PrintTo(const RunOptions& o, std::ostream* os) {
+    *os << "{backend " << static_cast<int>(o.backend) << " profile '" << o.profile_path
+        << "' trace '" << o.trace_path << "' ui " << static_cast<int>(o.ui) << " info " << o.info
+        << " help " << o.help << " version " << o.version << "}";
+}
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// argv as main receives it, with a program name in front.
+class Argv {
+  public:
+    explicit Argv(const std::vector<std::string>& args) : args_(args) {
+        pointers_.push_back("ruvuvuri");
+        for (const auto& arg : args_) {
+            pointers_.push_back(arg.c_str());
+        }
+        pointers_.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(pointers_.size()) - 1; }
+    const char* const* argv() const { return pointers_.data(); }
+
+  private:
+    std::vector<std::string> args_;
+    std::vector<const char*> pointers_;
+};
+
+ClockOptions ParseAndCheck(const std::vector<std::string>& args) {
+    const Argv argv(args);
+    ClockOptions options;
+    ParseOptions(argv.argc(), argv.argv(), options);
+    CheckRanges(options);
+    return options;
+}
+
+ClockOptions Clocks(double memory, double core) {
+    ClockOptions options;
+    options.memory_mhz = memory;
+    options.core_mhz = core;
+    return options;
+}
+
+ClockOptions Timings(std::uint32_t t0, std::uint32_t t1, std::uint32_t t2) {
+    ClockOptions options;
+    options.timing[0] = t0;
+    options.timing[1] = t1;
+    options.timing[2] = t2;
+    return options;
+}
+
+constexpr std::uint32_t kNot = NOT_GIVEN_TIMING;
+
+struct ClockCase {
+    std::vector<std::string> args;
+    ClockOptions expected;
+};
+
+TEST(ParseOptions, ClockAndTimingOptionsAfterTheRangeCheck) {
+    const ClockCase cases[] = {
+        // The range ends are inclusive; just outside is dropped.
+        {{"c=80", "m=800"}, Clocks(800.0, 80.0)},
+        {{"c=400", "m=80"}, Clocks(80.0, 400.0)},
+        {{"c=79.99"}, Clocks(0.0, 0.0)},
+        {{"c=400.01"}, Clocks(0.0, 0.0)},
+        {{"m=800.5"}, Clocks(0.0, 0.0)},
+        {{"m=79.999"}, Clocks(0.0, 0.0)},
+        // The memory range is wider than the core range.
+        {{"m=500", "c=500"}, Clocks(500.0, 0.0)},
+        {{"c=199.9999"}, Clocks(0.0, 199.9999)},
+        {{"C=250", "M=300"}, Clocks(300.0, 250.0)},
+        // "%lf": leading blanks, a number followed by junk, signs.
+        {{"c= 150"}, Clocks(0.0, 150.0)},
+        {{"c=150abc"}, Clocks(0.0, 150.0)},
+        {{"m=-200"}, Clocks(0.0, 0.0)},
+        {{"c=1.5e2"}, Clocks(0.0, 150.0)},
+        // Not a number, infinity: dropped by the range check.
+        {{"c=nan", "m=nan"}, Clocks(0.0, 0.0)},
+        {{"c=inf", "m=-inf"}, Clocks(0.0, 0.0)},
+        // Nothing converts: the previous value stays.
+        {{"c=abc"}, Clocks(0.0, 0.0)},
+        {{"c=150", "c=abc"}, Clocks(0.0, 150.0)},
+        {{"c=150", "c="}, Clocks(0.0, 150.0)},
+        {{"t1=5", "t1=zz"}, Timings(kNot, 5, kNot)},
+        // Later overrides earlier, also when the later value is out of range.
+        {{"c=150", "c=200"}, Clocks(0.0, 200.0)},
+        {{"c=150", "c=500"}, Clocks(0.0, 0.0)},
+        // "%x": optional 0x prefix, either case, a sign.
+        {{"T1=0x12345678"}, Timings(kNot, 0x12345678, kNot)},
+        {{"t1=12345678"}, Timings(kNot, 0x12345678, kNot)},
+        {{"t0=deadBEEF", "T2=0X1"}, Timings(0xdeadbeef, kNot, 1)},
+        {{"t2=-1"}, Timings(kNot, kNot, 0xffffffff)},
+        {{"t0=AAAAAAAA"}, ClockOptions{}},
+        // Skipped without a word.
+        {{"t3=5", "c200", "x=1"}, ClockOptions{}},
+        {{"t=5", "t0", "t05", "c", "m:100", "", "cm=100"}, ClockOptions{}},
+        {{"--c=150", "--m=200", "--t0=5", "-c=150"}, ClockOptions{}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        EXPECT_EQ(ParseAndCheck(c.args), c.expected);
+    }
+}
+
+TEST(ParseOptions, KeepsOptionsGivenBeforeAndIgnoresArgvZero) {
+    // argv[0] would be a core option if it were read.
+    const char* argv[] = {"c=150", "m=200", nullptr};
+    ClockOptions options;
+    options.timing[2] = 7;
+    ParseOptions(2, argv, options);
+    EXPECT_EQ(options.core_mhz, 0.0);
+    EXPECT_EQ(options.memory_mhz, 200.0);
+    EXPECT_EQ(options.timing[2], 7u);
+}
+
+TEST(CheckRanges, TimingsAreAlwaysKept) {
+    ClockOptions options = Timings(0, 0xffffffff, 0x12345678);
+    options.memory_mhz = 1000.0;
+    options.core_mhz = std::nan("");
+    CheckRanges(options);
+    EXPECT_EQ(options, Timings(0, 0xffffffff, 0x12345678));
+}
+
+RunOptions BuiltInSim() {
+    RunOptions options;
+    options.backend = Backend::BuiltInSim;
+    return options;
+}
+
+RunOptions ProfileSim(const std::string& path) {
+    RunOptions options;
+    options.backend = Backend::ProfileSim;
+    options.profile_path = path;
+    return options;
+}
+
+RunOptions Trace(const std::string& path) {
+    RunOptions options;
+    options.trace_path = path;
+    return options;
+}
+
+RunOptions Ui(UiChoice ui) {
+    RunOptions options;
+    options.ui = ui;
+    return options;
+}
+
+RunOptions Flags(bool info, bool help, bool version) {
+    RunOptions options;
+    options.info = info;
+    options.help = help;
+    options.version = version;
+    return options;
+}
+
+struct RunCase {
+    std::vector<std::string> args;
+    RunOptions expected;
+    // Substrings, one entry per expected warning.
+    std::vector<std::vector<std::string>> warnings;
+};
+
+TEST(ParseRunOptions, DoubleDashOptionsAndWarnings) {
+    const RunCase cases[] = {
+        {{}, RunOptions{}, {}},
+        {{"c=200", "m=300", "x=1", "-v", "t3=1"}, RunOptions{}, {}},
+        {{"--sim"}, BuiltInSim(), {}},
+        {{"--sim=cards/gts.json"}, ProfileSim("cards/gts.json"), {}},
+        {{"--sim=a.json", "--sim"}, BuiltInSim(), {}},
+        {{"--sim", "--sim=a=b.json"}, ProfileSim("a=b.json"), {}},
+        {{"--sim="}, RunOptions{}, {{"--sim=", "file name"}}},
+        {{"--trace=run.trace"}, Trace("run.trace"), {}},
+        {{"--trace=", "--trace"},
+         RunOptions{},
+         {{"--trace=", "file name"}, {"--trace", "file name"}}},
+        {{"--ui=console"}, Ui(UiChoice::Console), {}},
+        {{"--ui=console", "--ui=qt"}, Ui(UiChoice::Qt), {}},
+        {{"--ui=gtk"}, RunOptions{}, {{"--ui=gtk", "console", "qt"}}},
+        {{"--ui"}, RunOptions{}, {{"--ui", "console", "qt"}}},
+        {{"--info"}, Flags(true, false, false), {}},
+        {{"--help", "--version"}, Flags(false, true, true), {}},
+        {{"--help=yes"}, RunOptions{}, {{"--help=yes", "no value"}}},
+        {{"--foo"}, RunOptions{}, {{"ignoring unknown option --foo; see --help"}}},
+        {{"--", "--simulate"},
+         RunOptions{},
+         {{"unknown option --;"}, {"unknown option --simulate;"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Argv argv(c.args);
+        const ParsedRunOptions parsed = ParseRunOptions(argv.argc(), argv.argv());
+        EXPECT_EQ(parsed.options, c.expected);
+        ASSERT_EQ(parsed.warnings.size(), c.warnings.size());
+        for (std::size_t i = 0; i < c.warnings.size(); ++i) {
+            EXPECT_EQ(parsed.warnings[i].find('\n'), std::string::npos);
+            for (const auto& part : c.warnings[i]) {
+                EXPECT_THAT(parsed.warnings[i], HasSubstr(part));
+            }
+        }
+    }
+}
+
+TEST(UsageText, ListsEveryOptionWithItsRange) {
+    const std::string usage = UsageText();
+    for (const char* part :
+         {"c=", "C=", "m=", "M=", "t0=", "t1=", "t2=", "80 to 400 MHz", "80 to 800 MHz", "--sim ",
+          "--sim=FILE", "--trace=FILE", "--ui=console", "--ui=qt", "--info", "--help", "--version",
+          "help lists"}) {
+        EXPECT_THAT(usage, HasSubstr(part));
+    }
+    EXPECT_EQ(usage.back(), '\n');
+}
+
+}  // namespace
+}  // namespace ruvuvuri::app

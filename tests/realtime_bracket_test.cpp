@@ -1,0 +1,100 @@
+#include "hw/realtime_bracket.h"
+
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+
+#include <csignal>
+#include <thread>
+
+namespace ruvuvuri::hw {
+namespace {
+
+volatile sig_atomic_t& Deliveries() {
+    static volatile sig_atomic_t count = 0;
+    return count;
+}
+
+void CountDelivery(int /*signal*/) {
+    Deliveries() = Deliveries() + 1;
+}
+
+bool SameMask(const sigset_t& a, const sigset_t& b) {
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&a, signal) != sigismember(&b, signal)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(RealtimeBracket, SignalsWaitUntilLeaveAndTheMaskIsRestored) {
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = CountDelivery;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGUSR1, &action, &previous);
+    Deliveries() = 0;
+
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, nullptr, &before);
+
+    RealtimeBracket bracket;
+    bracket.Enter();
+    EXPECT_TRUE(bracket.entered());
+    raise(SIGUSR1);
+    EXPECT_EQ(Deliveries(), 0) << "a signal ran its handler inside the bracket";
+    bracket.Leave();
+    EXPECT_FALSE(bracket.entered());
+    EXPECT_EQ(Deliveries(), 1) << "the pending signal was not delivered on Leave";
+
+    sigset_t after;
+    pthread_sigmask(SIG_BLOCK, nullptr, &after);
+    EXPECT_TRUE(SameMask(before, after));
+
+    sigaction(SIGUSR1, &previous, nullptr);
+}
+
+// Runs on its own thread so the test program's main thread keeps its policy
+// whatever happens. The thread starts as SCHED_BATCH, which anyone may choose,
+// so a bracket that "restores" to a hard-coded SCHED_OTHER is caught.
+TEST(RealtimeBracket, RestoresTheThreadsSchedulingPolicy) {
+    std::thread worker([] {
+        const pthread_t self = pthread_self();
+        sched_param batch{};
+        ASSERT_EQ(pthread_setschedparam(self, SCHED_BATCH, &batch), 0);
+
+        RealtimeBracket bracket;
+        bracket.Enter();
+        int policy = -1;
+        sched_param param{};
+        ASSERT_EQ(pthread_getschedparam(self, &policy, &param), 0);
+        if (bracket.priority_raised()) {
+            EXPECT_EQ(policy, SCHED_FIFO);
+            EXPECT_EQ(param.sched_priority, sched_get_priority_max(SCHED_FIFO));
+        } else {
+            // Refused (no privilege): the thread must be left as it was.
+            EXPECT_EQ(policy, SCHED_BATCH);
+        }
+        bracket.Leave();
+
+        ASSERT_EQ(pthread_getschedparam(self, &policy, &param), 0);
+        EXPECT_EQ(policy, SCHED_BATCH);
+        EXPECT_EQ(param.sched_priority, 0);
+    });
+    worker.join();
+}
+
+TEST(RealtimeBracket, LeaveWithoutEnterChangesNothing) {
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, nullptr, &before);
+    RealtimeBracket bracket;
+    bracket.Leave();
+    sigset_t after;
+    pthread_sigmask(SIG_BLOCK, nullptr, &after);
+    EXPECT_TRUE(SameMask(before, after));
+    EXPECT_FALSE(bracket.entered());
+}
+
+}  // namespace
+}  // namespace ruvuvuri::hw

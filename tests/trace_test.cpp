@@ -1,0 +1,142 @@
+#include "hw/backends/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ruvuvuri::hw {
+namespace {
+
+// Answers reads with fixed values and remembers what was written, so the test
+// can see that values pass through the decorator unchanged in both directions.
+class FixedPortIo final : public PortIo {
+  public:
+    std::uint8_t inb(std::uint16_t /*port*/) override { return 0x67; }
+    void outb(std::uint16_t port, std::uint8_t value) override { writes.push_back({port, value}); }
+    std::uint16_t inw(std::uint16_t /*port*/) override { return 0x0538; }
+    void outw(std::uint16_t port, std::uint16_t value) override { writes.push_back({port, value}); }
+    void ReadFromPhysicalMemory(std::uint32_t /*address*/, std::span<std::uint8_t> dest) override {
+        for (std::size_t i = 0; i < dest.size(); ++i) {
+            dest[i] = static_cast<std::uint8_t>(0xA0 + i);
+        }
+    }
+    void DisableInterrupts() override { ++disables; }
+    void EnableInterrupts() override { ++enables; }
+
+    struct Write {
+        std::uint16_t port;
+        std::uint16_t value;
+    };
+    std::vector<Write> writes;
+    int disables = 0;
+    int enables = 0;
+};
+
+// A string buffer that counts flushes.
+class CountingBuf final : public std::stringbuf {
+  public:
+    int syncs = 0;
+
+  protected:
+    int sync() override {
+        ++syncs;
+        return std::stringbuf::sync();
+    }
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(TraceIo, ConstructionWritesTheHeaderLine) {
+    FixedPortIo inner;
+    std::ostringstream out;
+    TraceIo trace(inner, out);
+    EXPECT_EQ(out.str(), "# ruvuvuri trace 1\n");
+}
+
+TEST(TraceIo, EachEventKindHasItsExactLine) {
+    FixedPortIo inner;
+    std::ostringstream out;
+    {
+        TraceIo trace(inner, out);
+        trace.inb(0x3cc);
+        trace.outb(0x3d4, 0x38);
+        trace.inw(0x3d4);
+        trace.outw(0x3d4, 0x0338);
+        std::array<std::uint8_t, 16> small{};
+        trace.ReadFromPhysicalMemory(0xc0000, small);
+        std::vector<std::uint8_t> image(8192);
+        trace.ReadFromPhysicalMemory(0xc0000, image);
+        trace.DisableInterrupts();
+        trace.EnableInterrupts();
+        // Narrow values keep their leading zeros; low ports get three digits.
+        trace.outb(0x80, 0x05);
+        trace.outw(0x3d0, 0x0001);
+        trace.ReadFromPhysicalMemory(0x0, std::span<std::uint8_t>());
+    }
+    const std::vector<std::string> expected = {
+        "# ruvuvuri trace 1", "inb 0x3cc 0x67",    "outb 0x3d4 0x38",
+        "inw 0x3d4 0x0538",   "outw 0x3d4 0x0338", "mem 0xc0000 16",
+        "mem 0xc0000 8192",   "irq off",           "irq on",
+        "outb 0x080 0x05",    "outw 0x3d0 0x0001", "mem 0x0 0",
+    };
+    EXPECT_EQ(Lines(out.str()), expected);
+    EXPECT_EQ(out.str().back(), '\n');
+}
+
+TEST(TraceIo, ValuesPassThroughUnchangedBothWays) {
+    FixedPortIo inner;
+    std::ostringstream out;
+    TraceIo trace(inner, out);
+
+    EXPECT_EQ(trace.inb(0x3cc), 0x67);
+    EXPECT_EQ(trace.inw(0x3d4), 0x0538);
+    trace.outb(0x3d5, 0xff);
+    trace.outw(0x3d2, 0xbeef);
+    ASSERT_EQ(inner.writes.size(), 2u);
+    EXPECT_EQ(inner.writes[0].port, 0x3d5);
+    EXPECT_EQ(inner.writes[0].value, 0xff);
+    EXPECT_EQ(inner.writes[1].port, 0x3d2);
+    EXPECT_EQ(inner.writes[1].value, 0xbeef);
+
+    std::array<std::uint8_t, 4> bytes{};
+    trace.ReadFromPhysicalMemory(0xc0000, bytes);
+    EXPECT_EQ(bytes, (std::array<std::uint8_t, 4>{0xa0, 0xa1, 0xa2, 0xa3}));
+
+    trace.DisableInterrupts();
+    trace.EnableInterrupts();
+    EXPECT_EQ(inner.disables, 1);
+    EXPECT_EQ(inner.enables, 1);
+}
+
+TEST(TraceIo, FlushesWhenTheBracketClosesAndOnDestructionButNotInside) {
+    FixedPortIo inner;
+    CountingBuf buf;
+    std::ostream out(&buf);
+    {
+        TraceIo trace(inner, out);
+        trace.inb(0x3cc);
+        trace.DisableInterrupts();
+        trace.outb(0x3d4, 0x1f);
+        trace.outw(0x3d0, 0x0001);
+        EXPECT_EQ(buf.syncs, 0) << "no flush (write system call) inside the bracket";
+        trace.EnableInterrupts();
+        EXPECT_EQ(buf.syncs, 1);
+        EXPECT_NE(buf.str().find("irq on\n"), std::string::npos);
+        trace.outb(0x3d4, 0x00);
+    }
+    EXPECT_EQ(buf.syncs, 2);
+}
+
+}  // namespace
+}  // namespace ruvuvuri::hw
