@@ -45,7 +45,8 @@ struct PllCoeff {
 std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq);
 
 // A coefficient search result; `found` is false when no candidate exists (a
-// target of 0 or less, or every candidate needs N above 255).
+// target of 0 or less, a target so small that P would exceed 15, or every
+// candidate needs N above 255).
 struct PllSearchResult {
     PllCoeff coeff;
     bool found = false;

@@ -1,0 +1,56 @@
+#include "clock/clock_engine.h"
+
+namespace ruvuvuri::clock {
+
+namespace {
+
+constexpr std::uint8_t kCr1fIndex = 0x1F;
+constexpr std::uint8_t kUnlockExtended = 0x57;
+constexpr std::uint32_t kLowHalf = 0x0000FFFF;
+constexpr std::uint32_t kHighHalf = 0xFFFF0000;
+
+// Writes one PLL in two stages: first the new M and N under the P (and upper
+// bits) the PLL already has, then the complete word, so the post-divider never
+// changes under the old M and N. Without a usable search result the PLL gets
+// back the value it holds, in both stages, so the sequence keeps its shape and
+// no half-made word reaches the card.
+void WritePll(hw::RegisterWindow& window, std::uint32_t address, const PllSearchResult& result) {
+    const std::uint32_t held = window.IN_LONGWORD(address);
+    const std::uint32_t word = result.coeff.word();
+    window.OUT_LONGWORD(address, result.found ? (word & kLowHalf) | (held & kHighHalf) : held);
+    window.IN_LONGWORD(address);
+    window.OUT_LONGWORD(address, result.found ? word : held);
+}
+
+}  // namespace
+
+void ClockEngine::ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) {
+    if (CanChangeClocks == 0) {
+        return;
+    }
+    hw::PortIo& io = window_.io();
+    const std::uint16_t port = window_.baseport;
+
+    const std::uint8_t saved_index = io.inb(port);
+    io.outb(port, kCr1fIndex);
+    io.outb(static_cast<std::uint16_t>(port + 1), kUnlockExtended);
+
+    const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
+    base_freq = (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
+
+    // Both searches run before the bracket; targets beyond the signed range
+    // count as invalid, like any other target of 0 or less.
+    const PllSearchResult memory = CalcMemPLL(static_cast<std::int32_t>(memory_khz), base_freq);
+    const PllSearchResult core = CalcCorePLL(static_cast<std::int32_t>(core_khz), base_freq);
+
+    // Inside the bracket: window accesses only.
+    io.DisableInterrupts();
+    const std::uint32_t select = window_.IN_LONGWORD(kPllSelectRegister);
+    window_.OUT_LONGWORD(kPllSelectRegister, select | kPllSelectProgrammed);
+    WritePll(window_, kCorePllRegister, core);
+    WritePll(window_, kMemPllRegister, memory);
+    io.outb(port, saved_index);
+    io.EnableInterrupts();
+}
+
+}  // namespace ruvuvuri::clock

@@ -1,0 +1,256 @@
+#include "clock/clock_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/expected_trace.h"
+
+namespace ruvuvuri::clock {
+namespace {
+
+using test::CardModel;
+using test::ExpectedTrace;
+using test::StateFor;
+using test::TracedCard;
+
+constexpr std::uint32_t kStrap14318 = 0x0000'0040;
+constexpr std::uint32_t kStrap13500 = 0x0000'0000;
+
+// A card whose extended CRT controller registers are still locked and whose
+// index register holds something the program must put back.
+CardModel LockedModel(std::uint32_t strap, std::uint32_t memory_pll, std::uint32_t core_pll) {
+    CardModel model;
+    model.crtc_index = 0x11;
+    model.registers = {
+        {kStrapRegister, strap},         {kMemPllRegister, memory_pll},
+        {kCorePllRegister, core_pll},    {kPllSelectRegister, 0x0000'0200},
+        {kTiming0Register, 0x2232'2222}, {kTiming1Register, 0x0000'0A0A},
+        {kTiming2Register, 0x0505'0505},
+    };
+    return model;
+}
+
+hw::CardState LockedState(const CardModel& model) {
+    hw::CardState state = StateFor(model);
+    state.extended_unlocked = false;
+    state.crtc[0x1F] = 0x00;
+    return state;
+}
+
+struct Engine {
+    explicit Engine(const CardModel& model) : card(LockedState(model)), engine(card.window) {
+        card.window.SetBaseport();
+        engine.CanChangeClocks = 1;
+    }
+    TracedCard card;
+    ClockEngine engine;
+};
+
+ExpectedTrace GetSpeedTrace(const CardModel& model) {
+    ExpectedTrace expected(model);
+    expected.SetBaseport()
+        .SaveIndexAndUnlock()
+        .RegisterRead(kStrapRegister)
+        .RegisterRead(kMemPllRegister)
+        .RegisterRead(kCorePllRegister)
+        .RestoreIndex();
+    return expected;
+}
+
+struct ReadoutCase {
+    std::string name;
+    std::uint32_t strap;
+    std::uint32_t memory_pll;
+    std::uint32_t core_pll;
+    int base_freq;
+    std::uint32_t memory_khz;
+    std::uint32_t core_khz;
+};
+
+const std::vector<ReadoutCase> kReadoutCases = {
+    {"Crystal14318", kStrap14318, 0x0001'7B0B, 0x0000'6207, 14318, 80050, 200452},
+    {"Crystal13500", kStrap13500, 0x0001'7B0B, 0x0000'6207, 13500, 75477, 189000},
+    {"StrapOtherBitsIgnored", 0xFFFF'FFBF, 0x0000'740A, 0x0000'6207, 13500, 156600, 189000},
+    {"MZeroReadsAsZero", kStrap14318, 0x0000'7400, 0x0000'6207, 14318, 0, 200452},
+};
+
+TEST(ClockReadout, GetSpeedTraceAndValues) {
+    for (const ReadoutCase& c : kReadoutCases) {
+        SCOPED_TRACE(c.name);
+        const CardModel model = LockedModel(c.strap, c.memory_pll, c.core_pll);
+        Engine rig(model);
+        std::uint32_t memory = 1;
+        std::uint32_t core = 1;
+        EXPECT_EQ(rig.engine.GetSpeed(&memory, &core), 0);
+        EXPECT_EQ(memory, c.memory_khz);
+        EXPECT_EQ(core, c.core_khz);
+        EXPECT_EQ(rig.engine.base_freq, c.base_freq);
+        EXPECT_EQ(rig.card.Lines(), GetSpeedTrace(model).lines());
+        EXPECT_EQ(rig.card.sim.state().crtc_index, 0x11);
+        EXPECT_TRUE(rig.card.sim.state().faults.empty());
+    }
+}
+
+TEST(ClockReadout, MonoCrtControllerKeepsWindowPorts) {
+    CardModel model = LockedModel(kStrap14318, 0x0000'740A, 0x0000'6207);
+    model.misc_output = 0x66;
+    Engine rig(model);
+    std::uint32_t memory = 0;
+    std::uint32_t core = 0;
+    rig.engine.GetSpeed(&memory, &core);
+    EXPECT_EQ(memory, 166088u);
+    EXPECT_EQ(core, 200452u);
+    EXPECT_EQ(rig.card.Lines(), GetSpeedTrace(model).lines());
+}
+
+TEST(ClockReadout, GetCurrentClocksReadsClocksThenTimings) {
+    const CardModel model = LockedModel(kStrap14318, 0x0001'7B0B, 0x0000'6207);
+    Engine rig(model);
+    rig.engine.GetCurrentClocks();
+
+    ExpectedTrace expected = GetSpeedTrace(model);
+    expected.RegisterRead(kTiming0Register)
+        .RegisterRead(kTiming1Register)
+        .RegisterRead(kTiming2Register);
+    EXPECT_EQ(rig.card.Lines(), expected.lines());
+
+    const ClockEngine& e = rig.engine;
+    EXPECT_EQ(e.memclk, 80050u);
+    EXPECT_EQ(e.nvclk, 200452u);
+    EXPECT_DOUBLE_EQ(e.memclk_d, 80.05);
+    EXPECT_DOUBLE_EQ(e.nvclk_d, 200.452);
+    EXPECT_EQ(e.tim0, 0x2232'2222u);
+    EXPECT_EQ(e.tim1, 0x0000'0A0Au);
+    EXPECT_EQ(e.tim2, 0x0505'0505u);
+}
+
+TEST(ClockEngineGate, NothingTouchedWhileCanChangeClocksIsZero) {
+    const CardModel model = LockedModel(kStrap14318, 0x0001'7B0B, 0x0000'6207);
+    TracedCard card(LockedState(model));
+    ClockEngine engine(card.window);
+    engine.memclk = 7;
+    engine.nvclk = 8;
+    engine.memclk_d = 9.0;
+    engine.tim0 = 10;
+
+    std::uint32_t memory = 11;
+    std::uint32_t core = 12;
+    EXPECT_EQ(engine.GetSpeed(&memory, &core), 0);
+    engine.GetCurrentClocks();
+    engine.ChangeSpeed(183000, 200000);
+
+    EXPECT_EQ(memory, 11u);
+    EXPECT_EQ(core, 12u);
+    EXPECT_EQ(engine.memclk, 7u);
+    EXPECT_EQ(engine.nvclk, 8u);
+    EXPECT_EQ(engine.memclk_d, 9.0);
+    EXPECT_EQ(engine.tim0, 10u);
+    EXPECT_EQ(card.Lines(), std::vector<std::string>{test::kTraceHeader});
+    EXPECT_EQ(card.sim.state().registers, model.registers);
+}
+
+struct ChangeCase {
+    std::string name;
+    std::uint32_t strap;
+    std::uint32_t memory_pll;  // held before
+    std::uint32_t core_pll;    // held before
+    std::uint32_t memory_khz;
+    std::uint32_t core_khz;
+    // Words written: stage one (new M/N under the old upper half), stage two.
+    std::uint32_t core_stage1, core_stage2;
+    std::uint32_t memory_stage1, memory_stage2;
+};
+
+const std::vector<ChangeCase> kChangeCases = {
+    {"Crystal14318", kStrap14318, 0x0000'740A, 0x0000'6E09, 183000, 200000,  //
+     0x0000'6207, 0x0000'6207, 0x0000'7309, 0x0000'7309},
+    {"CoreUpperHalf0001", kStrap14318, 0x0000'740A, 0x0001'6E09, 183000, 200000,  //
+     0x0001'6207, 0x0000'6207, 0x0000'7309, 0x0000'7309},
+    {"OldPostDividerKeptInStageOne", kStrap14318, 0x0001'7B0B, 0x0001'7B0B, 80000, 175000,  //
+     0x0001'6E09, 0x0000'6E09, 0x0001'7B0B, 0x0001'7B0B},
+    {"Crystal13500", kStrap13500, 0x0000'740A, 0x0000'6E09, 183000, 200000,  //
+     0x0000'A30B, 0x0000'A30B, 0x0000'7A09, 0x0000'7A09},
+    {"CoreTargetZeroWritesHeldValue", kStrap14318, 0x0000'740A, 0x0001'6E09, 183000, 0,  //
+     0x0001'6E09, 0x0001'6E09, 0x0000'7309, 0x0000'7309},
+    {"MemoryTargetZeroWritesHeldValue", kStrap14318, 0x0001'740A, 0x0000'6E09, 0, 200000,  //
+     0x0000'6207, 0x0000'6207, 0x0001'740A, 0x0001'740A},
+    {"CoreNeedsNAbove255WritesHeldValue", kStrap14318, 0x0000'740A, 0x0000'6E09, 183000,
+     600000,  //
+     0x0000'6E09, 0x0000'6E09, 0x0000'7309, 0x0000'7309},
+    {"MemoryNeedsNAbove255WritesHeldValue", kStrap13500, 0x0000'740A, 0x0000'6E09, 5000000,
+     200000,  //
+     0x0000'A30B, 0x0000'A30B, 0x0000'740A, 0x0000'740A},
+};
+
+TEST(ClockProgramming, ChangeSpeedTraceWhole) {
+    for (const ChangeCase& c : kChangeCases) {
+        SCOPED_TRACE(c.name);
+        const CardModel model = LockedModel(c.strap, c.memory_pll, c.core_pll);
+        Engine rig(model);
+        rig.engine.ChangeSpeed(c.memory_khz, c.core_khz);
+
+        const std::uint32_t select = model.registers.at(kPllSelectRegister);
+        ExpectedTrace expected(model);
+        expected.SetBaseport()
+            .SaveIndexAndUnlock()
+            .RegisterRead(kStrapRegister)
+            .IrqOff()
+            .RegisterRead(kPllSelectRegister)
+            .RegisterWrite(kPllSelectRegister, select | 0x500)
+            .RegisterRead(kCorePllRegister)
+            .RegisterWrite(kCorePllRegister, c.core_stage1)
+            .RegisterRead(kCorePllRegister)
+            .RegisterWrite(kCorePllRegister, c.core_stage2)
+            .RegisterRead(kMemPllRegister)
+            .RegisterWrite(kMemPllRegister, c.memory_stage1)
+            .RegisterRead(kMemPllRegister)
+            .RegisterWrite(kMemPllRegister, c.memory_stage2)
+            .RestoreIndex()
+            .IrqOn();
+        const std::vector<std::string> lines = rig.card.Lines();
+        EXPECT_EQ(lines, expected.lines());
+
+        // Inside the bracket: ten complete register accesses and the index
+        // restore, nothing else.
+        const auto off = std::find(lines.begin(), lines.end(), "irq off");
+        const auto on = std::find(lines.begin(), lines.end(), "irq on");
+        ASSERT_NE(off, lines.end());
+        ASSERT_NE(on, lines.end());
+        EXPECT_EQ(on - off - 1, 10 * 18 + 1);
+
+        const hw::CardState& state = rig.card.sim.state();
+        EXPECT_EQ(state.registers.at(kCorePllRegister), c.core_stage2);
+        EXPECT_EQ(state.registers.at(kMemPllRegister), c.memory_stage2);
+        EXPECT_EQ(state.crtc_index, model.crtc_index);
+        EXPECT_TRUE(state.faults.empty()) << state.faults.front();
+        EXPECT_FALSE(rig.card.sim.interrupts_disabled());
+    }
+}
+
+TEST(ClockProgramming, EndStateAfterChangeSpeed183000And200000) {
+    CardModel model = LockedModel(kStrap14318, 0x0000'740A, 0x0003'6E09);
+    model.registers[kPllSelectRegister] = 0xA000'0201;
+    Engine rig(model);
+    rig.engine.ChangeSpeed(183000, 200000);
+
+    const hw::CardState& state = rig.card.sim.state();
+    EXPECT_EQ(state.registers.at(kCorePllRegister), 0x0000'6207u);
+    EXPECT_EQ(state.registers.at(kMemPllRegister), 0x0000'7309u);
+    EXPECT_EQ(state.registers.at(kPllSelectRegister), 0xA000'0701u);
+    EXPECT_EQ(state.registers.at(kStrapRegister), kStrap14318);
+    EXPECT_TRUE(state.faults.empty());
+    EXPECT_EQ(rig.engine.base_freq, kCrystal14318);
+
+    // Read back, the card now produces what the search chose.
+    std::uint32_t memory = 0;
+    std::uint32_t core = 0;
+    rig.engine.GetSpeed(&memory, &core);
+    EXPECT_EQ(memory, 182952u);
+    EXPECT_EQ(core, 200452u);
+}
+
+}  // namespace
+}  // namespace ruvuvuri::clock
