@@ -10,13 +10,13 @@ namespace ruvuvuri::card {
 // What a synthetic video BIOS image holds. The defaults describe the built-in
 // GeForce2 GTS.
 struct BiosLayout {
-    std::uint8_t size_units = 0x10;       // ROM size byte at 0x02, in 512-byte units
-    std::uint16_t pcir_offset = 0x0180;   // header pointer at 0x18 and where "PCIR" is placed
+    std::uint8_t size_units = 0x10;      // ROM size byte at 0x02, in 512-byte units
+    std::uint16_t pcir_offset = 0x0180;  // header pointer at 0x18 and where "PCIR" is placed
     std::uint16_t vendor = 0x10DE;
     std::uint16_t device = 0x0150;
-    std::string text = "GF2 GTS ";        // the 8 bytes at 0x38 (cut or zero-padded)
-    std::uint16_t word54 = 0x10DE;        // subsystem vendor
-    std::uint16_t word56 = 0x0150;        // subsystem device
+    std::string text = "GF2 GTS ";  // the 8 bytes at 0x38 (cut or zero-padded)
+    std::uint16_t word54 = 0x10DE;  // subsystem vendor
+    std::uint16_t word56 = 0x0150;  // subsystem device
     std::array<std::uint8_t, 4> version = {0x05, 0x01, 0x11, 0x03};  // bytes 0x7C..0x7F
 };
 

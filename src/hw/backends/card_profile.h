@@ -11,7 +11,7 @@ namespace ruvuvuri::hw {
 // A simulator profile that cannot be used. The message names the file, the
 // field where there is one, and the problem.
 class ProfileError : public PlatformError {
-public:
+  public:
     using PlatformError::PlatformError;
 };
 
@@ -27,7 +27,7 @@ std::string FormatProfile(const CardState& state);
 // lose an update. Save() writes a temporary file beside it and renames it over
 // the profile, so the file is always either the old or the new state.
 class ProfileSession {
-public:
+  public:
     // Locks and loads. Throws ProfileError (file unreadable, not valid JSON, a
     // field of the wrong type, BIOS file unreadable, lock not obtainable).
     explicit ProfileSession(const std::filesystem::path& path);
@@ -40,9 +40,9 @@ public:
     // left as it was.
     void Save(const CardState& state) const;
 
-private:
+  private:
     std::filesystem::path path_;
-    int lock_fd_ = -1;
+    mutable int lock_fd_ = -1;  // Save() moves the lock to the file it renamed into place
     CardState loaded_;
 };
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hw/port_io.h"
@@ -20,6 +22,9 @@ struct CardState {
 
     std::uint8_t misc_output = 0x67;  // bit 0 set: CRT controller at 0x3D4, clear: 0x3B4
     std::uint8_t crtc_index = 0x00;
+    // Extended registers (index 0x19 and above) readable. CR1F in `crtc` keeps
+    // what it reads back: 0x01 marks the read-only unlock (0x75 written), any
+    // other value with `extended_unlocked` the full one (0x57 written).
     bool extended_unlocked = false;
     std::map<std::uint8_t, std::uint8_t> crtc;  // every CRT controller register given or written
 
@@ -30,13 +35,60 @@ struct CardState {
     std::vector<std::string> faults;  // one line per protocol violation the model detected
 };
 
+// Map nodes allocated ahead of time, so that the first write of a register
+// inside the interrupt bracket needs no allocation: a new entry takes a spare
+// node instead. A copy starts with spares of its own.
+template <typename Map>
+class SpareNodes {
+  public:
+    using Key = typename Map::key_type;
+    using Value = typename Map::mapped_type;
+
+    SpareNodes() { Refill(); }
+    SpareNodes(const SpareNodes&) : SpareNodes() {}
+    SpareNodes(SpareNodes&&) noexcept = default;
+    SpareNodes& operator=(const SpareNodes&) { return *this; }
+    SpareNodes& operator=(SpareNodes&&) noexcept = default;
+    ~SpareNodes() = default;
+
+    // The entry for `key`, created as zero when missing. With `no_allocation`
+    // a new entry uses a spare node while there is one.
+    Value& At(Map& map, Key key, bool no_allocation) {
+        auto it = map.find(key);
+        if (it != map.end()) {
+            return it->second;
+        }
+        if (!no_allocation || spares_.empty()) {
+            return map.emplace(key, Value{}).first->second;
+        }
+        typename Map::node_type node = std::move(spares_.back());
+        spares_.pop_back();
+        node.key() = key;
+        node.mapped() = Value{};
+        return map.insert(std::move(node)).position->second;
+    }
+
+    void Refill() {
+        Map scratch;
+        while (spares_.size() < kCount) {
+            scratch.emplace(Key{}, Value{});
+            spares_.push_back(scratch.extract(scratch.begin()));
+        }
+    }
+
+  private:
+    // More than one PLL update ever touches for the first time.
+    static constexpr std::size_t kCount = 16;
+    std::vector<typename Map::node_type> spares_;
+};
+
 // A device model of a GeForce of the NV1x/NV2x era as seen through the legacy
 // VGA ports: the CRT controller pair, the CR1F lock, the CR38 real-mode register
 // window at 0x3D0-0x3D3 and the card registers behind it, and the video BIOS at
 // 0xC0000. Drivers that misuse it are caught: each violation is recorded in
 // state().faults.
 class SimCard final : public PortIo {
-public:
+  public:
     explicit SimCard(CardState state = {});
 
     std::uint8_t inb(std::uint16_t port) override;
@@ -55,12 +107,32 @@ public:
     // signals inside a hardware sequence.
     void set_access_delay(std::chrono::microseconds delay) { access_delay_ = delay; }
 
-private:
+  private:
+    // The byte-level model; the public accesses add the delay, and a 16-bit
+    // access is exactly two of these.
+    std::uint8_t ReadPort(std::uint16_t port);
+    void WritePort(std::uint16_t port, std::uint8_t value);
+    std::uint16_t CrtcIndexPort() const;
+    std::uint8_t ReadCrtcData();
+    void WriteCrtcData(std::uint8_t value);
+    bool ReadOnlyUnlock() const;
+    std::uint8_t Cr38() const;
+    bool WindowAnswers(std::uint16_t port, const char* access);
+    std::uint8_t ReadWindow(unsigned byte);
+    void WriteWindow(unsigned byte, std::uint8_t value);
+    std::uint32_t ReadRegister(std::uint32_t address);
+    void WriteRegister(std::uint32_t address, std::uint32_t value);
+    void CheckBracket(const char* name, std::uint32_t address, std::uint32_t value);
+    void Fault(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Delay() const;
+
     CardState state_;
     bool interrupts_disabled_ = false;
     SignalBlock signals_;
     std::chrono::microseconds access_delay_{0};
     std::uint8_t data_bytes_[4] = {};  // bytes written in data mode, committed on byte 3
+    SpareNodes<std::map<std::uint8_t, std::uint8_t>> spare_crtc_;
+    SpareNodes<std::map<std::uint32_t, std::uint32_t>> spare_registers_;
 };
 
 // The built-in card of `--sim`: a GeForce2 GTS (device 0x0150), 14318 kHz

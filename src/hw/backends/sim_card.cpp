@@ -1,0 +1,319 @@
+#include "hw/backends/sim_card.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <thread>
+
+namespace ruvuvuri::hw {
+
+namespace {
+
+constexpr std::uint16_t kMiscOutputRead = 0x3CC;
+constexpr std::uint16_t kMiscOutputWrite = 0x3C2;
+constexpr std::uint16_t kColourIndexPort = 0x3D4;
+constexpr std::uint16_t kMonoIndexPort = 0x3B4;
+constexpr std::uint16_t kWindowPort = 0x3D0;  // bytes 0..3 at 0x3D0..0x3D3
+constexpr std::uint8_t kNotAnswering = 0xFF;
+
+constexpr std::uint8_t kFirstExtendedIndex = 0x19;
+constexpr std::uint8_t kLockIndex = 0x1F;
+constexpr std::uint8_t kWindowIndex = 0x38;
+constexpr std::uint8_t kUnlockValue = 0x57;
+constexpr std::uint8_t kReadOnlyUnlockValue = 0x75;
+constexpr std::uint8_t kUnlockedReadback = 0x03;
+constexpr std::uint8_t kReadOnlyReadback = 0x01;
+constexpr std::uint8_t kLockedReadback = 0x00;
+
+// CR38 bit 0 enables the window, bits 3..1 select the window register.
+constexpr std::uint8_t kWindowEnable = 0x01;
+enum WindowRegister : unsigned { kSignature = 0, kAddress = 1, kData = 2, kPartialData = 3 };
+constexpr std::uint32_t kWindowSignature = 0x2B16D065;
+constexpr std::uint32_t kAddressMask = ~std::uint32_t{3};
+
+constexpr std::uint32_t kStraps = 0x101000;
+constexpr std::uint32_t kStrapOverride = 0x80000000;
+constexpr std::uint32_t kCorePll = 0x680500;
+constexpr std::uint32_t kMemoryPll = 0x680504;
+constexpr std::uint32_t kPllSelect = 0x68050C;
+constexpr std::uint32_t kPllTestCounter = 0x680514;
+constexpr std::uint32_t kPllsLocked = 0xE0000000;  // core, memory and pixel PLL lock
+
+constexpr std::uint32_t kBiosBase = 0xC0000;
+
+std::uint8_t ByteOf(std::uint32_t word, unsigned byte) {
+    return static_cast<std::uint8_t>(word >> (8 * byte));
+}
+
+std::uint32_t WithByte(std::uint32_t word, unsigned byte, std::uint8_t value) {
+    const unsigned shift = 8 * byte;
+    return (word & ~(std::uint32_t{0xFF} << shift)) | (std::uint32_t{value} << shift);
+}
+
+}  // namespace
+
+SimCard::SimCard(CardState state) : state_(std::move(state)) {}
+
+std::uint8_t SimCard::inb(std::uint16_t port) {
+    Delay();
+    return ReadPort(port);
+}
+
+void SimCard::outb(std::uint16_t port, std::uint8_t value) {
+    Delay();
+    WritePort(port, value);
+}
+
+std::uint16_t SimCard::inw(std::uint16_t port) {
+    Delay();
+    const std::uint8_t low = ReadPort(port);
+    const std::uint8_t high = ReadPort(static_cast<std::uint16_t>(port + 1));
+    return static_cast<std::uint16_t>(low | (high << 8));
+}
+
+void SimCard::outw(std::uint16_t port, std::uint16_t value) {
+    Delay();
+    WritePort(port, static_cast<std::uint8_t>(value));
+    WritePort(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+}
+
+void SimCard::ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) {
+    for (std::size_t i = 0; i < dest.size(); ++i) {
+        const std::uint64_t at = std::uint64_t{address} + i;
+        const bool in_bios = at >= kBiosBase && at - kBiosBase < state_.bios.size();
+        dest[i] = in_bios ? state_.bios[at - kBiosBase] : 0;
+    }
+}
+
+void SimCard::DisableInterrupts() {
+    if (interrupts_disabled_) {
+        Fault("DisableInterrupts called while interrupts are already disabled");
+        return;
+    }
+    signals_.Block();
+    interrupts_disabled_ = true;
+}
+
+void SimCard::EnableInterrupts() {
+    if (!interrupts_disabled_) {
+        Fault("EnableInterrupts called while interrupts are not disabled");
+        return;
+    }
+    interrupts_disabled_ = false;
+    signals_.Restore();
+    // Outside the bracket again: replace the nodes the bracket used.
+    spare_crtc_.Refill();
+    spare_registers_.Refill();
+}
+
+std::uint8_t SimCard::ReadPort(std::uint16_t port) {
+    const std::uint16_t index_port = CrtcIndexPort();
+    if (port == kMiscOutputRead) {
+        return state_.misc_output;
+    }
+    if (port == index_port) {
+        return state_.crtc_index;
+    }
+    if (port == index_port + 1) {
+        return ReadCrtcData();
+    }
+    if (port >= kWindowPort && port < kWindowPort + 4) {
+        return ReadWindow(port - kWindowPort);
+    }
+    return kNotAnswering;
+}
+
+void SimCard::WritePort(std::uint16_t port, std::uint8_t value) {
+    const std::uint16_t index_port = CrtcIndexPort();
+    if (port == kMiscOutputWrite) {
+        state_.misc_output = value;
+    } else if (port == index_port) {
+        state_.crtc_index = value;
+    } else if (port == index_port + 1) {
+        WriteCrtcData(value);
+    } else if (port >= kWindowPort && port < kWindowPort + 4) {
+        WriteWindow(port - kWindowPort, value);
+    }
+}
+
+std::uint16_t SimCard::CrtcIndexPort() const {
+    return (state_.misc_output & 0x01) ? kColourIndexPort : kMonoIndexPort;
+}
+
+bool SimCard::ReadOnlyUnlock() const {
+    const auto it = state_.crtc.find(kLockIndex);
+    return state_.extended_unlocked && it != state_.crtc.end() && it->second == kReadOnlyReadback;
+}
+
+std::uint8_t SimCard::ReadCrtcData() {
+    const std::uint8_t index = state_.crtc_index;
+    if (index == kLockIndex) {
+        if (!state_.extended_unlocked) {
+            return kLockedReadback;
+        }
+        return ReadOnlyUnlock() ? kReadOnlyReadback : kUnlockedReadback;
+    }
+    if (index >= kFirstExtendedIndex && !state_.extended_unlocked) {
+        return 0x00;
+    }
+    const auto it = state_.crtc.find(index);
+    return it == state_.crtc.end() ? 0x00 : it->second;
+}
+
+void SimCard::WriteCrtcData(std::uint8_t value) {
+    const std::uint8_t index = state_.crtc_index;
+    if (index == kLockIndex) {
+        std::uint8_t readback = kLockedReadback;
+        if (value == kUnlockValue) {
+            readback = kUnlockedReadback;
+        } else if (value == kReadOnlyUnlockValue) {
+            readback = kReadOnlyReadback;
+        }
+        state_.extended_unlocked = readback != kLockedReadback;
+        spare_crtc_.At(state_.crtc, kLockIndex, interrupts_disabled_) = readback;
+        return;
+    }
+    if (index >= kFirstExtendedIndex && (!state_.extended_unlocked || ReadOnlyUnlock())) {
+        return;
+    }
+    spare_crtc_.At(state_.crtc, index, interrupts_disabled_) = value;
+}
+
+std::uint8_t SimCard::Cr38() const {
+    const auto it = state_.crtc.find(kWindowIndex);
+    return it == state_.crtc.end() ? 0x00 : it->second;
+}
+
+bool SimCard::WindowAnswers(std::uint16_t port, const char* access) {
+    if (!state_.extended_unlocked) {
+        Fault("window port 0x%03x %s while the extended CRT controller registers are locked", port,
+              access);
+        return false;
+    }
+    if (!(Cr38() & kWindowEnable)) {
+        Fault("window port 0x%03x %s while the window is disabled (CR38 0x%02x)", port, access,
+              Cr38());
+        return false;
+    }
+    return true;
+}
+
+std::uint8_t SimCard::ReadWindow(unsigned byte) {
+    if (!WindowAnswers(static_cast<std::uint16_t>(kWindowPort + byte), "read")) {
+        return kNotAnswering;
+    }
+    switch ((Cr38() >> 1) & 0x07) {
+        case kSignature:
+            return ByteOf(kWindowSignature, byte);
+        case kAddress:
+            return ByteOf(state_.window_address & kAddressMask, byte);
+        case kData:
+            // Every port read is a read of the register, as on the card.
+            return ByteOf(ReadRegister(state_.window_address & kAddressMask), byte);
+        case kPartialData:
+            return byte < 2 ? ByteOf(state_.window_latch, byte) : 0x00;
+        default:
+            return kNotAnswering;  // no window register behind this selection
+    }
+}
+
+void SimCard::WriteWindow(unsigned byte, std::uint8_t value) {
+    if (!WindowAnswers(static_cast<std::uint16_t>(kWindowPort + byte), "written")) {
+        return;
+    }
+    const std::uint32_t address = state_.window_address & kAddressMask;
+    switch ((Cr38() >> 1) & 0x07) {
+        case kAddress:
+            state_.window_address = WithByte(state_.window_address, byte, value) & kAddressMask;
+            return;
+        case kData:
+            data_bytes_[byte] = value;
+            if (byte == 3) {
+                WriteRegister(address, static_cast<std::uint32_t>(data_bytes_[0]) |
+                                           static_cast<std::uint32_t>(data_bytes_[1]) << 8 |
+                                           static_cast<std::uint32_t>(data_bytes_[2]) << 16 |
+                                           static_cast<std::uint32_t>(data_bytes_[3]) << 24);
+            }
+            return;
+        case kPartialData:
+            if (byte < 2) {
+                state_.window_latch =
+                    static_cast<std::uint16_t>(WithByte(state_.window_latch, byte, value));
+                return;
+            }
+            // The high word goes out together with whatever the latch holds.
+            data_bytes_[byte] = value;
+            if (byte == 3) {
+                WriteRegister(address, static_cast<std::uint32_t>(state_.window_latch) |
+                                           static_cast<std::uint32_t>(data_bytes_[2]) << 16 |
+                                           static_cast<std::uint32_t>(data_bytes_[3]) << 24);
+            }
+            return;
+        default:
+            return;  // the signature is read-only; other selections take nothing
+    }
+}
+
+std::uint32_t SimCard::ReadRegister(std::uint32_t address) {
+    std::uint32_t& value = spare_registers_.At(state_.registers, address, interrupts_disabled_);
+    if (address == kPllTestCounter) {
+        value |= kPllsLocked;
+    }
+    return value;
+}
+
+void SimCard::WriteRegister(std::uint32_t address, std::uint32_t value) {
+    std::uint32_t& slot = spare_registers_.At(state_.registers, address, interrupts_disabled_);
+    switch (address) {
+        case kStraps:
+            if (value & kStrapOverride) {
+                Fault(
+                    "boot straps 0x%06x written with bit 31 set (0x%08x), which overrides "
+                    "the straps",
+                    address, value);
+            }
+            return;  // read-only for everything else
+        case kCorePll:
+        case kMemoryPll: {
+            const char* name = address == kCorePll ? "core PLL" : "memory PLL";
+            CheckBracket(name, address, value);
+            const unsigned m = value & 0xFF;
+            const unsigned n = (value >> 8) & 0xFF;
+            if (m == 0 || n == 0) {
+                Fault("%s 0x%06x written with M = %u, N = %u (0x%08x); both must be non-zero", name,
+                      address, m, n, value);
+            }
+            slot = value;
+            return;
+        }
+        case kPllSelect:
+            CheckBracket("PLL select", address, value);
+            slot = value;
+            return;
+        default:
+            slot = value;
+            return;
+    }
+}
+
+void SimCard::CheckBracket(const char* name, std::uint32_t address, std::uint32_t value) {
+    if (!interrupts_disabled_) {
+        Fault("%s 0x%06x written outside the interrupt bracket (0x%08x)", name, address, value);
+    }
+}
+
+void SimCard::Fault(const char* format, ...) {
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    state_.faults.emplace_back(line);
+}
+
+void SimCard::Delay() const {
+    if (access_delay_.count() > 0) {
+        std::this_thread::sleep_for(access_delay_);
+    }
+}
+
+}  // namespace ruvuvuri::hw

@@ -1,0 +1,376 @@
+// The simulator profile: its JSON format, the refusal of malformed files, and
+// the locked, atomic save that keeps concurrent runs from losing updates.
+
+#include "hw/backends/card_profile.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using ruvuvuri::hw::CardState;
+using ruvuvuri::hw::FormatProfile;
+using ruvuvuri::hw::ParseProfile;
+using ruvuvuri::hw::ProfileError;
+using ruvuvuri::hw::ProfileSession;
+
+constexpr uid_t kNobody = 65534;
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string name = (fs::temp_directory_path() / "ruvuvuri-profile-XXXXXX").string();
+        if (::mkdtemp(name.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        path_ = name;
+    }
+    ~TempDir() {
+        ::chmod(path_.c_str(), 0700);
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void ExpectSameState(const CardState& got, const CardState& want) {
+    EXPECT_EQ(got.description, want.description);
+    EXPECT_EQ(got.bios_path, want.bios_path);
+    EXPECT_EQ(got.bios, want.bios);
+    EXPECT_EQ(got.misc_output, want.misc_output);
+    EXPECT_EQ(got.crtc_index, want.crtc_index);
+    EXPECT_EQ(got.extended_unlocked, want.extended_unlocked);
+    EXPECT_EQ(got.crtc, want.crtc);
+    EXPECT_EQ(got.window_address, want.window_address);
+    EXPECT_EQ(got.window_latch, want.window_latch);
+    EXPECT_EQ(got.registers, want.registers);
+    EXPECT_EQ(got.faults, want.faults);
+}
+
+CardState EveryFieldSet() {
+    CardState state;
+    state.description = "GeForce2 MX, 64 MB";
+    state.bios_path = "card.rom";
+    state.bios = {0x55, 0xAA, 0x10, 0x00, 0xFF};
+    state.misc_output = 0x66;
+    state.crtc_index = 0x38;
+    state.extended_unlocked = true;
+    state.crtc = {{0x11, 0x80}, {0x1F, 0x03}, {0x38, 0x05}};
+    state.window_address = 0x680504;
+    state.window_latch = 0x8001;
+    state.registers = {
+        {0x000000, 0x1}, {0x101000, 0x40}, {0x680500, 0x6207}, {0xFFFFFFFC, 0xFFFFFFFF}};
+    state.faults = {"core PLL 0x680500 written outside the interrupt bracket (0x00006207)",
+                    "second \"quoted\" fault"};
+    return state;
+}
+
+TEST(Profile, RoundTripKeepsEveryField) {
+    TempDir dir;
+    const CardState state = EveryFieldSet();
+    WriteFile(dir.path() / "card.rom", std::string(state.bios.begin(), state.bios.end()));
+    const std::string text = FormatProfile(state);
+    ExpectSameState(ParseProfile(text, dir.path(), "card.json"), state);
+
+    // The written form is the documented one: lowercase hex strings.
+    for (const char* piece :
+         {"\"misc_output\": \"0x66\"", "\"crtc_index\": \"0x38\"", "\"0x38\": \"0x05\"",
+          "\"window_address\": \"0x00680504\"", "\"window_latch\": \"0x8001\"",
+          "\"0x680500\": \"0x00006207\"", "\"0x000000\": \"0x00000001\"", "\"bios\": \"card.rom\"",
+          "\"extended_unlocked\": true"}) {
+        EXPECT_NE(text.find(piece), std::string::npos) << piece << " in\n" << text;
+    }
+}
+
+TEST(Profile, EmptyObjectGivesTheDefaults) {
+    const CardState state = ParseProfile("{}", ".", "card.json");
+    ExpectSameState(state, CardState{});
+}
+
+TEST(Profile, NumbersMayBeJsonNumbersHexOrDecimalStrings) {
+    for (const char* spelling : {"\"0x67\"", "\"0X67\"", "\"103\"", "103", "\"0x0067\""}) {
+        const std::string text = std::string("{\"misc_output\": ") + spelling +
+                                 ", \"registers\": {\"6817024\": " + spelling + "}}";
+        const CardState state = ParseProfile(text, ".", "card.json");
+        EXPECT_EQ(state.misc_output, 0x67) << spelling;
+        EXPECT_EQ(state.registers.at(0x680500), 0x67u) << spelling;
+    }
+}
+
+TEST(Profile, BiosOfAnyLengthIsReadRelativeToTheProfileFolder) {
+    TempDir dir;
+    fs::create_directory(dir.path() / "roms");
+    const std::string image(20000, '\x5a');
+    WriteFile(dir.path() / "roms" / "big.rom", image);
+    const CardState state = ParseProfile("{\"bios\": \"roms/big.rom\"}", dir.path(), "card.json");
+    EXPECT_EQ(state.bios.size(), image.size());
+    EXPECT_EQ(state.bios_path, "roms/big.rom");
+}
+
+// --- Malformed profiles -----------------------------------------------------
+
+struct BadCase {
+    const char* name;
+    const char* text;
+    const char* field;    // quoted in the message
+    const char* problem;  // also in the message
+};
+
+void PrintTo(const BadCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class MalformedProfile : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(MalformedProfile, IsRefusedNamingFileAndFieldAndLeftUntouched) {
+    const BadCase& c = GetParam();
+    TempDir dir;
+    const fs::path path = dir.path() / "card.json";
+    WriteFile(path, c.text);
+    const auto before = FolderEntries(dir.path());
+    try {
+        ProfileSession session(path);
+        FAIL() << "accepted: " << c.text;
+    } catch (const ProfileError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find(path.string()), std::string::npos) << message;
+        if (c.field != nullptr) {
+            EXPECT_NE(message.find(std::string("field \"") + c.field + "\""), std::string::npos)
+                << message;
+        }
+        EXPECT_NE(message.find(c.problem), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+    EXPECT_EQ(ReadFile(path), c.text);
+    EXPECT_EQ(FolderEntries(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MalformedProfile,
+    ::testing::Values(
+        BadCase{"NotJson", "{\"misc_output\": \"0x67\",\n", nullptr, "not valid JSON"},
+        BadCase{"NotJsonPosition", "{\n  \"crtc\": {,}\n}", nullptr, "line 2"},
+        BadCase{"TopLevelArray", "[1, 2]", nullptr, "got an array"},
+        BadCase{"BoolForNumber", "{\"registers\": {\"0x680500\": true}}", "registers.0x680500",
+                "expected a number (JSON number or \"0x…\" string), got true"},
+        BadCase{"GarbageNumber", "{\"misc_output\": \"0x6z\"}", "misc_output", "got \"0x6z\""},
+        BadCase{"Negative", "{\"crtc_index\": -1}", "crtc_index", "negative"},
+        BadCase{"Fraction", "{\"crtc_index\": 1.5}", "crtc_index", "not a whole number"},
+        BadCase{"ByteTooBig", "{\"misc_output\": \"0x100\"}", "misc_output", "out of range"},
+        BadCase{"LatchTooBig", "{\"window_latch\": 65536}", "window_latch", "out of range"},
+        BadCase{"AddressTooBig", "{\"window_address\": \"0x100000000\"}", "window_address",
+                "out of range"},
+        BadCase{"RegisterTooBig", "{\"registers\": {\"0x680500\": \"4294967296\"}}",
+                "registers.0x680500", "out of range"},
+        BadCase{"CrtcKeyTooBig", "{\"crtc\": {\"0x100\": \"0x00\"}}", "crtc.0x100", "out of range"},
+        BadCase{"CrtcValueTooBig", "{\"crtc\": {\"0x38\": 256}}", "crtc.0x38", "out of range"},
+        BadCase{"KeyNotANumber", "{\"registers\": {\"core\": 1}}", "registers.core",
+                "not a number"},
+        BadCase{"DuplicateKey", "{\"crtc\": {\"0x38\": 1, \"56\": 2}}", "crtc.56", "same entry"},
+        BadCase{"RegistersNotObject", "{\"registers\": [1]}", "registers", "got an array"},
+        BadCase{"UnlockedNotBool", "{\"extended_unlocked\": \"yes\"}", "extended_unlocked",
+                "expected true or false"},
+        BadCase{"DescriptionNotString", "{\"description\": 5}", "description", "expected a string"},
+        BadCase{"FaultNotString", "{\"faults\": [\"ok\", 1]}", "faults[1]", "expected a string"},
+        BadCase{"MissingBios", "{\"bios\": \"missing.rom\"}", "bios", "missing.rom"},
+        BadCase{"UnknownField", "{\"regsiters\": {}}", "regsiters",
+                "probably a typo (did you mean \"registers\"?)"}),
+    [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+
+TEST(ProfileSession, MissingProfileIsRefusedNamingTheFile) {
+    TempDir dir;
+    const fs::path path = dir.path() / "absent.json";
+    try {
+        ProfileSession session(path);
+        FAIL() << "accepted a missing file";
+    } catch (const ProfileError& error) {
+        EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos);
+    }
+    EXPECT_TRUE(FolderEntries(dir.path()).empty());
+}
+
+// --- Saving -----------------------------------------------------------------
+
+TEST(ProfileSession, SaveReplacesTheProfileAndKeepsBiosAndDescription) {
+    TempDir dir;
+    const fs::path path = dir.path() / "card.json";
+    WriteFile(dir.path() / "card.rom", "\x55\xaa");
+    WriteFile(path, "{\"description\": \"mine\", \"bios\": \"card.rom\", \"misc_output\": 103}");
+    ::chmod(path.c_str(), 0640);
+    {
+        ProfileSession session(path);
+        CardState state = session.loaded();
+        state.registers[0x680500] = 0x6207;
+        state.faults.push_back("a fault");
+        session.Save(state);
+    }
+    ProfileSession again(path);
+    EXPECT_EQ(again.loaded().description, "mine");
+    EXPECT_EQ(again.loaded().bios_path, "card.rom");
+    EXPECT_EQ(again.loaded().bios, (std::vector<std::uint8_t>{0x55, 0xAA}));
+    EXPECT_EQ(again.loaded().registers.at(0x680500), 0x6207u);
+    EXPECT_EQ(again.loaded().faults, std::vector<std::string>{"a fault"});
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"card.json", "card.rom"}));
+}
+
+// Permissions do not stop root, so the check runs in a child that gives root up.
+TEST(ProfileSession, UnwritableFolderIsRefusedAndTheProfileKept) {
+    TempDir dir;
+    const fs::path path = dir.path() / "card.json";
+    const std::string text = "{\"registers\": {\"0x680500\": \"0x00006207\"}}";
+    WriteFile(path, text);
+    const bool root = ::geteuid() == 0;
+    if (root && (::chown(dir.path().c_str(), kNobody, kNobody) != 0 ||
+                 ::chown(path.c_str(), kNobody, kNobody) != 0)) {
+        GTEST_SKIP() << "cannot hand the folder to an unprivileged user";
+    }
+    int messages[2];
+    ASSERT_EQ(::pipe(messages), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(messages[0]);
+        if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            ::_exit(77);
+        }
+        auto report = [&](const std::string& line) {
+            const std::string out = line + "\n";
+            if (::write(messages[1], out.data(), out.size()) < 0) {
+                ::_exit(3);
+            }
+        };
+        int failures = 0;
+        // Refused at the start, before a run could reprogram the card.
+        ::chmod(dir.path().c_str(), 0555);
+        try {
+            ProfileSession session(path);
+            failures |= 1;
+        } catch (const ProfileError& error) {
+            report(error.what());
+        }
+        // The folder becomes unwritable during the run: the save is refused.
+        ::chmod(dir.path().c_str(), 0755);
+        try {
+            ProfileSession session(path);
+            ::chmod(dir.path().c_str(), 0555);
+            CardState state = session.loaded();
+            state.registers[0x680500] = 0x1111;
+            session.Save(state);
+            failures |= 2;
+        } catch (const ProfileError& error) {
+            report(error.what());
+        }
+        ::_exit(failures);
+    }
+    ::close(messages[1]);
+    std::string output;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(messages[0], buffer, sizeof buffer)) > 0;) {
+        output.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(messages[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "cannot drop root privileges here";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened, 2: saved; messages:\n" << output;
+    std::istringstream lines(output);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        EXPECT_NE(line.find(path.string()), std::string::npos) << line;
+        EXPECT_NE(line.find("make the folder writable"), std::string::npos) << line;
+    }
+    EXPECT_EQ(count, 2) << output;
+    EXPECT_EQ(ReadFile(path), text);
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"card.json"});
+}
+
+// Each run adds its own register between load and save, then a second one in
+// a second save. With the lock held for the whole run, also across the renames
+// of its saves, no other run can slip in between and no update is lost.
+TEST(ProfileSession, ConcurrentRunsNeverLoseAnUpdate) {
+    TempDir dir;
+    const fs::path path = dir.path() / "card.json";
+    WriteFile(path, "{\"registers\": {\"0x101000\": \"0x00000040\"}}");
+    constexpr int kRuns = 6;
+    constexpr std::uint32_t kSecond = 0x100;
+    auto address = [](int run) { return 0x100000 + 4u * static_cast<std::uint32_t>(run); };
+    std::vector<pid_t> children;
+    for (int run = 0; run < kRuns; ++run) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                ProfileSession session(path);
+                CardState state = session.loaded();
+                ::usleep(20000);  // a long run widens any window for a lost update
+                state.registers[address(run)] = static_cast<std::uint32_t>(run + 1);
+                session.Save(state);
+                ::usleep(40000);
+                state.registers[address(run) + kSecond] = static_cast<std::uint32_t>(run + 1);
+                session.Save(state);
+            } catch (const ProfileError&) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ProfileSession session(path);
+    const auto& registers = session.loaded().registers;
+    EXPECT_EQ(registers.at(0x101000), 0x40u);
+    for (int run = 0; run < kRuns; ++run) {
+        for (const std::uint32_t at : {address(run), address(run) + kSecond}) {
+            ASSERT_EQ(registers.count(at), 1u) << "lost an update of run " << run;
+            EXPECT_EQ(registers.at(at), static_cast<std::uint32_t>(run + 1));
+        }
+    }
+}
+
+}  // namespace
