@@ -7,10 +7,14 @@
 
 namespace ruvuvuri::ui {
 
+// Which panel engine shows panels and popups: Default picks Qt when there is a
+// display and the Qt module loads, the console otherwise.
+enum class UiChoice { Default, Console, Qt };
+
 // A control callback: panel handle, control ID, event code, callback data and
 // two event data words; returns 0. Event 1 is the commit event (a button press).
-using ControlCallback =
-    std::function<int(int panel, int control, int event, void* callback_data, int data1, int data2)>;
+using ControlCallback = std::function<int(int panel, int control, int event, void* callback_data,
+                                          int data1, int data2)>;
 
 // The program's table of named callbacks: the panel file names a button's
 // callback, and the engine finds it here by that name.
@@ -24,7 +28,7 @@ using CallbackTable = std::vector<NamedCallback>;
 // against this interface only and never see a toolkit header. Controls are
 // addressed by the IDs of app/panel_ids.h.
 class UiEngine {
-public:
+  public:
     virtual ~UiEngine() = default;
 
     // Loads panel `panel_id` from the panel file; a negative handle means the file

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/panel_file.h"
+#include "ui/ui_engine.h"
+
+namespace ruvuvuri::ui {
+
+// A panel engine on plain text streams, for terminals, ssh sessions and
+// scripts. The panel is printed as a list of labelled values; the user edits
+// it with one command per line (see ConsoleCommandHelp). Popups go to the
+// error stream, and a confirmation reads its answer from the command input.
+class ConsoleEngine final : public UiEngine {
+  public:
+    ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out, std::ostream& err);
+
+    int LoadPanel(int parent, const std::string& file, int panel_id) override;
+    void DisplayPanel(int panel) override;
+    // Reads commands until a callback calls QuitUserInterface or the input
+    // ends; the end of input presses the exit button first. Returns the code
+    // given to QuitUserInterface (0 when the input ended without one).
+    int RunUserInterface() override;
+    void QuitUserInterface(int code) override;
+
+    void SetCtrlVal(int panel, int control, const std::string& value) override;
+    void SetCtrlVal(int panel, int control, double value) override;
+    void SetCtrlVal(int panel, int control, std::uint32_t value) override;
+    void GetCtrlVal(int panel, int control, std::string* value) override;
+    void GetCtrlVal(int panel, int control, double* value) override;
+    void GetCtrlVal(int panel, int control, std::uint32_t* value) override;
+
+    int ConfirmPopup(const std::string& title, const std::string& message) override;
+    void MessagePopup(const std::string& title, const std::string& message) override;
+
+    // Why the last failed call failed: for LoadPanel it names the panel file
+    // and the cause. Nothing is printed on such failures.
+    const std::string& last_error() const { return last_error_; }
+
+  private:
+    struct ControlValue {
+        std::string text;
+        double number = 0.0;
+        std::uint32_t integer = 0;
+    };
+    struct Panel {
+        int handle = 0;
+        PanelFile file;
+        std::vector<ControlValue> values;  // parallel to file.controls
+    };
+
+    Panel* FindPanel(int handle);
+    // The control's description and value; null (with last_error set) when
+    // the panel or control does not exist or takes another kind of value.
+    ControlValue* FindValue(int panel, int control, app::ControlKind kind,
+                            const PanelFileControl** description);
+    Panel* ActivePanel();
+
+    void Print(const Panel& panel);
+    // Runs one command line; a line it cannot run gets one line on the error
+    // stream saying why, and changes nothing.
+    void Execute(const std::string& line);
+    void Edit(Panel& panel, int control, const std::vector<std::string>& words);
+    void PressButton(Panel& panel, const char* callback);
+    void Complain(const std::string& why);
+
+    CallbackTable callbacks_;
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool input_is_terminal_;
+    std::vector<Panel> panels_;
+    int shown_ = 0;  // the handle of the panel displayed last
+    bool quit_ = false;
+    int quit_code_ = 0;
+    std::string last_error_;
+};
+
+std::unique_ptr<ConsoleEngine> CreateConsoleEngine(CallbackTable callbacks, std::istream& in,
+                                                   std::ostream& out, std::ostream& err);
+
+// The command list, as `help` prints it (also for the program's --help).
+std::string ConsoleCommandHelp();
+
+}  // namespace ruvuvuri::ui

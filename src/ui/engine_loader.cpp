@@ -1,0 +1,100 @@
+#include "ui/engine_loader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include "build_config.h"
+
+namespace ruvuvuri::ui {
+namespace {
+
+bool IsSet(const char* value) {
+    return value != nullptr && value[0] != '\0';
+}
+
+std::string ProgramDirectory() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (length <= 0) {
+        return {};
+    }
+    std::string program(path, static_cast<std::size_t>(length));
+    const std::size_t slash = program.rfind('/');
+    return slash == std::string::npos ? std::string() : program.substr(0, slash);
+}
+
+void SetError(std::string* error, std::string message) {
+    if (error != nullptr) {
+        *error = std::move(message);
+    }
+}
+
+}  // namespace
+
+bool ShouldTryQt(const char* display, const char* wayland, UiChoice requested) {
+    switch (requested) {
+        case UiChoice::Console:
+            return false;
+        case UiChoice::Qt:
+            return true;
+        case UiChoice::Default:
+            break;
+    }
+    return IsSet(display) || IsSet(wayland);
+}
+
+std::vector<std::string> QtModuleCandidates() {
+    std::vector<std::string> candidates;
+    const std::string program_dir = ProgramDirectory();
+    if (!program_dir.empty()) {
+        candidates.push_back(program_dir + "/" + kQtModuleFile);
+    }
+    candidates.push_back(std::string(RUVUVURI_MODULE_DIR) + "/" + kQtModuleFile);
+    return candidates;
+}
+
+std::unique_ptr<UiEngine> LoadQtEngineFrom(const std::string& path, const CallbackTable& callbacks,
+                                           std::string* error) {
+    // RTLD_LOCAL keeps Qt's symbols out of the program's namespace. The handle
+    // is never closed: Qt registers exit-time cleanups that must find their
+    // code still mapped.
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* reason = dlerror();
+        SetError(error, "cannot load the Qt panel module " + path + " (" +
+                            (reason != nullptr ? reason : "unknown reason") + ")");
+        return nullptr;
+    }
+    auto create = reinterpret_cast<CreateQtEngineFn>(dlsym(module, kQtEntryPoint));
+    if (create == nullptr) {
+        SetError(error, "the Qt panel module " + path + " lacks its entry point " + kQtEntryPoint +
+                            "; reinstall a module that matches this program");
+        return nullptr;
+    }
+    std::string reason;
+    std::unique_ptr<UiEngine> engine(create(&callbacks, &reason));
+    if (engine == nullptr) {
+        SetError(error, "the Qt panel engine cannot start: " + reason);
+    }
+    return engine;
+}
+
+std::unique_ptr<UiEngine> LoadQtEngine(const CallbackTable& callbacks, std::string* error) {
+    std::string tried;
+    for (const std::string& path : QtModuleCandidates()) {
+        if (access(path.c_str(), F_OK) != 0) {
+            tried += tried.empty() ? path : ", " + path;
+            continue;
+        }
+        // A module that exists but fails decides: a broken install or a
+        // missing display should be reported, not hidden by the next folder.
+        return LoadQtEngineFrom(path, callbacks, error);
+    }
+    SetError(error, "the Qt panel module is not installed (looked for " + tried +
+                        "); use --ui=console or install the Qt module");
+    return nullptr;
+}
+
+}  // namespace ruvuvuri::ui

@@ -1,0 +1,261 @@
+#include "ui/panel_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <system_error>
+
+#include <pugixml.hpp>
+
+namespace ruvuvuri::ui {
+namespace {
+
+constexpr const char* kRemedy = "restore the panel file that came with the program";
+
+// Every <widget> element below the top-level one, at any depth. The walker is
+// iterative, so a deeply nested file cannot exhaust the stack.
+class WidgetCollector final : public pugi::xml_tree_walker {
+  public:
+    bool for_each(pugi::xml_node& node) override {
+        if (node.type() == pugi::node_element && std::strcmp(node.name(), "widget") == 0) {
+            widgets.push_back(node);
+        }
+        return true;
+    }
+    std::vector<pugi::xml_node> widgets;
+};
+
+std::string_view Trim(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// "&&" stands for one '&'; a single '&' marks the keyboard accelerator.
+std::string StripAccelerators(std::string_view text) {
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '&') {
+            plain += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '&') {
+            plain += '&';
+            ++i;
+        }
+    }
+    return plain;
+}
+
+std::string LabelText(std::string_view text) {
+    const std::string plain = StripAccelerators(text);
+    std::string_view label = Trim(plain);
+    if (!label.empty() && label.back() == ':') {
+        label.remove_suffix(1);
+    }
+    return std::string(Trim(label));
+}
+
+pugi::xml_node FindProperty(pugi::xml_node widget, const char* name) {
+    for (pugi::xml_node property : widget.children("property")) {
+        if (std::strcmp(property.attribute("name").value(), name) == 0) {
+            return property;
+        }
+    }
+    return {};
+}
+
+// The text of a property's value element (<string>, <cstring>, <double>, ...);
+// nullopt when the widget does not set the property.
+std::optional<std::string> PropertyText(pugi::xml_node widget, const char* name) {
+    const pugi::xml_node property = FindProperty(widget, name);
+    if (!property) {
+        return std::nullopt;
+    }
+    for (pugi::xml_node value : property.children()) {
+        if (value.type() == pugi::node_element) {
+            return std::string(value.child_value());
+        }
+    }
+    return std::string();
+}
+
+[[noreturn]] void Fail(const std::string& file, const std::string& what) {
+    throw PanelFileError("panel file " + file + ": " + what + "; " + kRemedy);
+}
+
+template <typename Number>
+Number ParseNumber(const std::string& file, const std::string& control, const char* property,
+                   const std::string& text) {
+    const std::string_view digits = Trim(text);
+    Number number{};
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec != std::errc() || end != digits.data() + digits.size()) {
+        Fail(file, "property " + std::string(property) + " of " + control + " is not a number ('" +
+                       text + "')");
+    }
+    return number;
+}
+
+void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileControl* control) {
+    const auto number = [&](const char* property, double fallback) {
+        const std::optional<std::string> text = PropertyText(widget, property);
+        return text ? ParseNumber<double>(file, control->name, property, *text) : fallback;
+    };
+    control->minimum = number("minimum", control->minimum);
+    control->maximum = number("maximum", control->maximum);
+    control->value = number("value", control->value);
+    if (const std::optional<std::string> decimals = PropertyText(widget, "decimals")) {
+        control->decimals = ParseNumber<int>(file, control->name, "decimals", *decimals);
+    }
+    control->suffix = PropertyText(widget, "suffix").value_or("");
+
+    if (!(control->minimum <= control->maximum)) {
+        Fail(file, control->name + " has a minimum above its maximum");
+    }
+    // More decimals than a double carries would only show noise.
+    if (control->decimals < 0 || control->decimals > 15) {
+        Fail(file, control->name + " asks for " + std::to_string(control->decimals) +
+                       " decimals (0 to 15 possible)");
+    }
+}
+
+// Line number (from 1) of a byte offset, for parser messages.
+std::size_t LineOf(std::string_view text, std::ptrdiff_t offset) {
+    const auto clamped = static_cast<std::size_t>(std::max<std::ptrdiff_t>(offset, 0));
+    const std::string_view before = text.substr(0, std::min(clamped, text.size()));
+    return 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+}
+
+}  // namespace
+
+const PanelFileControl* PanelFile::FindControl(int id) const {
+    for (const PanelFileControl& control : controls) {
+        if (control.id == id) {
+            return &control;
+        }
+    }
+    return nullptr;
+}
+
+const PanelFileButton* PanelFile::FindButtonByCallback(std::string_view callback) const {
+    for (const PanelFileButton& button : buttons) {
+        if (button.callback == callback) {
+            return &button;
+        }
+    }
+    return nullptr;
+}
+
+const char* ExpectedWidgetClass(const app::PanelControl& control) {
+    if (control.kind == app::ControlKind::Double) {
+        return "QDoubleSpinBox";
+    }
+    if (control.id == app::PANEL_BANNER) {
+        return "QLabel";
+    }
+    return "QLineEdit";
+}
+
+PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer(xml.data(), xml.size());
+    if (!parsed) {
+        Fail(name, "not valid XML (line " + std::to_string(LineOf(xml, parsed.offset)) + ": " +
+                       parsed.description() + ")");
+    }
+    const pugi::xml_node ui = document.child("ui");
+    if (!ui) {
+        Fail(name, "not a Qt Designer file (no <ui> element)");
+    }
+    pugi::xml_node top = ui.child("widget");
+    if (std::strcmp(top.attribute("name").value(), "PANEL") != 0) {
+        Fail(name, "the top-level widget is not named PANEL");
+    }
+
+    PanelFile panel;
+    panel.title = PropertyText(top, "windowTitle").value_or("");
+
+    WidgetCollector collector;
+    top.traverse(collector);
+    std::multimap<std::string, pugi::xml_node> by_name;
+    std::map<std::string, std::string> labels;  // buddy -> label text
+    for (pugi::xml_node widget : collector.widgets) {
+        const std::string object_name = widget.attribute("name").value();
+        const std::string_view widget_class = widget.attribute("class").value();
+        by_name.emplace(object_name, widget);
+        if (widget_class == "QLabel") {
+            if (const std::optional<std::string> buddy = PropertyText(widget, "buddy")) {
+                labels.emplace(std::string(Trim(*buddy)),
+                               LabelText(PropertyText(widget, "text").value_or("")));
+            }
+        } else if (widget_class == "QPushButton") {
+            panel.buttons.push_back(
+                {object_name, StripAccelerators(PropertyText(widget, "text").value_or("")),
+                 std::string(Trim(PropertyText(widget, "callback").value_or("")))});
+        }
+    }
+
+    for (const app::PanelControl& wanted : app::kPanelControls) {
+        const char* expected_class = ExpectedWidgetClass(wanted);
+        const auto count = by_name.count(wanted.name);
+        if (count == 0) {
+            Fail(name,
+                 std::string("lacks the control ") + wanted.name + " (a " + expected_class + ")");
+        }
+        if (count > 1) {
+            Fail(name, std::string("names more than one widget ") + wanted.name);
+        }
+        const pugi::xml_node widget = by_name.find(wanted.name)->second;
+
+        PanelFileControl control;
+        control.id = wanted.id;
+        control.name = wanted.name;
+        control.widget_class = widget.attribute("class").value();
+        if (control.widget_class != expected_class) {
+            Fail(name,
+                 control.name + " is a " + control.widget_class + ", not a " + expected_class);
+        }
+        if (const auto label = labels.find(control.name); label != labels.end()) {
+            control.label = label->second;
+        }
+        control.text = PropertyText(widget, "text").value_or("");
+        control.read_only = Trim(PropertyText(widget, "readOnly").value_or("")) == "true";
+        if (wanted.kind == app::ControlKind::Double) {
+            ReadSpinBox(name, widget, &control);
+        }
+        panel.controls.push_back(std::move(control));
+    }
+    return panel;
+}
+
+PanelFile ReadPanelFile(const std::filesystem::path& path) {
+    const std::string name = path.string();
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int cause = errno;
+        const std::string why =
+            cause != 0 ? std::generic_category().message(cause) : "cannot be opened";
+        throw PanelFileError("cannot open the panel file " + name + " (" + why +
+                             "); keep Ruvuvuri.ui next to the program or reinstall it");
+    }
+    const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        throw PanelFileError("cannot read the panel file " + name + "; " + kRemedy);
+    }
+    return ParsePanelFile(xml, name);
+}
+
+}  // namespace ruvuvuri::ui

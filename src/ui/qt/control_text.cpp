@@ -1,0 +1,40 @@
+#include "ui/qt/control_text.h"
+
+#include <QStringDecoder>
+
+namespace ruvuvuri::ui::qt {
+
+QString FormatWord(std::uint32_t value) {
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
+}
+
+QString FormatRegister(std::uint32_t value) {
+    return QString::number(value, 16).toUpper().rightJustified(8, '0');
+}
+
+std::optional<std::uint32_t> ParseHex(const QString& text) {
+    QString digits = text.trimmed();
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        digits.remove(0, 2);
+    }
+    if (digits.isEmpty() || digits.size() > 8) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const qulonglong value = digits.toULongLong(&ok, 16);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+QString TextFromBytes(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError()) {
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    return text;
+}
+
+}  // namespace ruvuvuri::ui::qt

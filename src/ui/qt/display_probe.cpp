@@ -1,0 +1,126 @@
+#include "ui/qt/display_probe.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include <QDir>
+#include <QLibraryInfo>
+
+namespace ruvuvuri::ui::qt {
+namespace {
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// The platforms Qt will try, in its order: QT_QPA_PLATFORM when set, else
+// Wayland first in a Wayland session, then X11.
+std::vector<std::string> PlatformCandidates() {
+    std::string list = Env("QT_QPA_PLATFORM");
+    if (list.empty()) {
+        list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
+    }
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(';', start);
+        if (end == std::string::npos) {
+            end = list.size();
+        }
+        std::string entry = list.substr(start, end - start);
+        entry = entry.substr(0, entry.find(':'));  // "xcb:option=..." names xcb
+        if (!entry.empty()) {
+            names.push_back(entry);
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+// Connects to the X server the way Qt's xcb platform would, through libxcb
+// loaded on demand so the module does not link it.
+bool XServerReachable(std::string* reason) {
+    if (Env("DISPLAY").empty()) {
+        *reason = "DISPLAY is not set";
+        return false;
+    }
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) {
+        *reason = "libxcb.so.1 cannot be loaded";
+        return false;
+    }
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    auto has_error = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    bool reachable = false;
+    if (connect != nullptr && has_error != nullptr && disconnect != nullptr) {
+        void* connection = connect(nullptr, nullptr);
+        reachable = connection != nullptr && has_error(connection) == 0;
+        if (connection != nullptr) {
+            disconnect(connection);
+        }
+    }
+    dlclose(xcb);
+    if (!reachable) {
+        *reason = "cannot connect to the X server on DISPLAY=" + Env("DISPLAY");
+    }
+    return reachable;
+}
+
+// Qt falls back to the next platform when its Wayland plugin is not installed.
+bool WaylandPluginInstalled() {
+    QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+    return !platforms.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty();
+}
+
+bool WaylandSocketPresent(std::string* reason) {
+    if (!WaylandPluginInstalled()) {
+        *reason = "Qt's Wayland platform plugin is not installed";
+        return false;
+    }
+    std::string socket = Env("WAYLAND_DISPLAY");
+    if (socket.empty()) {
+        *reason = "WAYLAND_DISPLAY is not set";
+        return false;
+    }
+    if (socket.front() != '/') {
+        socket = Env("XDG_RUNTIME_DIR") + "/" + socket;
+    }
+    struct stat info {};
+    if (stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
+        *reason = "no Wayland compositor at " + socket;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DisplayAvailable(std::string* reason) {
+    std::string why;
+    for (const std::string& platform : PlatformCandidates()) {
+        if (platform == "xcb") {
+            if (XServerReachable(&why)) {
+                return true;
+            }
+        } else if (platform == "wayland" || platform.rfind("wayland-", 0) == 0) {
+            if (WaylandSocketPresent(&why)) {
+                return true;
+            }
+        } else {
+            // offscreen, minimal, vnc, eglfs ...: chosen on purpose, need no display.
+            return true;
+        }
+    }
+    *reason = "no display for the Qt panel (" + why + "); use --ui=console or set DISPLAY";
+    return false;
+}
+
+}  // namespace ruvuvuri::ui::qt

@@ -1,0 +1,258 @@
+#include "ui/qt/qt_engine.h"
+
+#include <cstdlib>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/panel_ids.h"
+#include "ui/qt/close_guard.h"
+#include "ui/qt/control_text.h"
+
+namespace ruvuvuri::ui::qt {
+namespace {
+
+const app::PanelControl* FindControl(int control) {
+    for (const app::PanelControl& entry : app::kPanelControls) {
+        if (entry.id == control) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/ruvuvuri/ruvuvuri-16.png"));
+    icon.addFile(QStringLiteral(":/ruvuvuri/ruvuvuri-32.png"));
+    return icon;
+}
+
+QString FromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+std::unique_ptr<QtEngine> QtEngine::Create(const CallbackTable& callbacks, std::string* error) {
+    std::unique_ptr<ApplicationHost> host;
+    if (QCoreApplication::instance() == nullptr) {
+        host = ApplicationHost::Start(error);
+        if (host == nullptr) {
+            return nullptr;
+        }
+    } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        *error = "the process runs a Qt application without widgets";
+        return nullptr;
+    }
+    return std::unique_ptr<QtEngine>(new QtEngine(std::move(host), callbacks));
+}
+
+QtEngine::QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks)
+    : host_(std::move(host)), callbacks_(callbacks) {
+    // Only QuitUserInterface ends the loop; a popup closing while the panel is
+    // hidden must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(ApplicationIcon());
+}
+
+QtEngine::~QtEngine() = default;
+
+int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
+    last_error_.clear();
+    std::unique_ptr<PanelWidgets> panel =
+        BuildPanel(FromStd(file), panel_id, callbacks_, &last_error_);
+    if (panel == nullptr) {
+        return -1;
+    }
+    const int handle = static_cast<int>(panels_.size()) + 1;
+    panel->window->setWindowIcon(ApplicationIcon());
+    for (const PanelWidgets::Button& button : panel->buttons) {
+        ControlCallback callback = button.callback;
+        QObject::connect(
+            button.button, &QAbstractButton::clicked, button.button,
+            [handle, callback] { callback(handle, 0, app::EVENT_COMMIT, nullptr, 0, 0); });
+    }
+    auto* guard = new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
+    panel->window->installEventFilter(guard);
+    panels_.push_back(std::move(panel));
+    return handle;
+}
+
+bool QtEngine::OnClose(int panel) {
+    for (const NamedCallback& entry : callbacks_) {
+        if (entry.name == "Exit") {
+            // The callback decides; the window stays until the program ends.
+            entry.callback(panel, 0, app::EVENT_COMMIT, nullptr, 0, 0);
+            return false;
+        }
+    }
+    QuitUserInterface(0);
+    return true;
+}
+
+QWidget* QtEngine::panel_window(int panel) const {
+    if (panel < 1 || panel > static_cast<int>(panels_.size())) {
+        return nullptr;
+    }
+    return panels_[static_cast<std::size_t>(panel - 1)]->window.get();
+}
+
+void QtEngine::DisplayPanel(int panel) {
+    QWidget* window = panel_window(panel);
+    if (window == nullptr) {
+        last_error_ = "no panel with handle " + std::to_string(panel);
+        return;
+    }
+    window->show();
+    window->activateWindow();
+}
+
+int QtEngine::RunUserInterface() {
+    if (quit_pending_) {
+        quit_pending_ = false;
+        return quit_code_;
+    }
+    running_ = true;
+    if (std::getenv("RUVUVURI_QUIT_WHEN_SHOWN") != nullptr) {
+        // For the start-up benchmark: leave as soon as the shown panel has been
+        // through one round of the event loop (laid out and painted).
+        QTimer::singleShot(0, [] { QApplication::exit(0); });
+    }
+    const int code = QApplication::exec();
+    running_ = false;
+    return code;
+}
+
+void QtEngine::QuitUserInterface(int code) {
+    if (running_) {
+        QCoreApplication::exit(code);
+    } else {
+        // Asked before the loop runs: the next RunUserInterface returns at once.
+        quit_pending_ = true;
+        quit_code_ = code;
+    }
+}
+
+QWidget* QtEngine::Control(int panel, int control) {
+    const PanelWidgets* widgets = (panel >= 1 && panel <= static_cast<int>(panels_.size()))
+                                      ? panels_[static_cast<std::size_t>(panel - 1)].get()
+                                      : nullptr;
+    if (widgets == nullptr) {
+        last_error_ = "no panel with handle " + std::to_string(panel);
+        return nullptr;
+    }
+    const auto found = widgets->controls.find(control);
+    if (found == widgets->controls.end()) {
+        last_error_ =
+            "no control " + std::to_string(control) + " on panel " + std::to_string(panel);
+        return nullptr;
+    }
+    last_error_.clear();
+    return found->second;
+}
+
+void QtEngine::SetCtrlVal(int panel, int control, const std::string& value) {
+    QWidget* widget = Control(panel, control);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(TextFromBytes(value));
+    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+        static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
+    } else if (widget != nullptr) {
+        last_error_ = "control " + std::to_string(control) + " does not take text";
+    }
+}
+
+void QtEngine::SetCtrlVal(int panel, int control, double value) {
+    auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
+    if (spin == nullptr) {
+        if (last_error_.empty()) {
+            last_error_ = "control " + std::to_string(control) + " does not take a number";
+        }
+        return;
+    }
+    // The spin box rounds to its decimals and keeps the value within its limits.
+    spin->setValue(value);
+}
+
+void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
+    QWidget* widget = Control(panel, control);
+    if (widget == nullptr) {
+        return;
+    }
+    const app::PanelControl* entry = FindControl(control);
+    if (entry->kind != app::ControlKind::Integer) {
+        last_error_ = "control " + std::to_string(control) + " does not take an integer";
+        return;
+    }
+    static_cast<QLineEdit*>(widget)->setText(entry->editable ? FormatRegister(value)
+                                                             : FormatWord(value));
+}
+
+void QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
+    QWidget* widget = Control(panel, control);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        *value = label->text().toStdString();
+    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+        *value = static_cast<QLineEdit*>(widget)->text().toStdString();
+    } else if (widget != nullptr) {
+        last_error_ = "control " + std::to_string(control) + " holds no text";
+    }
+}
+
+void QtEngine::GetCtrlVal(int panel, int control, double* value) {
+    auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
+    if (spin == nullptr) {
+        if (last_error_.empty()) {
+            last_error_ = "control " + std::to_string(control) + " holds no number";
+        }
+        return;
+    }
+    // Takes up text still being typed, as leaving the field would.
+    spin->interpretText();
+    *value = spin->value();
+}
+
+void QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
+    QWidget* widget = Control(panel, control);
+    if (widget == nullptr) {
+        return;
+    }
+    if (FindControl(control)->kind != app::ControlKind::Integer) {
+        last_error_ = "control " + std::to_string(control) + " holds no integer";
+        return;
+    }
+    const std::optional<std::uint32_t> parsed = ParseHex(static_cast<QLineEdit*>(widget)->text());
+    // A field left empty by the user reads as zero.
+    *value = parsed.value_or(0);
+}
+
+QWidget* QtEngine::PopupParent() const {
+    for (const auto& panel : panels_) {
+        if (panel->window->isVisible()) {
+            return panel->window.get();
+        }
+    }
+    return nullptr;
+}
+
+int QtEngine::ConfirmPopup(const std::string& title, const std::string& message) {
+    // No is the default button: Enter alone never reprograms the card.
+    const QMessageBox::StandardButton answer =
+        QMessageBox::question(PopupParent(), FromStd(title), FromStd(message),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return answer == QMessageBox::Yes ? 1 : 0;
+}
+
+void QtEngine::MessagePopup(const std::string& title, const std::string& message) {
+    QMessageBox::information(PopupParent(), FromStd(title), FromStd(message));
+}
+
+}  // namespace ruvuvuri::ui::qt

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/qt/application_host.h"
+#include "ui/qt/panel_file.h"
+#include "ui/ui_engine.h"
+
+class QWidget;
+
+namespace ruvuvuri::ui::qt {
+
+// The panel engine on Qt Widgets: panels come from Qt Designer files, buttons
+// call the program's named callbacks, popups are message boxes. It only shows
+// and edits values; what a button does is up to the callbacks.
+class QtEngine final : public UiEngine {
+  public:
+    // Uses the process's QApplication, or starts one; nullptr with the reason
+    // when none can be made (no display).
+    static std::unique_ptr<QtEngine> Create(const CallbackTable& callbacks, std::string* error);
+    ~QtEngine() override;
+
+    QtEngine(const QtEngine&) = delete;
+    QtEngine& operator=(const QtEngine&) = delete;
+
+    int LoadPanel(int parent, const std::string& file, int panel_id) override;
+    void DisplayPanel(int panel) override;
+    int RunUserInterface() override;
+    void QuitUserInterface(int code) override;
+
+    void SetCtrlVal(int panel, int control, const std::string& value) override;
+    void SetCtrlVal(int panel, int control, double value) override;
+    void SetCtrlVal(int panel, int control, std::uint32_t value) override;
+    void GetCtrlVal(int panel, int control, std::string* value) override;
+    void GetCtrlVal(int panel, int control, double* value) override;
+    void GetCtrlVal(int panel, int control, std::uint32_t* value) override;
+
+    int ConfirmPopup(const std::string& title, const std::string& message) override;
+    void MessagePopup(const std::string& title, const std::string& message) override;
+
+    // Why the last call failed (a panel that did not load, an unknown control,
+    // a value of the wrong type); empty after success.
+    const std::string& last_error() const { return last_error_; }
+    // The window of a loaded panel, or nullptr.
+    QWidget* panel_window(int panel) const;
+
+  private:
+    QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks);
+
+    // The widget of `control` on `panel`, or nullptr (with last_error set).
+    QWidget* Control(int panel, int control);
+    bool OnClose(int panel);
+    QWidget* PopupParent() const;
+
+    // Declared first so that it outlives every widget.
+    std::unique_ptr<ApplicationHost> host_;
+    CallbackTable callbacks_;
+    std::vector<std::unique_ptr<PanelWidgets>> panels_;  // handle = index + 1
+    std::string last_error_;
+    bool running_ = false;
+    bool quit_pending_ = false;
+    int quit_code_ = 0;
+};
+
+}  // namespace ruvuvuri::ui::qt

@@ -1,0 +1,360 @@
+#include "ui/console_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/panel_ids.h"
+
+namespace ruvuvuri::ui {
+namespace {
+
+using namespace ruvuvuri::app;
+
+const std::string kPanelPath = RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui";
+const std::string kQuestion = "Core,Memory clocks and Timings will be changed now!\nAre You shure?";
+
+struct Call {
+    std::string name;
+    int panel;
+    int control;
+    int event;
+    int confirmed;  // SetNewClocks: what the confirmation answered
+    double core;    // SetNewClocks: the core clock field when pressed
+};
+
+std::size_t Count(const std::string& text, const std::string& piece) {
+    std::size_t count = 0;
+    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    const std::filesystem::path path = std::filesystem::path(testing::TempDir()) / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+std::string PanelWith(const std::string& from, const std::string& to) {
+    std::ifstream in(kPanelPath, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string xml = text.str();
+    const auto at = xml.find(from);
+    EXPECT_NE(at, std::string::npos) << "the panel file no longer contains " << from;
+    if (at != std::string::npos) {
+        xml.replace(at, from.size(), to);
+    }
+    return xml;
+}
+
+// One engine on string streams with the panel loaded and filled, and callbacks
+// that behave like the program's: the apply button reads the core field and
+// asks for confirmation, the exit button ends the loop with code 7.
+struct Session {
+    explicit Session(const std::string& input, const std::string& panel_file = kPanelPath,
+                     bool exit_quits = true)
+        : in(input) {
+        CallbackTable table = {
+            {"SetNewClocks",
+             [this](int panel, int control, int event, void*, int, int) {
+                 double core = 0.0;
+                 engine->GetCtrlVal(panel, PANEL_CORECLK, &core);
+                 const int answer = engine->ConfirmPopup("Ruvuvuri", kQuestion);
+                 calls.push_back({"SetNewClocks", panel, control, event, answer, core});
+                 return 0;
+             }},
+            {"Exit",
+             [this, exit_quits](int panel, int control, int event, void*, int, int) {
+                 calls.push_back({"Exit", panel, control, event, 0, 0.0});
+                 if (exit_quits) {
+                     engine->QuitUserInterface(7);
+                 }
+                 return 0;
+             }},
+        };
+        engine = CreateConsoleEngine(std::move(table), in, out, err);
+        handle = engine->LoadPanel(0, panel_file, PANEL);
+        if (handle < 0) {
+            return;
+        }
+        engine->SetCtrlVal(handle, PANEL_BANNER, std::string("Test banner"));
+        engine->SetCtrlVal(handle, PANEL_BIOSVER, std::string("3.11.01.05"));
+        engine->SetCtrlVal(handle, PANEL_ROMWORD_54, std::uint32_t{0x10de});
+        engine->SetCtrlVal(handle, PANEL_DEVICEID, std::uint32_t{0x0150});
+        engine->SetCtrlVal(handle, PANEL_CORECLK, 200.452);
+        engine->SetCtrlVal(handle, PANEL_MEMCLK, 166.088);
+        engine->SetCtrlVal(handle, PANEL_TIMING0, std::uint32_t{0x22322222});
+        engine->SetCtrlVal(handle, PANEL_TIMING1, std::uint32_t{0x00000a0a});
+        engine->SetCtrlVal(handle, PANEL_TIMING2, std::uint32_t{0x05050505});
+    }
+
+    int Run() {
+        engine->DisplayPanel(handle);
+        return engine->RunUserInterface();
+    }
+
+    double Double(int control) {
+        double value = -1.0;
+        engine->GetCtrlVal(handle, control, &value);
+        return value;
+    }
+    std::uint32_t Integer(int control) {
+        std::uint32_t value = 0xDEADBEEF;
+        engine->GetCtrlVal(handle, control, &value);
+        return value;
+    }
+    std::size_t PanelsPrinted() const { return Count(out.str(), "== Ruvuvuri =="); }
+
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    std::vector<Call> calls;
+    std::unique_ptr<ConsoleEngine> engine;
+    int handle = -1;
+};
+
+TEST(ConsoleEngine, PanelShowsEveryControlWithItsLabelAndValue) {
+    Session session("");
+    ASSERT_GT(session.handle, 0) << session.engine->last_error();
+    session.engine->DisplayPanel(session.handle);
+    const std::string shown = session.out.str();
+    struct Line {
+        const char* label;
+        const char* value;
+    };
+    for (const Line& line :
+         {Line{"BIOS version", "3.11.01.05"}, Line{"Subsystem vendor", "0x10DE"},
+          Line{"Subsystem device", "0x0000"}, Line{"Device ID", "0x0150"},
+          Line{"Core clock", "200.452 MHz"}, Line{"Memory clock", "166.088 MHz"},
+          Line{"Timing 0 (0x100220)", "0x22322222"}, Line{"Timing 1 (0x100224)", "0x00000A0A"},
+          Line{"Timing 2 (0x100228)", "0x05050505"}}) {
+        const auto at = shown.find(line.label);
+        ASSERT_NE(at, std::string::npos) << line.label << " missing from:\n" << shown;
+        const std::string row = shown.substr(at, shown.find('\n', at) - at);
+        EXPECT_NE(row.find(line.value), std::string::npos) << row;
+    }
+    EXPECT_NE(shown.find("Test banner"), std::string::npos);
+    EXPECT_NE(shown.find("[Apply] apply"), std::string::npos);
+    EXPECT_NE(shown.find("[Exit] exit"), std::string::npos);
+    EXPECT_EQ(session.err.str(), "");
+}
+
+TEST(ConsoleEngine, EditsWithinLimitsChangeTheFieldAndOthersChangeNothing) {
+    struct Case {
+        const char* line;
+        int control;
+        double clock;           // for the clock fields
+        std::uint32_t timing;   // for the timing fields
+        const char* complaint;  // empty when the edit is taken
+    };
+    const Case cases[] = {
+        {"core 250", PANEL_CORECLK, 250.0, 0, ""},
+        {"  CORE   250.5  ", PANEL_CORECLK, 250.5, 0, ""},
+        {"core 400", PANEL_CORECLK, 400.0, 0, ""},
+        {"core 80", PANEL_CORECLK, 80.0, 0, ""},
+        {"core 200.4526", PANEL_CORECLK, 200.453, 0, ""},
+        {"mem 800", PANEL_MEMCLK, 800.0, 0, ""},
+        {"core 400.5", PANEL_CORECLK, 0, 0, "outside the limits 80.000 to 400.000 MHz"},
+        {"core 79.99", PANEL_CORECLK, 0, 0, "outside the limits"},
+        {"mem 800.001", PANEL_MEMCLK, 0, 0, "80.000 to 800.000 MHz"},
+        {"core -200", PANEL_CORECLK, 0, 0, "outside the limits"},
+        {"core abc", PANEL_CORECLK, 0, 0, "'abc' is not a number"},
+        {"core 200,5", PANEL_CORECLK, 0, 0, "is not a number"},
+        {"core 200MHz", PANEL_CORECLK, 0, 0, "is not a number"},
+        {"core nan", PANEL_CORECLK, 0, 0, "is not a number"},
+        {"core inf", PANEL_CORECLK, 0, 0, "is not a number"},
+        {"core", PANEL_CORECLK, 0, 0, "core takes one value"},
+        {"mem 200 300", PANEL_MEMCLK, 0, 0, "mem takes one value"},
+        {"t0 FFFFFFFF", PANEL_TIMING0, 0, 0xFFFFFFFF, ""},
+        {"t1 0x1234abcd", PANEL_TIMING1, 0, 0x1234ABCD, ""},
+        {"T2 0X0", PANEL_TIMING2, 0, 0, ""},
+        {"t0 000000001", PANEL_TIMING0, 0, 1, ""},
+        {"t0 100000000", PANEL_TIMING0, 0, 0, "'100000000' does not fit in 32 bits"},
+        {"t0 0x", PANEL_TIMING0, 0, 0, "not a hexadecimal number"},
+        {"t0 -1", PANEL_TIMING0, 0, 0, "not a hexadecimal number"},
+        {"t0 12G4", PANEL_TIMING0, 0, 0, "not a hexadecimal number"},
+        {"t0 0x0x12", PANEL_TIMING0, 0, 0, "not a hexadecimal number"},
+        {"frobnicate 3", 0, 0, 0, "unknown command 'frobnicate'; type help for the list"},
+        {"apply now", 0, 0, 0, "apply takes no value"},
+    };
+    for (const Case& c : cases) {
+        Session session(std::string(c.line) + "\n");
+        ASSERT_GT(session.handle, 0) << session.engine->last_error();
+        session.Run();
+        const bool taken = c.complaint[0] == '\0';
+        const auto expect = [&](int control, double before) {
+            const double want = taken && control == c.control ? c.clock : before;
+            EXPECT_NEAR(session.Double(control), want, 1e-9) << c.line;
+        };
+        expect(PANEL_CORECLK, 200.452);
+        expect(PANEL_MEMCLK, 166.088);
+        const auto expect_timing = [&](int control, std::uint32_t before) {
+            const std::uint32_t want = taken && control == c.control ? c.timing : before;
+            EXPECT_EQ(session.Integer(control), want) << c.line;
+        };
+        expect_timing(PANEL_TIMING0, 0x22322222);
+        expect_timing(PANEL_TIMING1, 0x00000a0a);
+        expect_timing(PANEL_TIMING2, 0x05050505);
+
+        // The panel is shown once at the start and once more after a change.
+        EXPECT_EQ(session.PanelsPrinted(), taken ? 2u : 1u) << c.line;
+        if (taken) {
+            EXPECT_EQ(session.err.str(), "") << c.line;
+        } else {
+            EXPECT_EQ(Count(session.err.str(), "\n"), 1u) << c.line << ": " << session.err.str();
+            EXPECT_NE(session.err.str().find(c.complaint), std::string::npos)
+                << c.line << ": " << session.err.str();
+        }
+        ASSERT_EQ(session.calls.size(), 1u) << c.line;  // only the end of the input
+        EXPECT_EQ(session.calls[0].name, "Exit") << c.line;
+    }
+}
+
+TEST(ConsoleEngine, LimitsComeFromThePanelFile) {
+    const std::string file = WriteTemp(
+        "console_engine_test_limits.ui",
+        PanelWith("<double>400.000000000000000</double>", "<double>300.000000000000000</double>"));
+    Session session("core 350\ncore 299.5\n", file);
+    ASSERT_GT(session.handle, 0) << session.engine->last_error();
+    session.Run();
+    EXPECT_NE(session.err.str().find("80.000 to 300.000 MHz"), std::string::npos)
+        << session.err.str();
+    EXPECT_EQ(session.Double(PANEL_CORECLK), 299.5);
+    std::filesystem::remove(file);
+}
+
+TEST(ConsoleEngine, ApplyPressesSetNewClocksAndTheNextLineAnswers) {
+    struct Case {
+        const char* input;
+        int confirmed;
+    };
+    for (const Case& c : {Case{"core 250\napply\ny\nshow\n", 1},
+                          Case{"core 250\napply\nn\nshow\n", 0}, Case{"core 250\nAPPLY\n", 0}}) {
+        Session session(c.input);
+        EXPECT_EQ(session.Run(), 7) << c.input;
+        ASSERT_EQ(session.calls.size(), 2u) << c.input;
+        const Call& apply = session.calls[0];
+        EXPECT_EQ(apply.name, "SetNewClocks");
+        EXPECT_EQ(apply.panel, session.handle);
+        EXPECT_EQ(apply.control, 0);
+        EXPECT_EQ(apply.event, EVENT_COMMIT);
+        EXPECT_EQ(apply.core, 250.0);
+        EXPECT_EQ(apply.confirmed, c.confirmed) << c.input;
+        EXPECT_EQ(session.calls[1].name, "Exit");
+        EXPECT_NE(session.err.str().find("Ruvuvuri: " + kQuestion + " [y/N] "), std::string::npos);
+        // Start, the edit, the apply, and "show" where the input has one: the
+        // answer took exactly one line.
+        const bool shows = std::string(c.input).find("show") != std::string::npos;
+        EXPECT_EQ(session.PanelsPrinted(), shows ? 4u : 3u) << c.input;
+    }
+}
+
+TEST(ConsoleEngine, ConfirmationTakesOnlyYesOrY) {
+    struct Case {
+        const char* input;
+        int answer;
+    };
+    for (const Case& c : {Case{"y\n", 1}, Case{"yes\n", 1}, Case{"YES\n", 1}, Case{"  Yes \r\n", 1},
+                          Case{"Y", 1}, Case{"n\n", 0}, Case{"\n", 0}, Case{"yeah\n", 0},
+                          Case{"no\n", 0}, Case{"y y\n", 0}, Case{"", 0}}) {
+        std::istringstream in(c.input);
+        std::ostringstream out, err;
+        ConsoleEngine engine({}, in, out, err);
+        EXPECT_EQ(engine.ConfirmPopup("Ruvuvuri", kQuestion), c.answer) << c.input;
+        EXPECT_EQ(err.str().rfind("Ruvuvuri: " + kQuestion + " [y/N] ", 0), 0u) << err.str();
+        EXPECT_EQ(out.str(), "");
+    }
+}
+
+TEST(ConsoleEngine, ExitAndEndOfInputPressTheExitButton) {
+    struct Case {
+        const char* input;
+        bool exit_quits;
+        int code;
+        std::size_t panels;
+    };
+    for (const Case& c : {Case{"exit\ncore 250\n", true, 7, 1}, Case{"QUIT\n", true, 7, 1},
+                          Case{"core 250\n", true, 7, 2}, Case{"", true, 7, 1},
+                          Case{"exit\ncore 250\n", false, 0, 2}}) {
+        Session session(c.input, kPanelPath, c.exit_quits);
+        EXPECT_EQ(session.Run(), c.code) << c.input;
+        ASSERT_FALSE(session.calls.empty()) << c.input;
+        for (const Call& call : session.calls) {
+            EXPECT_EQ(call.name, "Exit") << c.input;
+            EXPECT_EQ(call.event, EVENT_COMMIT) << c.input;
+        }
+        // The lines after an exit that quits are never read.
+        EXPECT_EQ(session.PanelsPrinted(), c.panels) << c.input;
+    }
+}
+
+TEST(ConsoleEngine, ClockFieldsKeepThreeDecimalsWithinTheirLimits) {
+    struct Case {
+        double set;
+        double kept;
+    };
+    for (const Case& c : {Case{200.4524, 200.452}, Case{200.4526, 200.453}, Case{166.0884, 166.088},
+                          Case{500.0, 400.0}, Case{10.0, 80.0},
+                          Case{std::numeric_limits<double>::quiet_NaN(), 80.0},
+                          Case{std::numeric_limits<double>::infinity(), 400.0}}) {
+        Session session("");
+        session.engine->SetCtrlVal(session.handle, PANEL_CORECLK, c.set);
+        EXPECT_EQ(session.Double(PANEL_CORECLK), c.kept) << c.set;
+    }
+}
+
+TEST(ConsoleEngine, LoadPanelFailuresKeepTheReasonAndPrintNothing) {
+    const std::string no_button =
+        WriteTemp("console_engine_test_callback.ui",
+                  PanelWith("<string>SetNewClocks</string>", "<string>Overclock</string>"));
+    const std::string no_control = WriteTemp(
+        "console_engine_test_control.ui", PanelWith("name=\"PANEL_TIMING2\"", "name=\"timing2\""));
+    struct Case {
+        std::string file;
+        const char* reason;
+    };
+    for (const Case& c :
+         {Case{"/nonexistent/Ruvuvuri.ui", "No such file or directory"},
+          Case{no_control, "lacks the control PANEL_TIMING2"},
+          Case{no_button, "button APPLY calls 'Overclock', which the program does not have"}}) {
+        Session session("", c.file);
+        EXPECT_LT(session.handle, 0) << c.file;
+        EXPECT_NE(session.engine->last_error().find(c.reason), std::string::npos)
+            << session.engine->last_error();
+        EXPECT_EQ(session.out.str(), "");
+        EXPECT_EQ(session.err.str(), "");
+    }
+
+    // The program's table lacks a callback the file names.
+    std::istringstream in;
+    std::ostringstream out, err;
+    ConsoleEngine engine({{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }}}, in,
+                         out, err);
+    EXPECT_LT(engine.LoadPanel(0, kPanelPath, PANEL), 0);
+    EXPECT_NE(engine.last_error().find("'Exit'"), std::string::npos) << engine.last_error();
+    EXPECT_LT(engine.LoadPanel(0, kPanelPath, 2), 0);
+    EXPECT_EQ(out.str() + err.str(), "");
+
+    std::filesystem::remove(no_button);
+    std::filesystem::remove(no_control);
+}
+
+TEST(ConsoleEngine, PopupsGoToTheErrorStream) {
+    Session session("");
+    session.engine->MessagePopup("Ruvuvuri", "I think, you don't have GeForce card?");
+    EXPECT_EQ(session.err.str(), "Ruvuvuri: I think, you don't have GeForce card?\n");
+    EXPECT_EQ(session.out.str(), "");
+}
+
+}  // namespace
+}  // namespace ruvuvuri::ui

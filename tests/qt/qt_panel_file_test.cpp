@@ -1,0 +1,272 @@
+// The panel file and the engine's checks of it: what the real ui/Ruvuvuri.ui
+// offers, which broken files are refused, and how values show in the controls.
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/panel_ids.h"
+#include "ui/qt/control_text.h"
+#include "ui/qt/qt_engine.h"
+
+using ruvuvuri::app::ControlKind;
+using ruvuvuri::app::kPanelControls;
+using ruvuvuri::ui::CallbackTable;
+using ruvuvuri::ui::qt::QtEngine;
+namespace app = ruvuvuri::app;
+
+namespace {
+
+const QString kPanelFile = QStringLiteral(RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui");
+
+CallbackTable ProgramCallbacks() {
+    auto ignore = [](int, int, int, void*, int, int) { return 0; };
+    return {{"SetNewClocks", ignore}, {"Exit", ignore}};
+}
+
+std::unique_ptr<QtEngine> MakeEngine(const CallbackTable& callbacks = ProgramCallbacks()) {
+    std::string error;
+    auto engine = QtEngine::Create(callbacks, &error);
+    if (engine == nullptr) {
+        qFatal("cannot create the engine: %s", error.c_str());
+    }
+    return engine;
+}
+
+QByteArray ReadPanelFile() {
+    QFile file(kPanelFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qFatal("cannot read %s", qPrintable(kPanelFile));
+    }
+    return file.readAll();
+}
+
+}  // namespace
+
+class PanelFileTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void realPanelHasEveryControl() {
+        auto engine = MakeEngine();
+        const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), app::PANEL);
+        QVERIFY2(panel > 0, engine->last_error().c_str());
+        QWidget* window = engine->panel_window(panel);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Ruvuvuri"));
+        QVERIFY(!window->windowIcon().isNull());
+        for (const app::PanelControl& control : kPanelControls) {
+            auto* widget = window->findChild<QWidget*>(QLatin1String(control.name));
+            QVERIFY2(widget != nullptr, control.name);
+            auto* line = qobject_cast<QLineEdit*>(widget);
+            switch (control.kind) {
+                case ControlKind::Double:
+                    QVERIFY2(qobject_cast<QDoubleSpinBox*>(widget) != nullptr, control.name);
+                    break;
+                case ControlKind::Integer:
+                    QVERIFY2(line != nullptr, control.name);
+                    break;
+                case ControlKind::Text:
+                    QVERIFY2(line != nullptr || control.id == app::PANEL_BANNER, control.name);
+                    break;
+            }
+            if (line != nullptr) {
+                QVERIFY2(line->isReadOnly() == !control.editable, control.name);
+            }
+            // The console engine labels each control with its buddy label.
+            bool labelled = control.id == app::PANEL_BANNER;
+            for (QLabel* label : window->findChildren<QLabel*>()) {
+                labelled = labelled || label->buddy() == widget;
+            }
+            QVERIFY2(labelled, control.name);
+        }
+    }
+
+    void clockLimitsAndTimingMasks() {
+        auto engine = MakeEngine();
+        const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), app::PANEL);
+        QVERIFY(panel > 0);
+        QWidget* window = engine->panel_window(panel);
+        auto* core = window->findChild<QDoubleSpinBox*>(QStringLiteral("PANEL_CORECLK"));
+        auto* memory = window->findChild<QDoubleSpinBox*>(QStringLiteral("PANEL_MEMCLK"));
+        QCOMPARE(core->minimum(), 80.0);
+        QCOMPARE(core->maximum(), 400.0);
+        QCOMPARE(core->decimals(), 3);
+        QCOMPARE(memory->minimum(), 80.0);
+        QCOMPARE(memory->maximum(), 800.0);
+        QCOMPARE(memory->decimals(), 3);
+        QCOMPARE(core->suffix(), QStringLiteral(" MHz"));
+        for (const char* name : {"PANEL_TIMING0", "PANEL_TIMING1", "PANEL_TIMING2"}) {
+            auto* timing = window->findChild<QLineEdit*>(QLatin1String(name));
+            timing->setText(QStringLiteral("FFFFFFFF"));
+            QVERIFY2(timing->hasAcceptableInput(), name);
+            QCOMPARE(timing->text(), QStringLiteral("FFFFFFFF"));
+        }
+        const std::pair<const char*, const char*> buttons[] = {{"APPLY", "SetNewClocks"},
+                                                               {"EXIT", "Exit"}};
+        for (const auto& [name, callback] : buttons) {
+            auto* button = window->findChild<QPushButton*>(QLatin1String(name));
+            QVERIFY2(button != nullptr, name);
+            QCOMPARE(button->property("callback").toString(), QLatin1String(callback));
+        }
+    }
+
+    void brokenPanelFilesAreRefused_data() {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing control")
+            << QByteArray("name=\"PANEL_MEMCLK\"") << QByteArray("name=\"memoryClock\"")
+            << "lacks the control PANEL_MEMCLK";
+        QTest::newRow("wrong class")
+            << QByteArray("class=\"QDoubleSpinBox\" name=\"PANEL_CORECLK\"")
+            << QByteArray("class=\"QSpinBox\" name=\"PANEL_CORECLK\"")
+            << "PANEL_CORECLK in the panel file";
+        QTest::newRow("unknown callback")
+            << QByteArray("<string>SetNewClocks</string>")
+            << QByteArray("<string>Overclock</string>") << "names the callback Overclock";
+        QTest::newRow("other panel") << QByteArray("name=\"PANEL\"") << QByteArray("name=\"MAIN\"")
+                                     << "does not hold the panel";
+        QTest::newRow("not a panel file")
+            << QByteArray("<ui version") << QByteArray("<<<") << "cannot read the panel file";
+    }
+
+    void brokenPanelFilesAreRefused() {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QString, reason);
+        QByteArray contents = ReadPanelFile();
+        QVERIFY(contents.contains(from));
+        contents.replace(from, to);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Ruvuvuri.ui"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        file.close();
+
+        auto engine = MakeEngine();
+        QVERIFY(engine->LoadPanel(0, path.toStdString(), app::PANEL) < 0);
+        QVERIFY2(QString::fromStdString(engine->last_error()).contains(reason),
+                 engine->last_error().c_str());
+    }
+
+    void missingFileOrCallbackIsRefused() {
+        auto engine = MakeEngine();
+        QVERIFY(engine->LoadPanel(0, "/nonexistent/Ruvuvuri.ui", app::PANEL) < 0);
+        QVERIFY(engine->last_error().find("/nonexistent/Ruvuvuri.ui") != std::string::npos);
+
+        auto without_exit =
+            MakeEngine({{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }}});
+        QVERIFY(without_exit->LoadPanel(0, kPanelFile.toStdString(), app::PANEL) < 0);
+        QVERIFY(without_exit->last_error().find("Exit") != std::string::npos);
+    }
+
+    void integerControlsShowHex_data() {
+        QTest::addColumn<int>("control");
+        QTest::addColumn<quint32>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("vendor word") << app::PANEL_ROMWORD_54 << 0x10DEu << "0x10DE";
+        QTest::newRow("small word") << app::PANEL_ROMWORD_56 << 0x15u << "0x0015";
+        QTest::newRow("device") << app::PANEL_DEVICEID << 0x0150u << "0x0150";
+        QTest::newRow("timing") << app::PANEL_TIMING0 << 0x22322222u << "22322222";
+        QTest::newRow("timing leading zeros") << app::PANEL_TIMING1 << 0x0A0Au << "00000A0A";
+        QTest::newRow("timing all ones") << app::PANEL_TIMING2 << 0xFFFFFFFFu << "FFFFFFFF";
+    }
+
+    void integerControlsShowHex() {
+        QFETCH(int, control);
+        QFETCH(quint32, value);
+        QFETCH(QString, shown);
+        auto engine = MakeEngine();
+        const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), app::PANEL);
+        engine->SetCtrlVal(panel, control, std::uint32_t{value});
+        const char* name = nullptr;
+        for (const app::PanelControl& entry : kPanelControls) {
+            name = entry.id == control ? entry.name : name;
+        }
+        auto* line = engine->panel_window(panel)->findChild<QLineEdit*>(QLatin1String(name));
+        QCOMPARE(line->text(), shown);
+        std::uint32_t read = 0;
+        engine->GetCtrlVal(panel, control, &read);
+        QCOMPARE(read, value);
+    }
+
+    void clockControlsKeepThreeDecimals_data() {
+        QTest::addColumn<int>("control");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("exact") << app::PANEL_CORECLK << 200.452 << 200.452;
+        QTest::newRow("rounded") << app::PANEL_MEMCLK << 166.08849 << 166.088;
+        QTest::newRow("rounded up") << app::PANEL_CORECLK << 199.9996 << 200.0;
+        QTest::newRow("above the limit") << app::PANEL_CORECLK << 450.0 << 400.0;
+        QTest::newRow("memory range") << app::PANEL_MEMCLK << 800.0 << 800.0;
+    }
+
+    void clockControlsKeepThreeDecimals() {
+        QFETCH(int, control);
+        QFETCH(double, value);
+        QFETCH(double, expected);
+        auto engine = MakeEngine();
+        const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), app::PANEL);
+        engine->SetCtrlVal(panel, control, value);
+        double read = 0;
+        engine->GetCtrlVal(panel, control, &read);
+        QCOMPARE(read, expected);
+    }
+
+    void textControlsAndWrongTypes() {
+        auto engine = MakeEngine();
+        const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), app::PANEL);
+        engine->SetCtrlVal(panel, app::PANEL_BIOSTEXT, std::string("GF2 GTS "));
+        engine->SetCtrlVal(panel, app::PANEL_BANNER, std::string("Ruvuvuri \xE2\x80\x94 test"));
+        std::string text;
+        engine->GetCtrlVal(panel, app::PANEL_BIOSTEXT, &text);
+        QCOMPARE(text, std::string("GF2 GTS "));
+        engine->GetCtrlVal(panel, app::PANEL_BANNER, &text);
+        QCOMPARE(text, std::string("Ruvuvuri \xE2\x80\x94 test"));
+        // BIOS bytes that are not UTF-8 still show one character each.
+        engine->SetCtrlVal(panel, app::PANEL_BIOSTEXT, std::string("NV\xFF"));
+        engine->GetCtrlVal(panel, app::PANEL_BIOSTEXT, &text);
+        QCOMPARE(QString::fromStdString(text).size(), 3);
+
+        double clock = 123.0;
+        engine->GetCtrlVal(panel, app::PANEL_TIMING0, &clock);
+        QCOMPARE(clock, 123.0);
+        QVERIFY(!engine->last_error().empty());
+        std::uint32_t word = 7;
+        engine->GetCtrlVal(panel + 1, app::PANEL_TIMING0, &word);
+        QCOMPARE(word, 7u);
+        QVERIFY(engine->last_error().find("handle") != std::string::npos);
+    }
+
+    void parseHex_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<quint32>("value");
+        QTest::newRow("word") << "0x10DE" << true << 0x10DEu;
+        QTest::newRow("lower case") << "0x10de" << true << 0x10DEu;
+        QTest::newRow("register") << "FFFFFFFF" << true << 0xFFFFFFFFu;
+        QTest::newRow("short") << "A0A" << true << 0xA0Au;
+        QTest::newRow("empty") << "" << false << 0u;
+        QTest::newRow("prefix only") << "0x" << false << 0u;
+        QTest::newRow("too long") << "100000000" << false << 0u;
+        QTest::newRow("not hex") << "12G4" << false << 0u;
+    }
+
+    void parseHex() {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(quint32, value);
+        const std::optional<std::uint32_t> parsed = ruvuvuri::ui::qt::ParseHex(text);
+        QCOMPARE(parsed.has_value(), valid);
+        if (valid) {
+            QCOMPARE(*parsed, value);
+        }
+    }
+};
+
+QTEST_MAIN(PanelFileTest)
+#include "qt_panel_file_test.moc"
