@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/ui_engine.h"
+
 namespace ruvuvuri::app {
 
 // A timing option holding this value cannot be told from an absent one.
@@ -31,16 +33,14 @@ void CheckRanges(ClockOptions& options);
 // Where the hardware accesses of the run go.
 enum class Backend { Hardware, BuiltInSim, ProfileSim };
 
-// Which panel engine the user asked for; Unset leaves the choice to the
-// program (Qt when a display is there and the module loads).
-enum class UiChoice { Unset, Console, Qt };
+using ui::UiChoice;
 
 // The options that start with "--".
 struct RunOptions {
     Backend backend = Backend::Hardware;
     std::string profile_path;  // for Backend::ProfileSim
     std::string trace_path;    // empty: no trace
-    UiChoice ui = UiChoice::Unset;
+    UiChoice ui = UiChoice::Default;
     bool info = false;
     bool help = false;
     bool version = false;

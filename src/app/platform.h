@@ -1,0 +1,45 @@
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <optional>
+
+#include "app/options.h"
+#include "app/run_lock.h"
+#include "hw/backends/card_profile.h"
+#include "hw/backends/sim_card.h"
+#include "hw/backends/trace.h"
+#include "hw/port_io.h"
+
+namespace ruvuvuri::app {
+
+// The hardware a run works on, chosen by the command line: the real ports, the
+// built-in simulated card, or a simulated card kept in a profile file; with or
+// without the access trace. Opening throws hw::PlatformError with a message that
+// names the cause and the remedy.
+class Platform {
+  public:
+    explicit Platform(const RunOptions& options);
+    ~Platform();
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+
+    hw::PortIo& io() { return *io_; }
+    bool is_real_hardware() const { return hardware_ != nullptr; }
+
+    // The simulated card outlives the run like real hardware does: its state is
+    // written back to the profile. Nothing to do for the other backends.
+    // Throws hw::PlatformError when the profile cannot be written.
+    void SaveCard();
+
+  private:
+    std::optional<RunLock> hardware_lock_;
+    std::unique_ptr<hw::PortIo> hardware_;
+    std::optional<hw::ProfileSession> profile_;
+    std::unique_ptr<hw::SimCard> sim_;
+    std::ofstream trace_file_;
+    std::unique_ptr<hw::TraceIo> trace_;
+    hw::PortIo* io_ = nullptr;
+};
+
+}  // namespace ruvuvuri::app

@@ -1,0 +1,141 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace ruvuvuri::test {
+namespace {
+
+void SetEnvironment(const std::map<std::string, std::string>& environment) {
+    for (const auto& [name, value] : environment) {
+        if (value.empty()) {
+            unsetenv(name.c_str());
+        } else {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input,
+                         const std::map<std::string, std::string>& environment) {
+    int in_pipe[2], out_pipe[2], err_pipe[2];
+    if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
+        pipe2(err_pipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        dup2(in_pipe[0], 0);
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        SetEnvironment(environment);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(in_pipe[0]);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+
+    // Feed stdin and drain both outputs together, so that neither side can
+    // block the other on a full pipe.
+    ProgramResult result;
+    std::size_t written = 0;
+    int in_fd = in_pipe[1];
+    if (input.empty()) {
+        close(in_fd);
+        in_fd = -1;
+    }
+    bool out_open = true, err_open = true;
+    while (out_open || err_open) {
+        pollfd fds[3] = {{out_open ? out_pipe[0] : -1, POLLIN, 0},
+                         {err_open ? err_pipe[0] : -1, POLLIN, 0},
+                         {in_fd, POLLOUT, 0}};
+        if (poll(fds, 3, -1) < 0) {
+            continue;
+        }
+        char buffer[4096];
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].revents & (POLLIN | POLLHUP)) {
+                const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+                if (got <= 0) {
+                    (i == 0 ? out_open : err_open) = false;
+                } else {
+                    (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(got));
+                }
+            }
+        }
+        if (in_fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t put = (fds[2].revents & POLLOUT)
+                                    ? write(in_fd, input.data() + written, input.size() - written)
+                                    : -1;
+            if (put > 0) {
+                written += static_cast<std::size_t>(put);
+            }
+            if (put <= 0 || written == input.size()) {
+                close(in_fd);
+                in_fd = -1;
+            }
+        }
+    }
+    if (in_fd >= 0) {
+        close(in_fd);
+    }
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input) {
+    return RunProgram(std::string(RUVUVURI_BINARY_DIR) + "/ruvuvuri", args, input,
+                      {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+TempDir::TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "ruvuvuri-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+}  // namespace ruvuvuri::test

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ruvuvuri::test {
+
+struct ProgramResult {
+    int exit_code = -1;  // the exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with arguments, feeding `input` to its stdin and collecting
+// stdout and stderr. `environment` entries replace or add variables; an empty
+// value removes one.
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input = "",
+                         const std::map<std::string, std::string>& environment = {});
+
+// The built program, run without a display so that panels use the console.
+ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input = "");
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& text);
+
+// A fresh folder under the system's temporary folder, removed on destruction.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+}  // namespace ruvuvuri::test
