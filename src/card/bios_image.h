@@ -18,7 +18,7 @@ inline constexpr std::size_t kBiosPadding = 16;
 // The first 8 KB of the video BIOS as read once at start, and the check that
 // gates every register access: is this a GeForce? Pure code over bytes.
 class BiosImage {
-public:
+  public:
     // The 8192 bytes the start-up read fills (`buff`); the padding stays zero.
     std::span<std::uint8_t> image() { return {buff.data(), kBiosImageSize}; }
     std::span<const std::uint8_t> image() const { return {buff.data(), kBiosImageSize}; }

@@ -61,7 +61,7 @@ PllSearchResult CalcCorePLL(std::int32_t target_khz, int base_freq);
 // registers, and reprograms the PLLs. Every operation does nothing while
 // CanChangeClocks is 0, which the program sets only after the card check.
 class ClockEngine {
-public:
+  public:
     explicit ClockEngine(hw::RegisterWindow& window) : window_(window) {}
 
     // Fills both outputs (kHz); leaves them untouched while CanChangeClocks is 0.
@@ -82,7 +82,7 @@ public:
     std::uint32_t tim1 = 0;
     std::uint32_t tim2 = 0;
 
-private:
+  private:
     hw::RegisterWindow& window_;
 };
 

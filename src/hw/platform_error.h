@@ -9,7 +9,7 @@ namespace ruvuvuri::hw {
 // profile that cannot be read, parsed, locked or written. The message is one
 // line a user can act on: it names the cause and the remedy.
 class PlatformError : public std::runtime_error {
-public:
+  public:
     explicit PlatformError(const std::string& message) : std::runtime_error(message) {}
 };
 

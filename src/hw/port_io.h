@@ -10,7 +10,7 @@ namespace ruvuvuri::hw {
 // logic runs on the real ports, on the simulated card, or under a recording
 // decorator. Port first, value second, in every signature.
 class PortIo {
-public:
+  public:
     virtual ~PortIo() = default;
 
     virtual std::uint8_t inb(std::uint16_t port) = 0;

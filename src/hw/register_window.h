@@ -13,7 +13,7 @@ namespace ruvuvuri::hw {
 // again restoring them, so whatever else uses the window (the video BIOS, a
 // driver) finds it as it left it.
 class RegisterWindow {
-public:
+  public:
     explicit RegisterWindow(PortIo& io) : io_(io) {}
 
     // Chooses the CRT controller port from bit 0 of the miscellaneous output
@@ -37,7 +37,7 @@ public:
     std::uint16_t Data3 = 0;         // low data word the window returned when opened
     std::uint32_t LData1 = 0;        // window address when opened
 
-private:
+  private:
     PortIo& io_;
 };
 

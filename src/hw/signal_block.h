@@ -9,12 +9,12 @@ namespace ruvuvuri::hw {
 // Signals that arrive meanwhile stay pending and are delivered on Restore().
 // Block() and Restore() make one system call each and never allocate.
 class SignalBlock {
-public:
+  public:
     void Block();
     void Restore();
     bool active() const { return active_; }
 
-private:
+  private:
     sigset_t saved_{};
     bool active_ = false;
 };

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "hw/port_io.h"
 #include "hw/platform_error.h"
+#include "hw/port_io.h"
 
 namespace ruvuvuri::hw {
 

@@ -13,7 +13,7 @@ namespace ruvuvuri::hw {
 // no system call inside the interrupt bracket; the stream is flushed when the
 // bracket closes and when the decorator is destroyed.
 class TraceIo final : public PortIo {
-public:
+  public:
     TraceIo(PortIo& inner, std::ostream& out);
     ~TraceIo() override;
 
@@ -25,7 +25,7 @@ public:
     void DisableInterrupts() override;
     void EnableInterrupts() override;
 
-private:
+  private:
     PortIo& inner_;
     std::ostream& out_;
 };
