@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <limits>
 
 #include "clock/clock_engine.h"
 
@@ -17,26 +16,78 @@ constexpr std::int32_t kMemSmallDividerFromKhz = 300000;
 constexpr std::int32_t kMaxN = 255;
 constexpr int kMaxP = 15;
 
-struct MRange {
-    std::int32_t first;
-    std::int32_t last;
+struct Best {
+    std::int32_t error;
+    std::int32_t m = 0;
+    std::int32_t n = 0;
 };
 
-constexpr MRange kWideRange{7, 14};
-constexpr MRange kSmallRange{1, 4};
+// One candidate: N rounded to nearest (halves up), its error in kHz of the
+// oscillator, kept only when strictly better, so ties keep the smaller M.
+// Candidates whose N does not fit the word are skipped. With the crystal and
+// M known at compile time the divisions become multiplications, which is
+// what keeps a search at a few nanoseconds.
+template <std::int32_t kM, typename Base>
+inline void Try(std::int32_t c, Base base, Best& best) {
+    // 32 bits for the two crystals (c is at most 257 × 14318 here); 64 bits
+    // for any other reference, so that no product can overflow.
+    using Value = decltype(+base);
+    const Value product = Value{c} * kM;
+    const Value n = (product + base / 2) / base;
+    if (n < 1 || n > kMaxN) {
+        return;
+    }
+    Value diff = product - n * base;
+    if (diff < 0) {
+        diff = -diff;
+    }
+    const auto error = static_cast<std::int32_t>(diff / kM);
+    if (error < best.error) {
+        best = {error, kM, static_cast<std::int32_t>(n)};
+    }
+}
 
-// Tries each M of the range in ascending order and keeps the candidate with the
-// strictly smallest error, so ties keep the smaller M. Candidates whose N does
-// not fit the word are skipped.
+template <typename Base>
+inline void TryWideRange(std::int32_t c, Base base, Best& best) {
+    Try<7>(c, base, best);
+    Try<8>(c, base, best);
+    Try<9>(c, base, best);
+    Try<10>(c, base, best);
+    Try<11>(c, base, best);
+    Try<12>(c, base, best);
+    Try<13>(c, base, best);
+    Try<14>(c, base, best);
+}
+
+template <typename Base>
+inline void TrySmallRange(std::int32_t c, Base base, Best& best) {
+    Try<1>(c, base, best);
+    Try<2>(c, base, best);
+    Try<3>(c, base, best);
+    Try<4>(c, base, best);
+}
+
+// The two crystals a card can have, as compile-time constants.
+template <std::int32_t kValue>
+struct Crystal {
+    constexpr operator std::int32_t() const { return kValue; }
+    constexpr std::int32_t operator+() const { return kValue; }
+};
+
+template <typename Base>
+inline void TryRange(std::int32_t c, Base base, bool small_dividers, Best& best) {
+    if (small_dividers) {
+        TrySmallRange(c, base, best);
+    } else {
+        TryWideRange(c, base, best);
+    }
+}
+
 PllSearchResult Search(std::int32_t target_khz, int base_freq, bool memory_pll) {
     PllSearchResult result;
     if (target_khz <= 0 || base_freq <= 0) {
         return result;
     }
-
-    std::int32_t best_error = target_khz;
-    std::int32_t best_m = 0;
-    std::int32_t best_n = 0;
 
     std::int32_t c = target_khz;
     int p = 0;
@@ -47,37 +98,29 @@ PllSearchResult Search(std::int32_t target_khz, int base_freq, bool memory_pll) 
     if (p > kMaxP) {
         return result;
     }
-
-    const MRange range = (memory_pll && c >= kMemSmallDividerFromKhz) ? kSmallRange : kWideRange;
-    const std::int32_t half_base = base_freq >> 1;
-
-    for (std::int32_t m = range.first; m <= range.last; ++m) {
-        // A product this large would give N far above what the word holds; the
-        // guard also keeps every sum below from overflowing.
-        if (c > (std::numeric_limits<std::int32_t>::max() - half_base) / m) {
-            continue;
-        }
-        const std::int32_t product = c * m;
-        const std::int32_t n = (product + half_base) / base_freq;
-        if (n < 1 || n > kMaxN) {
-            continue;
-        }
-        std::int32_t diff = product - n * base_freq;
-        if (diff < 0) {
-            diff = -diff;
-        }
-        const std::int32_t error = diff / m;
-        if (error < best_error) {
-            best_error = error;
-            best_m = m;
-            best_n = n;
-        }
-    }
-
-    if (best_m == 0) {
+    // Even M = 1 would need N above 255 here.
+    if (c / base_freq > kMaxN + 1) {
         return result;
     }
-    result.coeff = PllCoeff{best_m, best_n, p};
+
+    const bool small_dividers = memory_pll && c >= kMemSmallDividerFromKhz;
+    Best best{target_khz};
+    switch (base_freq) {
+        case kCrystal14318:
+            TryRange(c, Crystal<kCrystal14318>{}, small_dividers, best);
+            break;
+        case kCrystal13500:
+            TryRange(c, Crystal<kCrystal13500>{}, small_dividers, best);
+            break;
+        default:
+            TryRange(c, std::int64_t{base_freq}, small_dividers, best);
+            break;
+    }
+
+    if (best.m == 0) {
+        return result;
+    }
+    result.coeff = PllCoeff{best.m, best.n, p};
     result.found = true;
     return result;
 }
