@@ -1,0 +1,221 @@
+// The panel callbacks on a scripted panel engine over the simulated card: what
+// Apply writes with either answer, what the fields show afterwards, the BIOS
+// fields, and that only the commit event acts.
+#include "app/panel.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <variant>
+
+#include "app/panel_ids.h"
+#include "support/expected_trace.h"
+#include "support/trace_decoder.h"
+
+namespace ruvuvuri::app {
+namespace {
+
+using test::TracedCard;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// A panel engine that keeps control values in a map and answers the
+// confirmation from a script.
+class ScriptedEngine final : public ui::UiEngine {
+public:
+    int LoadPanel(int, const std::string&, int) override { return load_result; }
+    void DisplayPanel(int) override { ++displayed; }
+    int RunUserInterface() override { return 0; }
+    void QuitUserInterface(int code) override { quit_code = code; }
+    void SetCtrlVal(int, int control, const std::string& value) override {
+        values[control] = value;
+    }
+    void SetCtrlVal(int, int control, double value) override { values[control] = value; }
+    void SetCtrlVal(int, int control, std::uint32_t value) override { values[control] = value; }
+    void GetCtrlVal(int, int control, std::string* value) override {
+        *value = std::get<std::string>(values.at(control));
+    }
+    void GetCtrlVal(int, int control, double* value) override {
+        *value = std::get<double>(values.at(control));
+    }
+    void GetCtrlVal(int, int control, std::uint32_t* value) override {
+        *value = std::get<std::uint32_t>(values.at(control));
+    }
+    int ConfirmPopup(const std::string& title, const std::string& message) override {
+        questions.push_back(title + "|" + message);
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void MessagePopup(const std::string&, const std::string&) override {}
+
+    template <typename T>
+    T Value(int control) const {
+        return std::get<T>(values.at(control));
+    }
+
+    int load_result = 1;
+    int displayed = 0;
+    int quit_code = -1;
+    std::deque<int> answers;
+    std::vector<std::string> questions;
+    std::map<int, std::variant<std::string, double, std::uint32_t>> values;
+};
+
+constexpr std::uint32_t kCore = 0x680500, kMem = 0x680504, kSelect = 0x68050C;
+constexpr std::uint32_t kTiming0 = 0x100220, kTiming1 = 0x100224, kTiming2 = 0x100228;
+
+test::CardModel Card14318() {
+    test::CardModel model;
+    model.registers = {{0x101000, 0x40},       {kCore, 0x00006e09},     {kMem, 0x0000740a},
+                       {kSelect, 0x00000000},  {kTiming0, 0x22322222}, {kTiming1, 0x00000a0a},
+                       {kTiming2, 0x05050505}};
+    return model;
+}
+
+// The program's world up to the panel: card read, panel started.
+struct PanelWorld {
+    explicit PanelWorld(const test::CardModel& model = Card14318(), card::BiosImage image = {})
+        : card(test::StateFor(model)),
+          bios(image),
+          engine(card.window),
+          panel(bios, engine, card.window) {
+        card.window.SetBaseport();
+        engine.CanChangeClocks = 1;
+        engine.GetCurrentClocks();
+        panel.AttachEngine(ui);
+        EXPECT_EQ(panel.Start("Ruvuvuri.ui", "banner"), 0);
+        card.out.str("");
+    }
+
+    int Apply() { return panel.SetNewClocks(panel.mp, 0, EVENT_COMMIT, nullptr, 0, 0); }
+    std::vector<std::uint32_t> Written() const {
+        return test::WrittenAddresses(card.Lines());
+    }
+
+    TracedCard card;
+    card::BiosImage bios;
+    clock::ClockEngine engine;
+    MainPanel panel;
+    ScriptedEngine ui;
+};
+
+TEST(MainPanel, StartFillsEveryField) {
+    PanelWorld world;
+    EXPECT_EQ(world.ui.displayed, 1);
+    EXPECT_EQ(world.ui.Value<std::string>(PANEL_BANNER), "banner");
+    EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_CORECLK), 174.997);
+    EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_MEMCLK), 166.088);
+    EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING0), 0x22322222u);
+    EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING1), 0x00000a0au);
+    EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING2), 0x05050505u);
+}
+
+TEST(MainPanel, AnsweringNoWritesNothingAndShowsTheCardAgain) {
+    PanelWorld world;
+    world.ui.values[PANEL_CORECLK] = 250.0;
+    world.ui.values[PANEL_TIMING1] = std::uint32_t{0x12345678};
+    world.ui.answers = {0};
+
+    EXPECT_EQ(world.Apply(), 0);
+
+    EXPECT_THAT(world.ui.questions,
+                ElementsAre("Ruvuvuri|Core,Memory clocks and Timings will be changed now!\n"
+                            "Are You shure?"));
+    EXPECT_THAT(world.Written(), IsEmpty());
+    // The read-back still goes through the window.
+    EXPECT_GT(world.card.Lines().size(), 100u);
+    EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_CORECLK), 174.997);
+    EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING1), 0x00000a0au);
+}
+
+TEST(MainPanel, AnsweringYesWritesBothPllsAndAllTimingsEvenUnchanged) {
+    PanelWorld world;
+    world.ui.answers = {1};
+
+    world.Apply();
+
+    EXPECT_THAT(world.Written(), ElementsAre(kSelect, kCore, kCore, kMem, kMem, kTiming0,
+                                             kTiming1, kTiming2));
+    EXPECT_THAT(world.card.sim.state().faults, IsEmpty());
+}
+
+TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
+    struct Case {
+        double typed_core;
+        double typed_mem;
+        double shown_core;
+        double shown_mem;
+    } cases[] = {{200.0, 183.0, 200.452, 182.952}, {80.0, 800.0, 80.050, 798.228}};
+    for (const Case& c : cases) {
+        PanelWorld world;
+        world.ui.values[PANEL_CORECLK] = c.typed_core;
+        world.ui.values[PANEL_MEMCLK] = c.typed_mem;
+        world.ui.values[PANEL_TIMING2] = std::uint32_t{0xffffffff};
+        world.ui.answers = {1};
+
+        world.Apply();
+
+        EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_CORECLK), c.shown_core);
+        EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_MEMCLK), c.shown_mem);
+        EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING2), 0xffffffffu);
+    }
+}
+
+TEST(MainPanel, OnlyTheCommitEventActs) {
+    PanelWorld world;
+    for (int event : {0, 2, 3, 11}) {
+        EXPECT_EQ(world.panel.SetNewClocks(world.panel.mp, 0, event, nullptr, 0, 0), 0);
+        EXPECT_EQ(world.panel.Exit(world.panel.mp, 0, event, nullptr, 0, 0), 0);
+    }
+    EXPECT_THAT(world.card.Lines(), IsEmpty());
+    EXPECT_THAT(world.ui.questions, IsEmpty());
+    EXPECT_EQ(world.ui.quit_code, -1);
+
+    world.panel.Exit(world.panel.mp, 0, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(world.ui.quit_code, 0);
+}
+
+TEST(MainPanel, NothingHappensBeforeTheCardCheckAllowsIt) {
+    PanelWorld world;
+    world.engine.CanChangeClocks = 0;
+    world.ui.answers = {1};
+    world.Apply();
+    EXPECT_THAT(world.card.Lines(), IsEmpty());
+    EXPECT_THAT(world.ui.questions, IsEmpty());
+}
+
+TEST(MainPanel, BiosFields) {
+    card::BiosImage image;
+    auto& b = image.buff;
+    b[0x7F] = 0x03, b[0x7E] = 0x11, b[0x7D] = 0x01, b[0x7C] = 0x05;
+    const char text[] = {'N', 'V', '1', '5', 0, 'X', 'Y', 'Z'};
+    std::copy(std::begin(text), std::end(text), b.begin() + 0x38);
+    b[0x54] = 0xDE, b[0x55] = 0x10, b[0x56] = 0x50, b[0x57] = 0x01;
+    b[0x18] = 0x80, b[0x19] = 0x00, b[0x86] = 0x51, b[0x87] = 0x01;
+
+    PanelWorld world(Card14318(), image);
+
+    EXPECT_EQ(world.ui.Value<std::string>(PANEL_BIOSVER), "3.11.01.05");
+    EXPECT_EQ(world.ui.Value<std::string>(PANEL_BIOSTEXT), "NV15");
+    EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_ROMWORD_54), 0x10DEu);
+    EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_ROMWORD_56), 0x0150u);
+    EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_DEVICEID), 0x0151u);
+}
+
+TEST(MainPanel, APanelFileThatDoesNotLoadEndsTheRun) {
+    TracedCard card(test::StateFor(Card14318()));
+    card::BiosImage bios;
+    clock::ClockEngine engine(card.window);
+    MainPanel panel(bios, engine, card.window);
+    ScriptedEngine ui;
+    ui.load_result = -1;
+    panel.AttachEngine(ui);
+    EXPECT_EQ(panel.Start("missing.ui", "banner"), -1);
+    EXPECT_EQ(ui.displayed, 0);
+}
+
+}  // namespace
+}  // namespace ruvuvuri::app
