@@ -24,14 +24,20 @@ std::size_t allocations = 0;
 
 }  // namespace
 
-// The library's operator delete and operator new[] go through these, and it
-// frees with free().
+// Replaced as a matching pair, so that memory from this operator new is
+// always released by the free() it was meant for (sanitizers check that).
 __attribute__((noinline)) void* operator new(std::size_t size) {
     ++allocations;
     if (void* p = std::malloc(size ? size : 1)) {
         return p;
     }
     throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* p) noexcept {
+    std::free(p);
+}
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
 }
 
 namespace {
