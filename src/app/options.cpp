@@ -169,11 +169,11 @@ std::string UsageText() {
            "  --help          print this text and end\n"
            "  --version       print the version and end\n"
            "\n"
-           "In the console panel, the command help lists the panel's commands.\n"
-           "\n"
            "On the real card the program needs root (or CAP_SYS_RAWIO) for the VGA I/O ports\n"
            "and /dev/mem. Exit status: 0 for every normal outcome, 255 when the panel file or\n"
-           "the hardware (or simulator profile) cannot be used.\n";
+           "the hardware (or simulator profile) cannot be used.\n"
+           "\n"
+           "The console panel (--ui=console) reads its commands from standard input.\n";
 }
 
 }  // namespace ruvuvuri::app
