@@ -225,6 +225,24 @@ TEST(ProfileSession, MissingProfileIsRefusedNamingTheFile) {
     EXPECT_TRUE(FolderEntries(dir.path()).empty());
 }
 
+// A FIFO named by mistake, as the profile or as its BIOS image, is refused at
+// once instead of waiting forever for a writer.
+TEST(ProfileSession, FifosAreRefusedWithoutWaiting) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+    WriteFile(dir.path() / "card.json", R"({"bios": "pipe"})");
+    for (const char* name : {"pipe", "card.json"}) {
+        SCOPED_TRACE(name);
+        try {
+            ProfileSession session(dir.path() / name);
+            FAIL() << "accepted a FIFO";
+        } catch (const ProfileError& error) {
+            EXPECT_NE(std::string(error.what()).find("not a regular file"), std::string::npos)
+                << error.what();
+        }
+    }
+}
+
 // --- Saving -----------------------------------------------------------------
 
 TEST(ProfileSession, SaveReplacesTheProfileAndKeepsBiosAndDescription) {

@@ -23,6 +23,9 @@ Platform::Platform(const RunOptions& options) {
         case Backend::ProfileSim:
             profile_.emplace(options.profile_path);
             sim_ = std::make_unique<hw::SimCard>(profile_->loaded());
+            // From here on a stop signal saves the card before the run ends.
+            stop_signals_.emplace(sim_->bracket_open_flag());
+            sim_->set_stop_point(stop_signals_->pending_flag(), [this] { StopBySignal(); });
             io_ = sim_.get();
             break;
     }
@@ -38,15 +41,46 @@ Platform::Platform(const RunOptions& options) {
     }
 }
 
-Platform::~Platform() = default;
+// The card goes before the handlers: nothing can stop at its stop points once
+// the handlers are gone.
+Platform::~Platform() {
+    trace_.reset();
+    sim_.reset();
+    stop_signals_.reset();
+}
 
 void Platform::SaveCard() {
     if (trace_) {
         trace_file_.flush();
     }
     if (profile_ && sim_) {
+        RecordBracketFault();
         profile_->Save(sim_->state());
     }
+    if (stop_signals_) {
+        stop_signals_->EndByPendingSignal();
+    }
+}
+
+void Platform::RecordBracketFault() {
+    if (stop_signals_ && stop_signals_->took_effect_in_bracket()) {
+        sim_->state().faults.push_back(stop_signals_->BracketFaultText());
+    }
+}
+
+void Platform::StopBySignal() {
+    if (trace_) {
+        trace_file_.flush();
+    }
+    RecordBracketFault();
+    try {
+        profile_->Save(sim_->state());
+    } catch (const hw::PlatformError&) {
+        // The folder was writable when the run began; should it no longer be,
+        // the profile keeps the state it had, whole, and the signal still ends
+        // the run.
+    }
+    stop_signals_->EndByPendingSignal();
 }
 
 }  // namespace ruvuvuri::app

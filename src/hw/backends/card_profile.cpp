@@ -27,8 +27,13 @@ constexpr std::uint64_t kWordMax = 0xFFFF;
 constexpr std::uint64_t kLongMax = 0xFFFFFFFF;
 
 constexpr const char* kKnownFields[] = {
-    "description", "bios",           "misc_output",  "crtc_index", "extended_unlocked",
-    "crtc",        "window_address", "window_latch", "registers",  "faults"};
+    "description",       "bios",   "misc_output",    "crtc_index",
+    "extended_unlocked", "crtc",   "window_address", "window_latch",
+    "registers",         "faults", "inject"};
+constexpr const char* kInjectFields[] = {"reads_all_ones", "ignore_writes", "access_delay_us",
+                                         "bracket_ignores_signals"};
+// A second per access is already far beyond any bus; more is surely a typo.
+constexpr std::uint64_t kMaxAccessDelayUs = 1000000;
 
 constexpr auto kLockWait = std::chrono::seconds(10);
 constexpr auto kLockPoll = std::chrono::milliseconds(50);
@@ -93,7 +98,9 @@ std::optional<std::uint64_t> ParseNumberText(const std::string& text) {
 
 // Reads a whole regular file; the error text on failure.
 std::optional<std::string> ReadFile(const fs::path& path, std::vector<std::uint8_t>& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or device named by mistake is refused below
+    // instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return ErrnoText(errno);
     }
@@ -191,10 +198,7 @@ class ProfileParser {
         } else if (key == "crtc_index") {
             state.crtc_index = static_cast<std::uint8_t>(Number(value, key, kByteMax));
         } else if (key == "extended_unlocked") {
-            if (!value.is_boolean()) {
-                Fail(key, "expected true or false, got " + Describe(value));
-            }
-            state.extended_unlocked = value.get<bool>();
+            state.extended_unlocked = Bool(value, key);
         } else if (key == "crtc") {
             Table(value, key, kByteMax, kByteMax, state.crtc);
         } else if (key == "window_address") {
@@ -210,16 +214,65 @@ class ProfileParser {
             for (std::size_t i = 0; i < value.size(); ++i) {
                 state.faults.push_back(String(value[i], key + "[" + std::to_string(i) + "]"));
             }
+        } else if (key == "inject") {
+            Inject(state.inject, value);
         } else {
-            Unknown(key);
+            Unknown(key, "", kKnownFields);
         }
     }
 
-    [[noreturn]] void Unknown(const std::string& key) const {
+    void Inject(FaultInjection& inject, const Json& value) const {
+        if (!value.is_object()) {
+            Fail("inject",
+                 "expected an object such as {\"reads_all_ones\": true}, got " + Describe(value));
+        }
+        inject.given = true;
+        for (const auto& [key, entry] : value.items()) {
+            const std::string name = "inject." + key;
+            if (key == "reads_all_ones") {
+                inject.reads_all_ones = Bool(entry, name);
+            } else if (key == "bracket_ignores_signals") {
+                inject.bracket_ignores_signals = Bool(entry, name);
+            } else if (key == "access_delay_us") {
+                inject.access_delay_us =
+                    static_cast<std::uint32_t>(Number(entry, name, kMaxAccessDelayUs));
+            } else if (key == "ignore_writes") {
+                IgnoreWrites(inject, entry, name);
+            } else {
+                Unknown(key, "inject.", kInjectFields);
+            }
+        }
+    }
+
+    void IgnoreWrites(FaultInjection& inject, const Json& value, const std::string& field) const {
+        if (!value.is_array()) {
+            Fail(field,
+                 "expected an array of card register addresses such as [\"0x680500\"], got " +
+                     Describe(value));
+        }
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            const std::string name = field + "[" + std::to_string(i) + "]";
+            const auto address = static_cast<std::uint32_t>(Number(value[i], name, kLongMax));
+            if (address % 4 != 0) {
+                Fail(name, Hex(address, 6) +
+                               " is not a register address; card registers are 32 bits wide, at "
+                               "multiples of 4");
+            }
+            if (std::find(inject.ignore_writes.begin(), inject.ignore_writes.end(), address) !=
+                inject.ignore_writes.end()) {
+                Fail(name, "names " + Hex(address, 6) + " a second time; keep one of them");
+            }
+            inject.ignore_writes.push_back(address);
+        }
+    }
+
+    template <std::size_t N>
+    [[noreturn]] void Unknown(const std::string& key, const std::string& prefix,
+                              const char* const (&fields)[N]) const {
         std::string known;
         std::string closest;
         std::size_t best = 3;  // suggest only a near miss
-        for (const char* field : kKnownFields) {
+        for (const char* field : fields) {
             known += known.empty() ? field : std::string(", ") + field;
             const std::size_t distance = Distance(key, field);
             if (distance < best) {
@@ -231,7 +284,17 @@ class ProfileParser {
         if (!closest.empty()) {
             problem += " (did you mean \"" + closest + "\"?)";
         }
-        Fail(key, problem + "; the fields are " + known);
+        Fail(prefix + key,
+             problem + "; the fields" +
+                 (prefix.empty() ? "" : " of " + prefix.substr(0, prefix.size() - 1)) + " are " +
+                 known);
+    }
+
+    bool Bool(const Json& value, const std::string& field) const {
+        if (!value.is_boolean()) {
+            Fail(field, "expected true or false, got " + Describe(value));
+        }
+        return value.get<bool>();
     }
 
     std::string String(const Json& value, const std::string& field) const {
@@ -416,6 +479,29 @@ std::string FormatProfile(const CardState& state) {
         registers[Hex(address, 6)] = Hex(value, 8);
     }
     root["registers"] = std::move(registers);
+    if (state.inject.any()) {
+        // Saved back as it was asked for, so the next run misbehaves the same
+        // way; an option left at its default is left out, as it can be.
+        const FaultInjection& asked = state.inject;
+        OrderedJson inject = OrderedJson::object();
+        if (asked.reads_all_ones) {
+            inject["reads_all_ones"] = true;
+        }
+        if (!asked.ignore_writes.empty()) {
+            OrderedJson ignored = OrderedJson::array();
+            for (const std::uint32_t address : asked.ignore_writes) {
+                ignored.push_back(Hex(address, 6));
+            }
+            inject["ignore_writes"] = std::move(ignored);
+        }
+        if (asked.access_delay_us != 0) {
+            inject["access_delay_us"] = asked.access_delay_us;
+        }
+        if (asked.bracket_ignores_signals) {
+            inject["bracket_ignores_signals"] = true;
+        }
+        root["inject"] = std::move(inject);
+    }
     root["faults"] = state.faults;
     return root.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
 }
@@ -432,7 +518,7 @@ ProfileSession::ProfileSession(const std::filesystem::path& path) : path_(path) 
     const std::string name = path_.string();
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     for (;;) {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             throw ProfileError("cannot open simulator profile " + name + " (" + ErrnoText(errno) +
                                "); check the path (a new profile may be {})");

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -12,6 +14,33 @@
 #include "hw/signal_block.h"
 
 namespace ruvuvuri::hw {
+
+// Ways the simulated card can misbehave like a card on a real bus, asked for by
+// the profile's optional "inject" object:
+//   "inject": { "reads_all_ones": true, "ignore_writes": ["0x680500"],
+//               "access_delay_us": 200, "bracket_ignores_signals": false }
+// - reads_all_ones: every port read returns all ones (0xFF, 0xFFFF), as from a
+//   card that is absent or hung. Writes still reach the model, so what the
+//   program writes to such a card can be checked. The BIOS image reads normally:
+//   it is the ROM shadow in system memory.
+// - ignore_writes: card registers whose writes are dropped without a trace; the
+//   register keeps its value. Protocol faults of the write are still recorded.
+// - access_delay_us: every port access takes at least this long, so that a
+//   signal can land inside a hardware sequence.
+// - bracket_ignores_signals: the interrupt bracket does not hold off signals,
+//   as on a platform that cannot; a check that signal protection is tested.
+struct FaultInjection {
+    bool given = false;  // the profile has the object; saved back when given or set
+    bool reads_all_ones = false;
+    std::vector<std::uint32_t> ignore_writes;  // addresses as the profile lists them
+    std::uint32_t access_delay_us = 0;
+    bool bracket_ignores_signals = false;
+
+    bool any() const {
+        return given || reads_all_ones || !ignore_writes.empty() || access_delay_us != 0 ||
+               bracket_ignores_signals;
+    }
+};
 
 // What the simulated card remembers between accesses, and what a profile file
 // loads and saves. Plain data: the device model in SimCard gives it meaning.
@@ -33,6 +62,8 @@ struct CardState {
     std::map<std::uint32_t, std::uint32_t> registers;  // every card register given, read or written
 
     std::vector<std::string> faults;  // one line per protocol violation the model detected
+
+    FaultInjection inject;  // kept as loaded; the model reads it, never changes it
 };
 
 // Map nodes allocated ahead of time, so that the first write of a register
@@ -104,8 +135,25 @@ class SimCard final : public PortIo {
     bool interrupts_disabled() const { return interrupts_disabled_; }
 
     // Makes every port access take at least this long, so that a test can land
-    // signals inside a hardware sequence.
+    // signals inside a hardware sequence. Starts as the profile's
+    // inject.access_delay_us; setting it leaves the profile's value alone.
     void set_access_delay(std::chrono::microseconds delay) { access_delay_ = delay; }
+
+    // The card stands for hardware whose state outlives the process, so a run
+    // that is told to stop has to stop where real hardware would keep a
+    // consistent state. A stop point is the start of every port access, the
+    // start of DisableInterrupts (before the bracket opens) and the moment
+    // after EnableInterrupts has restored the signal mask: there `hook` runs
+    // when `*pending` is non-zero. A signal held off by the bracket therefore
+    // stops the run only once the bracket has closed. The hook normally does
+    // not return; when it does, the access goes on. Set it once, outside any
+    // bracket; calling it costs no allocation.
+    using StopHook = std::function<void()>;
+    void set_stop_point(const volatile std::sig_atomic_t* pending, StopHook hook);
+    // Non-zero exactly while the interrupt bracket is open; a signal handler
+    // may read it to tell whether it runs inside the bracket (which the bracket
+    // should have made impossible).
+    const volatile std::sig_atomic_t* bracket_open_flag() const { return &bracket_open_; }
 
   private:
     // The byte-level model; the public accesses add the delay, and a 16-bit
@@ -123,13 +171,19 @@ class SimCard final : public PortIo {
     std::uint32_t ReadRegister(std::uint32_t address);
     void WriteRegister(std::uint32_t address, std::uint32_t value);
     void CheckBracket(const char* name, std::uint32_t address, std::uint32_t value);
+    bool IgnoresWrites(std::uint32_t address) const;
     void Fault(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Delay() const;
+    bool StopPending() const { return stop_pending_ != nullptr && *stop_pending_ != 0; }
+    void StopPoint();
 
     CardState state_;
     bool interrupts_disabled_ = false;
+    volatile std::sig_atomic_t bracket_open_ = 0;  // interrupts_disabled_, for a signal handler
     SignalBlock signals_;
     std::chrono::microseconds access_delay_{0};
+    const volatile std::sig_atomic_t* stop_pending_ = nullptr;
+    StopHook stop_hook_;
     std::uint8_t data_bytes_[4] = {};  // bytes written in data mode, committed on byte 3
     SpareNodes<std::map<std::uint8_t, std::uint8_t>> spare_crtc_;
     SpareNodes<std::map<std::uint32_t, std::uint32_t>> spare_registers_;

@@ -1,0 +1,146 @@
+#include "app/stop_signals.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+
+namespace ruvuvuri::app {
+namespace {
+
+constexpr int kStopSignals[StopSignals::kCount] = {SIGINT, SIGTERM, SIGHUP};
+
+// What the handler records. A signal handler can reach nothing but
+// namespace-scope state, so this is the program's one mutable global: two
+// sig_atomic_t fields, and a pointer and a descriptor set before the handlers
+// are installed.
+struct HandlerRecord {
+    volatile std::sig_atomic_t signal = 0;
+    volatile std::sig_atomic_t in_bracket = 0;
+    const volatile std::sig_atomic_t* bracket_open = nullptr;
+    int end_of_input = -1;  // /dev/null, to put in place of stdin
+};
+HandlerRecord record;
+
+// Async-signal-safe: loads, stores and dup2. The first signal wins; a second
+// one while the run is saving does not change what is reported.
+//
+// A read of stdin that the signal interrupts fails with EINTR, which ends the
+// console panel as at the end of its input. A signal that comes just before
+// the read, though, would leave the read waiting for a line that may never
+// come; with /dev/null in place of stdin that read, and every later one, sees
+// the end of the input at once.
+extern "C" void OnStopSignal(int signal) {
+    if (record.signal != 0) {
+        return;
+    }
+    const int saved_errno = errno;
+    const volatile std::sig_atomic_t* open = record.bracket_open;
+    record.in_bracket = (open != nullptr && *open != 0) ? 1 : 0;
+    record.signal = signal;
+    if (record.end_of_input >= 0) {
+        dup2(record.end_of_input, STDIN_FILENO);
+    }
+    errno = saved_errno;
+}
+
+const char* SignalName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "unknown";
+    }
+}
+
+}  // namespace
+
+StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
+    record.signal = 0;
+    record.in_bracket = 0;
+    record.bracket_open = bracket_open;
+    record.end_of_input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    // No SA_RESTART: a read of the console panel's input ends with EINTR, so
+    // the panel ends as at the end of its input.
+    action.sa_flags = 0;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kStopSignals) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    for (int i = 0; i < kCount; ++i) {
+        struct sigaction& previous = previous_[i];
+        sigaction(kStopSignals[i], nullptr, &previous);
+        if (previous.sa_handler == SIG_IGN) {
+            continue;  // whoever started us asked for it to be ignored
+        }
+        ours_[i] = sigaction(kStopSignals[i], &action, nullptr) == 0;
+    }
+}
+
+StopSignals::~StopSignals() {
+    for (int i = 0; i < kCount; ++i) {
+        if (ours_[i]) {
+            sigaction(kStopSignals[i], &previous_[i], nullptr);
+            ours_[i] = false;
+        }
+    }
+    record.bracket_open = nullptr;
+    if (record.end_of_input >= 0) {
+        ::close(record.end_of_input);
+        record.end_of_input = -1;
+    }
+    if (std::uncaught_exceptions() == 0) {
+        EndByPendingSignal();
+    }
+    record.signal = 0;
+    record.in_bracket = 0;
+}
+
+const volatile std::sig_atomic_t* StopSignals::pending_flag() const {
+    return &record.signal;
+}
+
+int StopSignals::pending() const {
+    return record.signal;
+}
+
+bool StopSignals::took_effect_in_bracket() const {
+    return record.signal != 0 && record.in_bracket != 0;
+}
+
+std::string StopSignals::BracketFaultText() const {
+    char text[96];
+    std::snprintf(text, sizeof text, "signal %d (%s) took effect inside the interrupt bracket",
+                  static_cast<int>(record.signal), SignalName(record.signal));
+    return text;
+}
+
+void StopSignals::EndByPendingSignal() const {
+    const int signal = record.signal;
+    if (signal == 0) {
+        return;
+    }
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    sigemptyset(&default_action.sa_mask);
+    sigaction(signal, &default_action, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    // Not reached: the default action of every stop signal ends the process.
+    _exit(128 + signal);
+}
+
+}  // namespace ruvuvuri::app

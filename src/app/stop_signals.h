@@ -1,0 +1,53 @@
+#pragma once
+
+#include <csignal>
+#include <string>
+
+namespace ruvuvuri::app {
+
+// SIGINT, SIGTERM and SIGHUP, caught for a run on a simulated card kept in a
+// profile: the card stands for hardware whose state outlives the process, so
+// such a run must save the card before it ends. The handler only records which
+// signal arrived and whether the card's interrupt bracket was open at that
+// moment (which the bracket, by holding off every signal, should make
+// impossible); the run acts on it at its next stop point, outside the handler,
+// and then ends with the signal's default action. The handler also puts
+// /dev/null in place of stdin, so a console panel waiting for a command sees
+// the end of its input and the run goes on to save the card.
+//
+// Signals the process inherited as ignored (nohup, background jobs) stay
+// ignored. One object at a time: the handler reaches its record through the
+// one namespace-scope variable it can see (in stop_signals.cpp).
+class StopSignals {
+  public:
+    // Installs the handlers. `bracket_open` (may be null) is read by the
+    // handler: non-zero while the card's interrupt bracket is open.
+    explicit StopSignals(const volatile std::sig_atomic_t* bracket_open);
+    // Puts the previous handlers back. A signal that arrived and was not acted
+    // on then ends the process, unless an exception is unwinding (the caller
+    // has an error to report first).
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // The number of the first signal that arrived, 0 while none has.
+    const volatile std::sig_atomic_t* pending_flag() const;
+    int pending() const;
+    // Whether that signal's handler ran while the bracket was open.
+    bool took_effect_in_bracket() const;
+    // E.g. "signal 2 (SIGINT) took effect inside the interrupt bracket".
+    std::string BracketFaultText() const;
+
+    // Ends the process as the pending signal would have without a handler:
+    // default action restored, the signal unblocked and raised. Does nothing
+    // when no signal is pending.
+    void EndByPendingSignal() const;
+
+    static constexpr int kCount = 3;  // SIGINT, SIGTERM, SIGHUP
+
+  private:
+    bool ours_[kCount] = {};  // our handler replaced this disposition
+    struct sigaction previous_[kCount] = {};
+};
+
+}  // namespace ruvuvuri::app
