@@ -8,16 +8,24 @@ constexpr std::uint8_t kCr1fIndex = 0x1F;
 constexpr std::uint8_t kUnlockExtended = 0x57;
 constexpr std::uint32_t kLowHalf = 0x0000FFFF;
 constexpr std::uint32_t kHighHalf = 0xFFFF0000;
+constexpr std::uint32_t kNoAnswer = 0xFFFFFFFF;
 
 // Writes one PLL in two stages: first the new M and N under the P (and upper
 // bits) the PLL already has, then the complete word, so the post-divider never
 // changes under the old M and N. Without a usable search result the PLL gets
 // back the value it holds, in both stages, so the sequence keeps its shape and
 // no half-made word reaches the card.
+//
+// A read of all ones is a card that did not answer (absent, or hung on the
+// bus): its "old P and upper bits" are not real, and mixing them into the new
+// M and N would send P 15 with every reserved bit set. The complete word then
+// goes out in both stages.
 void WritePll(hw::RegisterWindow& window, std::uint32_t address, const PllSearchResult& result) {
     const std::uint32_t held = window.IN_LONGWORD(address);
     const std::uint32_t word = result.coeff.word();
-    window.OUT_LONGWORD(address, result.found ? (word & kLowHalf) | (held & kHighHalf) : held);
+    const std::uint32_t first_stage =
+        held == kNoAnswer ? word : (word & kLowHalf) | (held & kHighHalf);
+    window.OUT_LONGWORD(address, result.found ? first_stage : held);
     window.IN_LONGWORD(address);
     window.OUT_LONGWORD(address, result.found ? word : held);
 }
