@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "build_config.h"
+#include "hw/signal_block.h"
 
 namespace ruvuvuri::ui {
 namespace {
@@ -29,6 +30,32 @@ void SetError(std::string* error, std::string message) {
     if (error != nullptr) {
         *error = std::move(message);
     }
+}
+
+std::unique_ptr<UiEngine> OpenModule(const std::string& path, const CallbackTable& callbacks,
+                                     std::string* error) {
+    // RTLD_LOCAL keeps Qt's symbols out of the program's namespace. The handle
+    // is never closed: Qt registers exit-time cleanups that must find their
+    // code still mapped.
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* reason = dlerror();
+        SetError(error, "cannot load the Qt panel module " + path + " (" +
+                            (reason != nullptr ? reason : "unknown reason") + ")");
+        return nullptr;
+    }
+    auto create = reinterpret_cast<CreateQtEngineFn>(dlsym(module, kQtEntryPoint));
+    if (create == nullptr) {
+        SetError(error, "the Qt panel module " + path + " lacks its entry point " + kQtEntryPoint +
+                            "; reinstall a module that matches this program");
+        return nullptr;
+    }
+    std::string reason;
+    std::unique_ptr<UiEngine> engine(create(&callbacks, &reason));
+    if (engine == nullptr) {
+        SetError(error, "the Qt panel engine cannot start: " + reason);
+    }
+    return engine;
 }
 
 }  // namespace
@@ -57,27 +84,15 @@ std::vector<std::string> QtModuleCandidates() {
 
 std::unique_ptr<UiEngine> LoadQtEngineFrom(const std::string& path, const CallbackTable& callbacks,
                                            std::string* error) {
-    // RTLD_LOCAL keeps Qt's symbols out of the program's namespace. The handle
-    // is never closed: Qt registers exit-time cleanups that must find their
-    // code still mapped.
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        const char* reason = dlerror();
-        SetError(error, "cannot load the Qt panel module " + path + " (" +
-                            (reason != nullptr ? reason : "unknown reason") + ")");
-        return nullptr;
-    }
-    auto create = reinterpret_cast<CreateQtEngineFn>(dlsym(module, kQtEntryPoint));
-    if (create == nullptr) {
-        SetError(error, "the Qt panel module " + path + " lacks its entry point " + kQtEntryPoint +
-                            "; reinstall a module that matches this program");
-        return nullptr;
-    }
-    std::string reason;
-    std::unique_ptr<UiEngine> engine(create(&callbacks, &reason));
-    if (engine == nullptr) {
-        SetError(error, "the Qt panel engine cannot start: " + reason);
-    }
+    // Qt starts threads of its own (the display connection's reader among
+    // them). They are made with every signal blocked, so that a signal to the
+    // process can only be taken by the main thread, whose interrupt bracket
+    // holds it off: otherwise a Ctrl-C could be taken by a Qt thread and end
+    // the process between the two stages of a PLL update.
+    hw::SignalBlock signals;
+    signals.Block();
+    std::unique_ptr<UiEngine> engine = OpenModule(path, callbacks, error);
+    signals.Restore();
     return engine;
 }
 
