@@ -228,7 +228,7 @@ TEST(UsageText, ListsEveryOptionWithItsRange) {
     for (const char* part :
          {"c=", "C=", "m=", "M=", "t0=", "t1=", "t2=", "80 to 400 MHz", "80 to 800 MHz", "--sim ",
           "--sim=FILE", "--trace=FILE", "--ui=console", "--ui=qt", "--info", "--help", "--version",
-          "help lists"}) {
+          "console panel"}) {
         EXPECT_THAT(usage, HasSubstr(part));
     }
     EXPECT_EQ(usage.back(), '\n');
