@@ -15,8 +15,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr std::uint32_t kCore = 0x680500, kMem = 0x680504, kTiming0 = 0x100220,
-                        kTiming2 = 0x100228;
+constexpr std::uint32_t kCore = 0x680500, kMem = 0x680504, kTiming0 = 0x100220, kTiming2 = 0x100228;
 
 struct Session {
     const char* name;
@@ -28,8 +27,8 @@ struct Session {
 const Session kSessions[] = {
     {"apply confirmed", "core 175\nmem 183\nt0 0x12345678\nt2 FFFFFFFF\napply\ny\nexit\n",
      0x00006e09, 0x00007309, 0x12345678, 0xffffffff, "174.997 MHz"},
-    {"apply refused", "core 175\nt0 12345678\napply\nn\nexit\n", 0x00006207, 0x0000740a,
-     0x22322222, 0x05050505, "200.452 MHz"},
+    {"apply refused", "core 175\nt0 12345678\napply\nn\nexit\n", 0x00006207, 0x0000740a, 0x22322222,
+     0x05050505, "200.452 MHz"},
     {"end of input confirms nothing", "core 175\napply\n", 0x00006207, 0x0000740a, 0x22322222,
      0x05050505, "200.452 MHz"},
     {"values out of the limits are refused", "core 400.5\nmem 79\nt0 100000000\napply\nyes\n",

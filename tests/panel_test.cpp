@@ -24,7 +24,7 @@ using ::testing::IsEmpty;
 // A panel engine that keeps control values in a map and answers the
 // confirmation from a script.
 class ScriptedEngine final : public ui::UiEngine {
-public:
+  public:
     int LoadPanel(int, const std::string&, int) override { return load_result; }
     void DisplayPanel(int) override { ++displayed; }
     int RunUserInterface() override { return 0; }
@@ -69,8 +69,8 @@ constexpr std::uint32_t kTiming0 = 0x100220, kTiming1 = 0x100224, kTiming2 = 0x1
 
 test::CardModel Card14318() {
     test::CardModel model;
-    model.registers = {{0x101000, 0x40},       {kCore, 0x00006e09},     {kMem, 0x0000740a},
-                       {kSelect, 0x00000000},  {kTiming0, 0x22322222}, {kTiming1, 0x00000a0a},
+    model.registers = {{0x101000, 0x40},      {kCore, 0x00006e09},    {kMem, 0x0000740a},
+                       {kSelect, 0x00000000}, {kTiming0, 0x22322222}, {kTiming1, 0x00000a0a},
                        {kTiming2, 0x05050505}};
     return model;
 }
@@ -91,9 +91,7 @@ struct PanelWorld {
     }
 
     int Apply() { return panel.SetNewClocks(panel.mp, 0, EVENT_COMMIT, nullptr, 0, 0); }
-    std::vector<std::uint32_t> Written() const {
-        return test::WrittenAddresses(card.Lines());
-    }
+    std::vector<std::uint32_t> Written() const { return test::WrittenAddresses(card.Lines()); }
 
     TracedCard card;
     card::BiosImage bios;
@@ -137,8 +135,8 @@ TEST(MainPanel, AnsweringYesWritesBothPllsAndAllTimingsEvenUnchanged) {
 
     world.Apply();
 
-    EXPECT_THAT(world.Written(), ElementsAre(kSelect, kCore, kCore, kMem, kMem, kTiming0,
-                                             kTiming1, kTiming2));
+    EXPECT_THAT(world.Written(),
+                ElementsAre(kSelect, kCore, kCore, kMem, kMem, kTiming0, kTiming1, kTiming2));
     EXPECT_THAT(world.card.sim.state().faults, IsEmpty());
 }
 
