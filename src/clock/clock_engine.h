@@ -83,6 +83,11 @@ class ClockEngine {
     std::uint32_t tim2 = 0;
 
   private:
+    // Saves the CRT controller index, unlocks the extended registers (the
+    // window needs them) and sets base_freq from the strap register. Returns
+    // the saved index, which the caller puts back when its sequence ends.
+    std::uint8_t UnlockAndReadCrystal();
+
     hw::RegisterWindow& window_;
 };
 

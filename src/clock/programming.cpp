@@ -4,8 +4,6 @@ namespace ruvuvuri::clock {
 
 namespace {
 
-constexpr std::uint8_t kCr1fIndex = 0x1F;
-constexpr std::uint8_t kUnlockExtended = 0x57;
 constexpr std::uint32_t kLowHalf = 0x0000FFFF;
 constexpr std::uint32_t kHighHalf = 0xFFFF0000;
 constexpr std::uint32_t kNoAnswer = 0xFFFFFFFF;
@@ -39,12 +37,7 @@ void ClockEngine::ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) 
     hw::PortIo& io = window_.io();
     const std::uint16_t port = window_.baseport;
 
-    const std::uint8_t saved_index = io.inb(port);
-    io.outb(port, kCr1fIndex);
-    io.outb(static_cast<std::uint16_t>(port + 1), kUnlockExtended);
-
-    const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
-    base_freq = (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
+    const std::uint8_t saved_index = UnlockAndReadCrystal();
 
     // Both searches run before the bracket; targets beyond the signed range
     // count as invalid, like any other target of 0 or less.

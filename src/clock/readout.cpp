@@ -20,25 +20,28 @@ std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
     return oscillator >> coeff.P;
 }
 
-int ClockEngine::GetSpeed(std::uint32_t* memory_khz, std::uint32_t* core_khz) {
-    if (CanChangeClocks == 0) {
-        return 0;
-    }
+std::uint8_t ClockEngine::UnlockAndReadCrystal() {
     hw::PortIo& io = window_.io();
     const std::uint16_t port = window_.baseport;
-
-    // The window needs the extended CRT controller registers unlocked; the
-    // caller's index selection is put back afterwards.
     const std::uint8_t saved_index = io.inb(port);
     io.outb(port, kCr1fIndex);
     io.outb(static_cast<std::uint16_t>(port + 1), kUnlockExtended);
 
     const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
     base_freq = (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
+    return saved_index;
+}
+
+int ClockEngine::GetSpeed(std::uint32_t* memory_khz, std::uint32_t* core_khz) {
+    if (CanChangeClocks == 0) {
+        return 0;
+    }
+    // The caller's index selection is put back afterwards.
+    const std::uint8_t saved_index = UnlockAndReadCrystal();
     const std::uint32_t memory_word = window_.IN_LONGWORD(kMemPllRegister);
     const std::uint32_t core_word = window_.IN_LONGWORD(kCorePllRegister);
 
-    io.outb(port, saved_index);
+    window_.io().outb(window_.baseport, saved_index);
 
     *memory_khz = PllOutputKhz(memory_word, base_freq);
     *core_khz = PllOutputKhz(core_word, base_freq);
