@@ -22,6 +22,12 @@ void Emit(std::ostream& out, const char* line, int length) {
     out.write(line, static_cast<std::streamsize>(size));
 }
 
+// One port access: the operation's format with the port and the value.
+void EmitAccess(std::ostream& out, const char* format, std::uint16_t port, unsigned value) {
+    char line[kLineSize];
+    Emit(out, line, std::snprintf(line, sizeof line, format, static_cast<unsigned>(port), value));
+}
+
 template <std::size_t N>
 void EmitLiteral(std::ostream& out, const char (&text)[N]) {
     out.write(text, static_cast<std::streamsize>(N - 1));
@@ -39,35 +45,23 @@ TraceIo::~TraceIo() {
 
 std::uint8_t TraceIo::inb(std::uint16_t port) {
     const std::uint8_t value = inner_.inb(port);
-    char line[kLineSize];
-    Emit(out_, line,
-         std::snprintf(line, sizeof line, "inb 0x%03x 0x%02x\n", static_cast<unsigned>(port),
-                       static_cast<unsigned>(value)));
+    EmitAccess(out_, "inb 0x%03x 0x%02x\n", port, value);
     return value;
 }
 
 void TraceIo::outb(std::uint16_t port, std::uint8_t value) {
-    char line[kLineSize];
-    Emit(out_, line,
-         std::snprintf(line, sizeof line, "outb 0x%03x 0x%02x\n", static_cast<unsigned>(port),
-                       static_cast<unsigned>(value)));
+    EmitAccess(out_, "outb 0x%03x 0x%02x\n", port, value);
     inner_.outb(port, value);
 }
 
 std::uint16_t TraceIo::inw(std::uint16_t port) {
     const std::uint16_t value = inner_.inw(port);
-    char line[kLineSize];
-    Emit(out_, line,
-         std::snprintf(line, sizeof line, "inw 0x%03x 0x%04x\n", static_cast<unsigned>(port),
-                       static_cast<unsigned>(value)));
+    EmitAccess(out_, "inw 0x%03x 0x%04x\n", port, value);
     return value;
 }
 
 void TraceIo::outw(std::uint16_t port, std::uint16_t value) {
-    char line[kLineSize];
-    Emit(out_, line,
-         std::snprintf(line, sizeof line, "outw 0x%03x 0x%04x\n", static_cast<unsigned>(port),
-                       static_cast<unsigned>(value)));
+    EmitAccess(out_, "outw 0x%03x 0x%04x\n", port, value);
     inner_.outw(port, value);
 }
 
