@@ -98,8 +98,8 @@ PllSearchResult Search(std::int32_t target_khz, int base_freq, bool memory_pll) 
     if (p > kMaxP) {
         return result;
     }
-    // Even M = 1 would need N above 255 here.
-    if (c / base_freq > kMaxN + 1) {
+    // From 257 × the crystal on, even M = 1 would need N above 255.
+    if (std::int64_t{c} >= std::int64_t{kMaxN + 2} * base_freq) {
         return result;
     }
 
