@@ -5,28 +5,17 @@
 #include <pthread.h>
 
 #include <csignal>
+
 #include <thread>
+#include "support/signal_helpers.h"
 
 namespace ruvuvuri::hw {
 namespace {
 
-volatile sig_atomic_t& Deliveries() {
-    static volatile sig_atomic_t count = 0;
-    return count;
-}
-
-void CountDelivery(int /*signal*/) {
-    Deliveries() = Deliveries() + 1;
-}
-
-bool SameMask(const sigset_t& a, const sigset_t& b) {
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (sigismember(&a, signal) != sigismember(&b, signal)) {
-            return false;
-        }
-    }
-    return true;
-}
+using test::CountDelivery;
+using test::CurrentMask;
+using test::Deliveries;
+using test::SameMask;
 
 TEST(RealtimeBracket, SignalsWaitUntilLeaveAndTheMaskIsRestored) {
     struct sigaction action {};

@@ -6,32 +6,15 @@
 
 #include <csignal>
 
+#include "support/signal_helpers.h"
+
 namespace ruvuvuri::hw {
 namespace {
 
-volatile sig_atomic_t& Deliveries() {
-    static volatile sig_atomic_t count = 0;
-    return count;
-}
-
-void CountDelivery(int /*signal*/) {
-    Deliveries() = Deliveries() + 1;
-}
-
-sigset_t CurrentMask() {
-    sigset_t mask;
-    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-    return mask;
-}
-
-bool SameMask(const sigset_t& a, const sigset_t& b) {
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (sigismember(&a, signal) != sigismember(&b, signal)) {
-            return false;
-        }
-    }
-    return true;
-}
+using test::CountDelivery;
+using test::CurrentMask;
+using test::Deliveries;
+using test::SameMask;
 
 bool IsPending(int signal) {
     sigset_t pending;
