@@ -1,8 +1,8 @@
 #include "app/platform.h"
 
 #include <cerrno>
-#include <cstring>
 
+#include "base/error_text.h"
 #include "hw/backends/linux_io.h"
 
 namespace ruvuvuri::app {
@@ -33,7 +33,7 @@ Platform::Platform(const RunOptions& options) {
         trace_file_.open(options.trace_path, std::ios::app);
         if (!trace_file_) {
             throw hw::PlatformError("cannot write the trace file " + options.trace_path + " (" +
-                                    std::strerror(errno) +
+                                    base::ErrorText(errno) +
                                     "); give --trace a path in a writable folder");
         }
         trace_ = std::make_unique<hw::TraceIo>(*io_, trace_file_);

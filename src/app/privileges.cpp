@@ -11,8 +11,8 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <system_error>
 
+#include "base/error_text.h"
 #include "hw/platform_error.h"
 
 namespace ruvuvuri::app {
@@ -41,7 +41,7 @@ Id ParseId(const char* name, const char* text) {
 }
 
 [[noreturn]] void FailCall(const char* call, int error, const PrivilegeDrop& plan) {
-    Fail(std::string(call) + ": " + std::generic_category().message(error), plan);
+    Fail(std::string(call) + ": " + base::ErrorText(error), plan);
 }
 
 // The interrupt bracket raises the thread to the highest real-time priority and

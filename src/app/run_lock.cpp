@@ -6,18 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 #include <thread>
 
+#include "base/error_text.h"
 #include "hw/platform_error.h"
 
 namespace ruvuvuri::app {
 
-namespace {
+using base::ErrorText;
 
-std::string ErrorText(int error) {
-    return std::generic_category().message(error);
-}
+namespace {
 
 // The file is opened read-only: flock needs no write access, so a lock file
 // left by another user does not stand in the way. Creating is tried only when

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <map>
 #include <optional>
-#include <system_error>
-
 #include <pugixml.hpp>
+
+#include "base/error_text.h"
 
 namespace ruvuvuri::ui {
 namespace {
@@ -246,8 +246,7 @@ PanelFile ReadPanelFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         const int cause = errno;
-        const std::string why =
-            cause != 0 ? std::generic_category().message(cause) : "cannot be opened";
+        const std::string why = cause != 0 ? base::ErrorText(cause) : "cannot be opened";
         throw PanelFileError("cannot open the panel file " + name + " (" + why +
                              "); keep Ruvuvuri.ui next to the program or reinstall it");
     }

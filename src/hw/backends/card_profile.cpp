@@ -14,6 +14,8 @@
 #include <optional>
 #include <thread>
 
+#include "base/error_text.h"
+
 namespace ruvuvuri::hw {
 
 namespace {
@@ -42,10 +44,6 @@ std::string Hex(std::uint64_t value, int digits) {
     char text[24];
     std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
     return text;
-}
-
-std::string ErrnoText(int error) {
-    return std::strerror(error);
 }
 
 // Edit distance, to point at the field a misspelt one probably meant.
@@ -102,7 +100,7 @@ std::optional<std::string> ReadFile(const fs::path& path, std::vector<std::uint8
     // instead of waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return ErrnoText(errno);
+        return base::ErrorText(errno);
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -119,7 +117,7 @@ std::optional<std::string> ReadFile(const fs::path& path, std::vector<std::uint8
         if (got < 0) {
             const int error = errno;
             ::close(fd);
-            return ErrnoText(error);
+            return base::ErrorText(error);
         }
         if (got == 0) {
             break;
@@ -386,7 +384,7 @@ std::string TempTemplate(const fs::path& path) {
 
 std::string UnwritableMessage(const fs::path& path, const std::string& what, int error) {
     return "simulator profile " + path.string() + " cannot be saved: " + what +
-           " in its folder \"" + FolderOf(path).string() + "\" (" + ErrnoText(error) +
+           " in its folder \"" + FolderOf(path).string() + "\" (" + base::ErrorText(error) +
            "); make the folder writable or copy the profile to a writable folder";
 }
 
@@ -520,7 +518,8 @@ ProfileSession::ProfileSession(const std::filesystem::path& path) : path_(path) 
     for (;;) {
         const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
-            throw ProfileError("cannot open simulator profile " + name + " (" + ErrnoText(errno) +
+            throw ProfileError("cannot open simulator profile " + name + " (" +
+                               base::ErrorText(errno) +
                                "); check the path (a new profile may be {})");
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -536,7 +535,8 @@ ProfileSession::ProfileSession(const std::filesystem::path& path) : path_(path) 
             ::close(fd);
             if (error != EWOULDBLOCK && error != EINTR) {
                 throw ProfileError("cannot lock simulator profile " + name + " (" +
-                                   ErrnoText(error) + "); use a profile on a local file system");
+                                   base::ErrorText(error) +
+                                   "); use a profile on a local file system");
             }
         }
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -1,17 +1,12 @@
 #include "hw/backends/linux_io_errors.h"
 
 #include <cerrno>
-#include <system_error>
+
+#include "base/error_text.h"
 
 namespace ruvuvuri::hw {
 
-namespace {
-
-std::string ErrorText(int error) {
-    return std::generic_category().message(error);
-}
-
-}  // namespace
+using base::ErrorText;
 
 std::string DescribePortAccessFailure(int error) {
     std::string message = "cannot access the VGA I/O ports (ioperm: " + ErrorText(error) + ")";
