@@ -31,7 +31,7 @@ class Platform {
     // written back to the profile. Nothing to do for the other backends.
     // Throws hw::PlatformError when the profile cannot be written, or when a
     // part of the trace could not be (after the card is saved). With a
-    // profile, a SIGINT, SIGTERM or SIGHUP that arrived while nothing touched
+    // profile, a stop signal (see StopSignals) that arrived while nothing touched
     // the card (the console panel waiting for input ends as at the end of its
     // input) ends the process here, after the save, by that signal.
     void SaveCard();
