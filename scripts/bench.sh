@@ -170,6 +170,18 @@ pll_ns=$(awk -F, 'NR > 1 && $7 != "" { ns = 1e9 / $7; if (ns > worst) worst = ns
 row "PLL search, ns per call (slowest sweep)" "$pll_ns ns" "< 20 ns" \
   "$(awk -v n="$pll_ns" 'BEGIN { print (n < 20) ? "yes" : "no" }')"
 
+# --- 5. Simulator profile save --------------------------------------------------------
+echo
+echo "5. Simulator profile save and load, by card registers (Google Benchmark, real time)"
+"$bin/bench/ruvuvuri_bench_profile_save" --benchmark_format=csv >"$tmp/profile.csv" 2>/dev/null ||
+  fail "ruvuvuri_bench_profile_save failed"
+# name,iterations,real_time,cpu_time,time_unit,...
+awk -F, 'NR > 1 && $3 != "" { gsub(/"/, "", $1); printf "   %-28s %8.1f ms\n", $1, $3 }' "$tmp/profile.csv"
+save_ms=$(awk -F, 'NR > 1 { gsub(/"/, "", $1) } $1 == "BM_SaveProfile/100000" { printf "%.1f", $3 }' \
+  "$tmp/profile.csv")
+row "profile save, 100,000 registers" "$save_ms ms" "< 1000 ms" \
+  "$(awk -v n="$save_ms" 'BEGIN { print (n != "" && n < 1000) ? "yes" : "no" }')"
+
 # --- table -----------------------------------------------------------------------
 echo
 echo "Load average at end: $(cut -d' ' -f1-3 /proc/loadavg) (figures taken under load above ~1 are inflated)"

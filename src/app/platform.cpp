@@ -1,8 +1,5 @@
 #include "app/platform.h"
 
-#include <cerrno>
-
-#include "base/error_text.h"
 #include "hw/backends/linux_io.h"
 
 namespace ruvuvuri::app {
@@ -30,13 +27,8 @@ Platform::Platform(const RunOptions& options) {
             break;
     }
     if (!options.trace_path.empty()) {
-        trace_file_.open(options.trace_path, std::ios::app);
-        if (!trace_file_) {
-            throw hw::PlatformError("cannot write the trace file " + options.trace_path + " (" +
-                                    base::ErrorText(errno) +
-                                    "); give --trace a path in a writable folder");
-        }
-        trace_ = std::make_unique<hw::TraceIo>(*io_, trace_file_);
+        trace_file_.emplace(options.trace_path);
+        trace_ = std::make_unique<hw::TraceIo>(*io_, trace_file_->stream());
         io_ = trace_.get();
     }
 }
@@ -51,11 +43,14 @@ Platform::~Platform() {
 
 void Platform::SaveCard() {
     if (trace_) {
-        trace_file_.flush();
+        trace_file_->stream().flush();
     }
     if (profile_ && sim_) {
         RecordBracketFault();
         profile_->Save(sim_->state());
+    }
+    if (trace_file_) {
+        trace_file_->CheckWritten();
     }
     if (stop_signals_) {
         stop_signals_->EndByPendingSignal();
@@ -70,7 +65,7 @@ void Platform::RecordBracketFault() {
 
 void Platform::StopBySignal() {
     if (trace_) {
-        trace_file_.flush();
+        trace_file_->stream().flush();
     }
     RecordBracketFault();
     try {

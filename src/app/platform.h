@@ -1,6 +1,5 @@
 #pragma once
 
-#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -30,8 +29,9 @@ class Platform {
 
     // The simulated card outlives the run like real hardware does: its state is
     // written back to the profile. Nothing to do for the other backends.
-    // Throws hw::PlatformError when the profile cannot be written. With a
-    // profile, a SIGINT, SIGTERM or SIGHUP that arrived while nothing touched
+    // Throws hw::PlatformError when the profile cannot be written, or when a
+    // part of the trace could not be (after the card is saved). With a
+    // profile, a stop signal (see StopSignals) that arrived while nothing touched
     // the card (the console panel waiting for input ends as at the end of its
     // input) ends the process here, after the save, by that signal.
     void SaveCard();
@@ -48,7 +48,7 @@ class Platform {
     std::optional<hw::ProfileSession> profile_;
     std::unique_ptr<hw::SimCard> sim_;
     std::optional<StopSignals> stop_signals_;  // only with a profile
-    std::ofstream trace_file_;
+    std::optional<hw::TraceFile> trace_file_;
     std::unique_ptr<hw::TraceIo> trace_;
     hw::PortIo* io_ = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "app/panel.h"
 #include "app/platform.h"
 #include "app/privileges.h"
+#include "base/printable.h"
 #include "build_config.h"
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
@@ -39,8 +40,10 @@ struct Card {
     MainPanel panel;
 };
 
+// Every line here may quote a path or an option as given; none may carry a
+// terminal control sequence.
 void Warn(const std::string& text) {
-    std::fprintf(stderr, "ruvuvuri: %s\n", text.c_str());
+    std::fprintf(stderr, "ruvuvuri: %s\n", base::Printable(text).c_str());
 }
 
 // Qt when asked for, or by default when there is a display and the module

@@ -12,6 +12,8 @@
 
 #include <unistd.h>
 
+#include "base/printable.h"
+
 namespace ruvuvuri::ui {
 namespace {
 
@@ -563,7 +565,9 @@ void ConsoleEngine::PressButton(Panel& panel, const char* callback) {
 
 void ConsoleEngine::Complain(const std::string& why) {
     out_.flush();
-    err_ << why << std::endl;
+    // A complaint quotes what was typed; a pasted escape sequence is shown,
+    // not obeyed.
+    err_ << base::Printable(why) << std::endl;
 }
 
 std::unique_ptr<ConsoleEngine> CreateConsoleEngine(CallbackTable callbacks, std::istream& in,

@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 
 #include "base/error_text.h"
+#include "base/printable.h"
 
 namespace ruvuvuri::ui {
 namespace {
@@ -238,7 +239,7 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
 }
 
 PanelFile ReadPanelFile(const std::filesystem::path& path) {
-    const std::string name = path.string();
+    const std::string name = base::Printable(path.string());
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
         throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
