@@ -4,13 +4,18 @@
 
 namespace ruvuvuri::app {
 
-Platform::Platform(const RunOptions& options) {
-    switch (options.backend) {
+Platform::Platform(const RunOptions& options) : options_(options) {
+    if (options_.backend == Backend::Hardware) {
+        hardware_ = hw::OpenLinuxIo();
+        // One run at a time on the real card: two interleaved register window
+        // sequences would corrupt each other's accesses.
+        hardware_lock_.emplace();
+    }
+}
+
+void Platform::OpenUserFiles() {
+    switch (options_.backend) {
         case Backend::Hardware:
-            hardware_ = hw::OpenLinuxIo();
-            // One run at a time on the real card: two interleaved register
-            // window sequences would corrupt each other's accesses.
-            hardware_lock_.emplace();
             io_ = hardware_.get();
             break;
         case Backend::BuiltInSim:
@@ -18,7 +23,7 @@ Platform::Platform(const RunOptions& options) {
             io_ = sim_.get();
             break;
         case Backend::ProfileSim:
-            profile_.emplace(options.profile_path);
+            profile_.emplace(options_.profile_path);
             sim_ = std::make_unique<hw::SimCard>(profile_->loaded());
             // From here on a stop signal saves the card before the run ends.
             stop_signals_.emplace(sim_->bracket_open_flag());
@@ -26,8 +31,8 @@ Platform::Platform(const RunOptions& options) {
             io_ = sim_.get();
             break;
     }
-    if (!options.trace_path.empty()) {
-        trace_file_.emplace(options.trace_path);
+    if (!options_.trace_path.empty()) {
+        trace_file_.emplace(options_.trace_path);
         trace_ = std::make_unique<hw::TraceIo>(*io_, trace_file_->stream());
         io_ = trace_.get();
     }

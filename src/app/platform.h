@@ -15,17 +15,23 @@ namespace ruvuvuri::app {
 
 // The hardware a run works on, chosen by the command line: the real ports, the
 // built-in simulated card, or a simulated card kept in a profile file; with or
-// without the access trace. Opening throws hw::PlatformError with a message that
-// names the cause and the remedy.
+// without the access trace.
+//
+// Opened in two steps, with root given up in between: the constructor takes
+// only what needs root (port access, /dev/mem, the hardware lock) and opens no
+// path a user named; OpenUserFiles() then opens the profile (and the BIOS file
+// it names) and the trace with the rights of whoever the run now is. Both
+// throw hw::PlatformError with a message that names the cause and the remedy.
 class Platform {
   public:
     explicit Platform(const RunOptions& options);
+    void OpenUserFiles();
     ~Platform();
     Platform(const Platform&) = delete;
     Platform& operator=(const Platform&) = delete;
 
+    // Valid once OpenUserFiles() has run.
     hw::PortIo& io() { return *io_; }
-    bool is_real_hardware() const { return hardware_ != nullptr; }
 
     // The simulated card outlives the run like real hardware does: its state is
     // written back to the profile. Nothing to do for the other backends.
@@ -43,6 +49,7 @@ class Platform {
     void StopBySignal();
     void RecordBracketFault();
 
+    RunOptions options_;
     std::optional<RunLock> hardware_lock_;
     std::unique_ptr<hw::PortIo> hardware_;
     std::optional<hw::ProfileSession> profile_;

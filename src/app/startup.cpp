@@ -135,13 +135,14 @@ int RunProgram(int argc, char** argv) {
     }
 
     try {
+        // What needs root first, then root is given up, and only then is any
+        // path the user named opened. /dev/mem stays readable through the
+        // descriptor opened as root.
         Platform platform(run);
+        DropToInvokingUser();
+        platform.OpenUserFiles();
         Card card(platform.io());
         platform.io().ReadFromPhysicalMemory(card::kBiosAddress, card.bios.image());
-        if (platform.is_real_hardware()) {
-            // Port access and the BIOS image are ours now; nothing else needs root.
-            DropSudoPrivileges();
-        }
         const int result = RunOnCard(card, run, argc, argv);
         platform.SaveCard();
         return result;
