@@ -1,9 +1,11 @@
 #include "app/platform.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include "base/error_text.h"
 #include "hw/backends/linux_io.h"
+#include "hw/backends/profile_seed.h"
 
 namespace ruvuvuri::app {
 
@@ -21,6 +23,9 @@ Platform::Platform(const RunOptions& options) {
             io_ = sim_.get();
             break;
         case Backend::ProfileSim:
+            if (const auto seeded = hw::SeedProfileIfMissing(options.profile_path)) {
+                std::fprintf(stderr, "ruvuvuri: %s\n", hw::SeededProfileNotice(*seeded).c_str());
+            }
             profile_.emplace(options.profile_path);
             sim_ = std::make_unique<hw::SimCard>(profile_->loaded());
             // From here on a stop signal saves the card before the run ends.
