@@ -81,3 +81,8 @@ if(TARGET ruvuvuri_qt)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/ruvuvuri.svg DESTINATION ${icon_dir}/scalable/apps
           COMPONENT qt)
 endif()
+
+if(RUVUVURI_TESTS)
+  add_test(NAME install_runs_from_any_prefix
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_install.sh ${CMAKE_BINARY_DIR})
+endif()
