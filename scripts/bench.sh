@@ -7,6 +7,7 @@
 # program does not run. BENCH_CLI_RUNS and BENCH_QT_RUNS change the run counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh bench
 build_dir=${BUILD_DIR:-build-bench}
 cli_runs=${BENCH_CLI_RUNS:-200}
 qt_runs=${BENCH_QT_RUNS:-20}
@@ -22,7 +23,7 @@ fail() {
 # --- build -------------------------------------------------------------------
 echo "Building (Release) in $build_dir ..."
 if ! { cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DRUVUVURI_SANITIZE=OFF \
-         -DRUVUVURI_BUILD_BENCH=ON &&
+         -DRUVUVURI_BENCH=ON &&
        cmake --build "$build_dir" -j"$(nproc)" --target ruvuvuri_bench_all; } >"$tmp/build.log" 2>&1; then
   tail -n 40 "$tmp/build.log" >&2
   fail "the build failed (full log above, last 40 lines)"
@@ -92,7 +93,7 @@ mkdir -m 700 "$tmp/xdg"
 qt_figure="n/a"
 qt_within="n/a"
 if [ ! -e "$bin/libruvuvuri_qt.so" ]; then
-  qt_reason="the Qt module is not built (Qt 6 development packages missing or RUVUVURI_BUILD_QT=OFF)"
+  qt_reason="the Qt module is not built (Qt 6 development packages missing or RUVUVURI_QT=OFF)"
 else
   qt_status=0
   timeout -k 1 5 "${qt_env[@]}" "$program" --sim --ui=qt </dev/null >"$tmp/qt.out" 2>"$tmp/qt.err" ||

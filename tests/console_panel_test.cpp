@@ -67,7 +67,7 @@ TEST(ConsolePanel, AMissingPanelFileEndsTheRunWith255) {
     TempDir dir;
     const auto program = dir / "ruvuvuri";
     std::filesystem::copy_file(std::string(RUVUVURI_BINARY_DIR) + "/ruvuvuri", program);
-    if (std::filesystem::exists(std::string(RUVUVURI_DATA_DIR) + "/Ruvuvuri.ui")) {
+    if (std::filesystem::exists(dir.path() / RUVUVURI_DATA_DIR_FROM_BIN / "Ruvuvuri.ui")) {
         GTEST_SKIP() << "an installed panel file would be found";
     }
     const auto profile = WriteProfile(dir.path(), {});

@@ -160,7 +160,8 @@ std::string UsageText() {
            "  --sim           use the built-in simulated card (a GeForce2 GTS); its state lasts\n"
            "                  for this run only\n"
            "  --sim=FILE      use the simulated card described by the profile FILE and save its\n"
-           "                  state back to FILE at the end of the run\n"
+           "                  state back to FILE at the end of the run; a FILE that does not\n"
+           "                  exist yet is created from the built-in card\n"
            "  --trace=FILE    append every hardware access of this run to FILE\n"
            "  --ui=console    show the panel and messages on the terminal\n"
            "  --ui=qt         show them in windows (the default when a display is available)\n"
@@ -173,7 +174,8 @@ std::string UsageText() {
            "and /dev/mem. Exit status: 0 for every normal outcome, 255 when the panel file or\n"
            "the hardware (or simulator profile) cannot be used.\n"
            "\n"
-           "The console panel (--ui=console) reads its commands from standard input.\n";
+           "The console panel (--ui=console) reads its commands from standard input.\n"
+           "The manual, with examples and what to do after a hang: man ruvuvuri\n";
 }
 
 }  // namespace ruvuvuri::app

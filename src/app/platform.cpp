@@ -1,6 +1,9 @@
 #include "app/platform.h"
 
+#include <cstdio>
+
 #include "hw/backends/linux_io.h"
+#include "hw/backends/profile_seed.h"
 
 namespace ruvuvuri::app {
 
@@ -23,6 +26,9 @@ void Platform::OpenUserFiles() {
             io_ = sim_.get();
             break;
         case Backend::ProfileSim:
+            if (const auto seeded = hw::SeedProfileIfMissing(options_.profile_path)) {
+                std::fprintf(stderr, "ruvuvuri: %s\n", hw::SeededProfileNotice(*seeded).c_str());
+            }
             profile_.emplace(options_.profile_path);
             sim_ = std::make_unique<hw::SimCard>(profile_->loaded());
             // From here on a stop signal saves the card before the run ends.

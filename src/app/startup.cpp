@@ -23,12 +23,19 @@
 #include "hw/register_window.h"
 #include "ui/console_engine.h"
 #include "ui/engine_loader.h"
+#include "ui/install_paths.h"
 
 namespace ruvuvuri::app {
 namespace {
 
 constexpr const char* kNoGeForce = "I think, you don't have GeForce card?";
 constexpr const char* kPanelFileName = "Ruvuvuri.ui";
+constexpr const char* kLicenceText =
+    "Copyright (C) 2026 The Ruvuvuri developers\n"
+    "License GPLv2+: GNU GPL version 2 or later "
+    "<https://www.gnu.org/licenses/old-licenses/gpl-2.0.html>\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 // The state of one run, built once and owned here.
 struct Card {
@@ -65,15 +72,7 @@ std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTa
 
 // Beside the program (a build tree) first, then the installed data folder.
 std::string PanelFilePath() {
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const auto beside = program.parent_path() / kPanelFileName;
-        if (std::filesystem::exists(beside, error)) {
-            return beside.string();
-        }
-    }
-    return std::string(RUVUVURI_DATA_DIR) + "/" + kPanelFileName;
+    return ui::FindInstalledFile(ui::InstalledFolder::Data, kPanelFileName);
 }
 
 std::string Banner() {
@@ -130,7 +129,7 @@ int RunProgram(int argc, char** argv) {
         return 0;
     }
     if (run.version) {
-        std::printf("ruvuvuri %s\n", RUVUVURI_VERSION);
+        std::printf("ruvuvuri %s\n%s", RUVUVURI_VERSION, kLicenceText);
         return 0;
     }
 
