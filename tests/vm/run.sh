@@ -7,9 +7,10 @@
 # option ROM that the card check takes for a GeForce.
 #
 # The guest only runs the cases and prints what they show between "@@ NAME"
-# markers; this script judges. Usage: bash tests/vm/run.sh (BUILD_DIR, as for
-# scripts/build.sh; RUVUVURI_VM_CACHE, default ~/.cache/ruvuvuri-vm, keeps the
-# kernel between runs).
+# markers; this script judges. Usage: bash tests/vm/run.sh. Settings: BUILD_DIR
+# as for scripts/build.sh; RUVUVURI_VM_CACHE (default ~/.cache/ruvuvuri-vm)
+# keeps the kernel between runs; VM_BOOT_SECONDS limits each boot (120);
+# VM_KEEP=1 leaves the work folder (consoles, initramfs) in place.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(realpath -m "${BUILD_DIR:-build}")
@@ -128,7 +129,8 @@ else
   echo "@@ sudo.ids"
   if wait_for "$pid" '[ "$(cut -d" " -f1,2 /proc/$pid/syscall)" = "0 0x0" ]'; then
     grep -E '^(Uid|Gid|Groups)' "/proc/$pid/status"
-    echo "trace owner $(stat -c %u:%g /tmp/sudo.trace)"
+    echo "@@ sudo.owner"
+    stat -c %u:%g /tmp/sudo.trace
   fi
   printf 'core 175\napply\ny\nexit\n' >&3
   exec 3>&-
@@ -242,21 +244,23 @@ compare_protocol geforce/info.trace info
 # two internal ones (SIGKILL, SIGSTOP, 32, 33).
 expect geforce/set.status 0
 expect geforce/set.err ""
-got=$(section geforce/set.trace | bracket_writes)
-[ "$got" = "$(printf '0x0068050c 0xffffffff\n0x00680500 0x00006207\n0x00680500 0x00006207\n0x00680504 0x00007309\n0x00680504 0x00007309')" ] ||
-  fail "register writes in the bracket: $got"
+writes=$(section geforce/set.trace | bracket_writes)
+[ "$writes" = "$(printf '%s\n' '0x0068050c 0xffffffff' '0x00680500 0x00006207' \
+  '0x00680500 0x00006207' '0x00680504 0x00007309' '0x00680504 0x00007309')" ] ||
+  fail "register writes in the bracket: [$writes]"
 sim_trace set c=200 m=183
 compare_protocol geforce/set.trace set
 bracket=$(section geforce/bracket)
-grep -qx 'policy 1 priority 99' <<<"$bracket" &&
+if ! { grep -qx 'policy 1 priority 99' <<<"$bracket" &&
   grep -qx 'SigBlk:.fffffffe7ffbfeff' <<<"$bracket" &&
-  grep -Eqx 'VmLck:[[:space:]]+[1-9][0-9]* kB' <<<"$bracket" ||
+  grep -Eqx 'VmLck:[[:space:]]+[1-9][0-9]* kB' <<<"$bracket"; }; then
   fail "the bracket as the kernel saw it: [$bracket]"
+fi
 
 # Started through sudo: the user's ids, the user's trace file, and the ports
 # still usable after the drop (the readout, then an applied clock).
-ids=$'Uid:\t1000\t1000\t1000\t1000\nGid:\t1000\t1000\t1000\t1000\nGroups:\t '
-expect geforce/sudo.ids "$ids"$'\ntrace owner 1000:1000'
+expect geforce/sudo.ids $'Uid:\t1000\t1000\t1000\t1000\nGid:\t1000\t1000\t1000\t1000\nGroups:\t '
+expect geforce/sudo.owner 1000:1000
 expect geforce/sudo.status 0
 [ "$(section geforce/sudo.trace | grep -c '^irq o')" = 2 ] || fail "sudo: no complete bracket in the trace"
 
@@ -270,9 +274,10 @@ if [ "$minimal_status" = 0 ]; then
   expect geforce/minimal.out "$(section geforce/info.out)"
 else
   expect geforce/minimal.status 255
-  section geforce/minimal.err | grep -Eqx 'ruvuvuri: .*lock.*' &&
-    [ "$(section geforce/minimal.err | wc -l)" = 1 ] ||
+  if ! section geforce/minimal.err | grep -Eqx 'ruvuvuri: .*lock.*' ||
+    [ "$(section geforce/minimal.err | wc -l)" != 1 ]; then
     fail "minimal system: unclear failure [$(section geforce/minimal.err)]"
+  fi
 fi
 
 if [ "$failures" -ne 0 ]; then
