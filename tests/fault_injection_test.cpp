@@ -102,8 +102,7 @@ TEST(InjectProfile, RefusesWhatItCannotUseAndSaysWhy) {
 
 struct Bench {
     explicit Bench(hw::CardState state) : card(std::move(state)), window(card), engine(window) {
-        engine.CanChangeClocks = 1;
-        window.SetBaseport();
+        engine.EnableClockChanges();
     }
     hw::SimCard card;
     hw::RegisterWindow window;
@@ -152,9 +151,9 @@ TEST(InjectedFaults, UndecodablePllWordsReadAsZeroAndCanBeReprogrammed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word);
         Bench bench(Card(c.word, c.word));
-        bench.engine.GetCurrentClocks();
-        EXPECT_EQ(bench.engine.nvclk, c.khz);
-        EXPECT_EQ(bench.engine.memclk, c.khz);
+        const clock::ClockReading reading = bench.engine.GetCurrentClocks();
+        EXPECT_EQ(reading.nvclk, c.khz);
+        EXPECT_EQ(reading.memclk, c.khz);
         bench.engine.ChangeSpeed(183000, 150000);
         EXPECT_EQ(bench.card.state().registers.at(kCore), k150Mhz);
         EXPECT_EQ(bench.card.state().registers.at(kMem), k183Mhz);
@@ -167,11 +166,11 @@ TEST(InjectedFaults, AnIgnoredPllKeepsItsWordAndTheOtherOneChanges) {
     state.inject.ignore_writes = {kCore};
     Bench bench(std::move(state));
     bench.engine.ChangeSpeed(183000, 150000);
-    bench.engine.GetCurrentClocks();
+    const clock::ClockReading reading = bench.engine.GetCurrentClocks();
     EXPECT_EQ(bench.card.state().registers.at(kCore), 0x6207u);
     EXPECT_EQ(bench.card.state().registers.at(kMem), k183Mhz);
-    EXPECT_EQ(bench.engine.nvclk, 200452u);
-    EXPECT_EQ(bench.engine.memclk, 182952u);
+    EXPECT_EQ(reading.nvclk, 200452u);
+    EXPECT_EQ(reading.memclk, 182952u);
     EXPECT_THAT(bench.card.state().faults, IsEmpty()) << Faults(bench.card.state());
 }
 

@@ -77,13 +77,12 @@ test::CardModel Card14318() {
 
 // The program's world up to the panel: card read, panel started.
 struct PanelWorld {
-    explicit PanelWorld(const test::CardModel& model = Card14318(), card::BiosImage image = {})
-        : card(test::StateFor(model)),
-          bios(image),
-          engine(card.window),
-          panel(bios, engine, card.window) {
-        card.window.SetBaseport();
-        engine.CanChangeClocks = 1;
+    explicit PanelWorld(const test::CardModel& model = Card14318(), card::BiosImage image = {},
+                        bool card_check_passed = true)
+        : card(test::StateFor(model)), bios(image), engine(card.window), panel(bios, engine) {
+        if (card_check_passed) {
+            engine.EnableClockChanges();
+        }
         engine.GetCurrentClocks();
         panel.AttachEngine(ui);
         EXPECT_EQ(panel.Start("Ruvuvuri.ui", "banner"), 0);
@@ -177,8 +176,7 @@ TEST(MainPanel, OnlyTheCommitEventActs) {
 }
 
 TEST(MainPanel, NothingHappensBeforeTheCardCheckAllowsIt) {
-    PanelWorld world;
-    world.engine.CanChangeClocks = 0;
+    PanelWorld world(Card14318(), {}, false);
     world.ui.answers = {1};
     world.Apply();
     EXPECT_THAT(world.card.Lines(), IsEmpty());
@@ -207,7 +205,7 @@ TEST(MainPanel, APanelFileThatDoesNotLoadEndsTheRun) {
     TracedCard card(test::StateFor(Card14318()));
     card::BiosImage bios;
     clock::ClockEngine engine(card.window);
-    MainPanel panel(bios, engine, card.window);
+    MainPanel panel(bios, engine);
     ScriptedEngine ui;
     ui.load_result = -1;
     panel.AttachEngine(ui);

@@ -4,22 +4,20 @@
 
 namespace ruvuvuri::app {
 
-int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine,
-                      hw::RegisterWindow& window) {
+int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine) {
     int applied = 0;
     if (options.memory_mhz != 0.0 || options.core_mhz != 0.0) {
         // A clock that was not given is reprogrammed for what it runs at now;
         // it passes through MHz on the way, as the panel's values do.
-        const double memory_mhz = options.memory_mhz != 0.0 ? options.memory_mhz : engine.memclk_d;
-        const double core_mhz = options.core_mhz != 0.0 ? options.core_mhz : engine.nvclk_d;
+        const clock::ClockReading& now = engine.current();
+        const double memory_mhz = options.memory_mhz != 0.0 ? options.memory_mhz : now.memclk_d;
+        const double core_mhz = options.core_mhz != 0.0 ? options.core_mhz : now.nvclk_d;
         engine.ChangeSpeed(MhzToKhz(memory_mhz), MhzToKhz(core_mhz));
         ++applied;
     }
-    static constexpr std::uint32_t kTimingRegisters[3] = {
-        clock::kTiming0Register, clock::kTiming1Register, clock::kTiming2Register};
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
         if (options.timing[i] != NOT_GIVEN_TIMING) {
-            window.OUT_LONGWORD(kTimingRegisters[i], options.timing[i]);
+            engine.SetTiming(i, options.timing[i]);
             ++applied;
         }
     }

@@ -2,7 +2,6 @@
 
 #include "app/options.h"
 #include "clock/clock_engine.h"
-#include "hw/register_window.h"
 
 namespace ruvuvuri::app {
 
@@ -10,7 +9,6 @@ namespace ruvuvuri::app {
 // clocks through ChangeSpeed (a clock not given keeps the value read at start),
 // then each given timing. Returns how many options took effect; 0 means the
 // panel is shown instead.
-int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine,
-                      hw::RegisterWindow& window);
+int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine);
 
 }  // namespace ruvuvuri::app

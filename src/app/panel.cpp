@@ -1,8 +1,5 @@
 #include "app/panel.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "app/clock_units.h"
 #include "app/panel_ids.h"
 
@@ -26,7 +23,7 @@ int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
     }
     ui_->SetCtrlVal(mp, PANEL_BANNER, banner);
     GetBIOSinfo();
-    ShowClocksAndTimings();
+    ShowClocksAndTimings(engine_.current());
     ui_->DisplayPanel(mp);
     ui_->RunUserInterface();
     return 0;
@@ -39,45 +36,43 @@ void MainPanel::GetBIOSinfo() {
     // outside it, so the device ID is always there when the panel is shown.
     ui_->SetCtrlVal(mp, PANEL_DEVICEID, std::uint32_t{bios_.DeviceId().value_or(0)});
 
-    const std::string text = bios_.BiosText();
-    std::snprintf(tmpstr, sizeof tmpstr, "%s", text.c_str());
-    ui_->SetCtrlVal(mp, PANEL_BIOSTEXT, std::string(tmpstr));
-    const std::string version = bios_.BiosVersion();
-    std::snprintf(tmpstr, sizeof tmpstr, "%s", version.c_str());
-    ui_->SetCtrlVal(mp, PANEL_BIOSVER, std::string(tmpstr));
+    ui_->SetCtrlVal(mp, PANEL_BIOSTEXT, bios_.BiosText());
+    ui_->SetCtrlVal(mp, PANEL_BIOSVER, bios_.BiosVersion());
 }
 
-void MainPanel::ShowClocksAndTimings() {
-    ui_->SetCtrlVal(mp, PANEL_CORECLK, engine_.nvclk_d);
-    ui_->SetCtrlVal(mp, PANEL_MEMCLK, engine_.memclk_d);
-    ui_->SetCtrlVal(mp, PANEL_TIMING0, engine_.tim0);
-    ui_->SetCtrlVal(mp, PANEL_TIMING1, engine_.tim1);
-    ui_->SetCtrlVal(mp, PANEL_TIMING2, engine_.tim2);
+void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
+    ui_->SetCtrlVal(mp, PANEL_CORECLK, reading.nvclk_d);
+    ui_->SetCtrlVal(mp, PANEL_MEMCLK, reading.memclk_d);
+    ui_->SetCtrlVal(mp, PANEL_TIMING0, reading.tim0);
+    ui_->SetCtrlVal(mp, PANEL_TIMING1, reading.tim1);
+    ui_->SetCtrlVal(mp, PANEL_TIMING2, reading.tim2);
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT || engine_.CanChangeClocks == 0) {
+    if (event != EVENT_COMMIT || !engine_.CanChangeClocks()) {
         return 0;
     }
-    // The globals take the edited values before the user answers; a refusal
-    // overwrites them again with what the card reads back.
-    ui_->GetCtrlVal(mp, PANEL_CORECLK, &engine_.nvclk_d);
-    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &engine_.memclk_d);
-    ui_->GetCtrlVal(mp, PANEL_TIMING0, &engine_.tim0);
-    ui_->GetCtrlVal(mp, PANEL_TIMING1, &engine_.tim1);
-    ui_->GetCtrlVal(mp, PANEL_TIMING2, &engine_.tim2);
+    // The edited values are taken before the user answers; a refusal shows
+    // what the card reads back instead.
+    double nvclk_d = 0.0;
+    double memclk_d = 0.0;
+    std::uint32_t tim[clock::kTimingRegisters.size()] = {};
+    ui_->GetCtrlVal(mp, PANEL_CORECLK, &nvclk_d);
+    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &memclk_d);
+    ui_->GetCtrlVal(mp, PANEL_TIMING0, &tim[0]);
+    ui_->GetCtrlVal(mp, PANEL_TIMING1, &tim[1]);
+    ui_->GetCtrlVal(mp, PANEL_TIMING2, &tim[2]);
 
     if (ui_->ConfirmPopup(kPopupTitle, kApplyQuestion) == 1) {
-        engine_.ChangeSpeed(MhzToKhz(engine_.memclk_d), MhzToKhz(engine_.nvclk_d));
+        engine_.ChangeSpeed(MhzToKhz(memclk_d), MhzToKhz(nvclk_d));
         // All three timings are written every time, changed or not.
-        window_.OUT_LONGWORD(clock::kTiming0Register, engine_.tim0);
-        window_.OUT_LONGWORD(clock::kTiming1Register, engine_.tim1);
-        window_.OUT_LONGWORD(clock::kTiming2Register, engine_.tim2);
+        for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
+            engine_.SetTiming(i, tim[i]);
+        }
     }
     // After an apply the panel shows what the PLLs really produce; after a
     // refusal it shows the card's values again.
-    engine_.GetCurrentClocks();
-    ShowClocksAndTimings();
+    ShowClocksAndTimings(engine_.GetCurrentClocks());
     return 0;
 }
 

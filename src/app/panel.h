@@ -4,7 +4,6 @@
 
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
-#include "hw/register_window.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::app {
@@ -15,8 +14,8 @@ namespace ruvuvuri::app {
 // against ui::UiEngine only, so it works the same on every panel engine.
 class MainPanel {
   public:
-    MainPanel(const card::BiosImage& bios, clock::ClockEngine& engine, hw::RegisterWindow& window)
-        : bios_(bios), engine_(engine), window_(window) {}
+    MainPanel(const card::BiosImage& bios, clock::ClockEngine& engine)
+        : bios_(bios), engine_(engine) {}
 
     // The callbacks the panel file names, for the engine's table.
     ui::CallbackTable Callbacks();
@@ -31,15 +30,13 @@ class MainPanel {
     int SetNewClocks(int panel, int control, int event, void* callback_data, int data1, int data2);
     int Exit(int panel, int control, int event, void* callback_data, int data1, int data2);
 
-    int mp = -1;        // the panel handle
-    char tmpstr[64]{};  // scratch text for the BIOS fields
+    int mp = -1;  // the panel handle
 
   private:
-    void ShowClocksAndTimings();
+    void ShowClocksAndTimings(const clock::ClockReading& reading);
 
     const card::BiosImage& bios_;
     clock::ClockEngine& engine_;
-    hw::RegisterWindow& window_;
     ui::UiEngine* ui_ = nullptr;
 };
 

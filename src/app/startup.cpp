@@ -37,14 +37,14 @@ constexpr const char* kLicenceText =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
-// The state of one run, built once and owned here.
+// The state of one run that exists before the card check: the BIOS image and
+// the port access. Everything that touches a port is built only after the
+// check has passed.
 struct Card {
-    explicit Card(hw::PortIo& io) : window(io), engine(window), panel(bios, engine, window) {}
+    explicit Card(hw::PortIo& port_io) : io(port_io) {}
 
     card::BiosImage bios;
-    hw::RegisterWindow window;
-    clock::ClockEngine engine;
-    MainPanel panel;
+    hw::PortIo& io;
 };
 
 // Every line here may quote a path or an option as given; none may carry a
@@ -79,10 +79,13 @@ std::string Banner() {
     return std::string("Ruvuvuri ") + RUVUVURI_VERSION + " - GeForce clock and timing utility";
 }
 
-void PrintCardInfo(Card& card) {
-    const std::uint32_t core_word = card.window.IN_LONGWORD(clock::kCorePllRegister);
-    const std::uint32_t mem_word = card.window.IN_LONGWORD(clock::kMemPllRegister);
-    std::fputs(FormatCardInfo(card.bios, card.engine, core_word, mem_word).c_str(), stdout);
+void PrintCardInfo(const card::BiosImage& bios, clock::ClockEngine& engine) {
+    // What is printed comes from the one readout, so each clock agrees with the
+    // PLL word shown beside it. Both PLL words are read once more, core first,
+    // as --info always has, so that a trace of --info stays access for access
+    // what it was.
+    engine.ReadPllWords();
+    std::fputs(FormatCardInfo(bios, engine.current()).c_str(), stdout);
 }
 
 // Everything after the BIOS image has been read.
@@ -98,21 +101,24 @@ int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
     ParseOptions(argc, argv, options);
     CheckRanges(options);
 
-    card.engine.CanChangeClocks = 1;
-    card.window.SetBaseport();
-    card.engine.GetCurrentClocks();
+    // The first port access of the run: the window chooses its CRT controller.
+    hw::RegisterWindow window(card.io);
+    clock::ClockEngine engine(window);
+    engine.EnableClockChanges();
+    engine.GetCurrentClocks();
 
     if (run.info) {
-        PrintCardInfo(card);
+        PrintCardInfo(card.bios, engine);
         return 0;
     }
-    if (ApplyClockOptions(options, card.engine, card.window) != 0) {
+    if (ApplyClockOptions(options, engine) != 0) {
         return 0;
     }
 
-    auto ui = OpenUiEngine(run.ui, card.panel.Callbacks());
-    card.panel.AttachEngine(*ui);
-    return card.panel.Start(PanelFilePath(), Banner());
+    MainPanel panel(card.bios, engine);
+    auto ui = OpenUiEngine(run.ui, panel.Callbacks());
+    panel.AttachEngine(*ui);
+    return panel.Start(PanelFilePath(), Banner());
 }
 
 }  // namespace

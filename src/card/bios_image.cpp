@@ -38,8 +38,8 @@ std::uint32_t LongAt(const BiosImage& bios, std::size_t offset) {
 
 }  // namespace
 
-int BiosImage::CheckBIOSinfo() {
-    bufsize = static_cast<std::int32_t>(buff[kSizeByteOffset]) * kSizeUnit;
+int BiosImage::CheckBIOSinfo() const {
+    const std::int32_t bufsize = static_cast<std::int32_t>(buff[kSizeByteOffset]) * kSizeUnit;
     if (bufsize > kMaxRomSize) {
         return 1;
     }

@@ -24,8 +24,8 @@ class BiosImage {
     std::span<const std::uint8_t> image() const { return {buff.data(), kBiosImageSize}; }
 
     // 0 when the image belongs to a GeForce (NVIDIA vendor, device 0x0100 or
-    // above), 1 otherwise. Sets `bufsize`.
-    int CheckBIOSinfo();
+    // above), 1 otherwise. Judges the bytes alone and changes nothing.
+    int CheckBIOSinfo() const;
 
     // The fields the panel shows.
     std::uint16_t RomWord54() const;
@@ -39,7 +39,6 @@ class BiosImage {
     std::string BiosVersion() const;
 
     std::array<std::uint8_t, kBiosImageSize + kBiosPadding> buff{};
-    std::int32_t bufsize = 0;
 };
 
 }  // namespace ruvuvuri::card

@@ -31,18 +31,19 @@ void WritePll(hw::RegisterWindow& window, std::uint32_t address, const PllSearch
 }  // namespace
 
 void ClockEngine::ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) {
-    if (CanChangeClocks == 0) {
+    if (!can_change_clocks_) {
         return;
     }
     hw::PortIo& io = window_.io();
-    const std::uint16_t port = window_.baseport;
 
-    const std::uint8_t saved_index = UnlockAndReadCrystal();
+    const Unlocked unlocked = UnlockAndReadCrystal();
 
     // Both searches run before the bracket; targets beyond the signed range
     // count as invalid, like any other target of 0 or less.
-    const PllSearchResult memory = CalcMemPLL(static_cast<std::int32_t>(memory_khz), base_freq);
-    const PllSearchResult core = CalcCorePLL(static_cast<std::int32_t>(core_khz), base_freq);
+    const PllSearchResult memory =
+        CalcMemPLL(static_cast<std::int32_t>(memory_khz), unlocked.base_freq);
+    const PllSearchResult core =
+        CalcCorePLL(static_cast<std::int32_t>(core_khz), unlocked.base_freq);
 
     // Inside the bracket: window accesses only.
     io.DisableInterrupts();
@@ -50,8 +51,15 @@ void ClockEngine::ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) 
     window_.OUT_LONGWORD(kPllSelectRegister, select | kPllSelectProgrammed);
     WritePll(window_, kCorePllRegister, core);
     WritePll(window_, kMemPllRegister, memory);
-    io.outb(port, saved_index);
+    window_.crtc().SelectCrtcIndex(unlocked.saved_index);
     io.EnableInterrupts();
+}
+
+void ClockEngine::SetTiming(std::size_t which, std::uint32_t value) {
+    const std::uint32_t address = kTimingRegisters.at(which);
+    if (can_change_clocks_) {
+        window_.OUT_LONGWORD(address, value);
+    }
 }
 
 }  // namespace ruvuvuri::clock

@@ -37,9 +37,6 @@ inline std::string CheckCardImage(std::span<const std::uint8_t> bytes) {
     if (verdict != 0 && verdict != 1) {
         return "CheckBIOSinfo returned " + std::to_string(verdict);
     }
-    if (bios.bufsize != bios.buff[2] * 512) {
-        return "bufsize " + std::to_string(bios.bufsize) + " is not the size byte times 512";
-    }
     if (verdict == 0 && (!device || *device < 0x0100)) {
         return "a GeForce verdict without a GeForce device ID";
     }

@@ -25,11 +25,9 @@ const std::string kPanelFile = RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui";
 
 // The program's world as main builds it, on the built-in card.
 struct World {
-    World()
-        : sim(hw::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine, window) {
+    World() : sim(hw::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine) {
         sim.ReadFromPhysicalMemory(0xC0000, bios.image());
-        engine.CanChangeClocks = 1;
-        window.SetBaseport();
+        engine.EnableClockChanges();
         engine.GetCurrentClocks();
         std::string error;
         ui = QtEngine::Create(panel.Callbacks(), &error);
