@@ -79,12 +79,9 @@ std::string Banner() {
     return std::string("Ruvuvuri ") + RUVUVURI_VERSION + " - GeForce clock and timing utility";
 }
 
-void PrintCardInfo(const card::BiosImage& bios, clock::ClockEngine& engine) {
+void PrintCardInfo(const card::BiosImage& bios, const clock::ClockEngine& engine) {
     // What is printed comes from the one readout, so each clock agrees with the
-    // PLL word shown beside it. Both PLL words are read once more, core first,
-    // as --info always has, so that a trace of --info stays access for access
-    // what it was.
-    engine.ReadPllWords();
+    // PLL word shown beside it and no register is read twice.
     std::fputs(FormatCardInfo(bios, engine.current()).c_str(), stdout);
 }
 

@@ -110,13 +110,6 @@ class ClockEngine {
     // 0x100228) as a whole 32-bit value. Throws std::out_of_range for any
     // other index.
     void SetTiming(std::size_t which, std::uint32_t value);
-    // Reads the core PLL word, then the memory PLL word, outside a readout
-    // (both 0 while clock changes are not enabled).
-    struct PllWords {
-        std::uint32_t core = 0;
-        std::uint32_t mem = 0;
-    };
-    PllWords ReadPllWords();
 
   private:
     // Saves the CRT controller index, unlocks the extended registers (the

@@ -61,13 +61,4 @@ const ClockReading& ClockEngine::GetCurrentClocks() {
     return reading_;
 }
 
-ClockEngine::PllWords ClockEngine::ReadPllWords() {
-    PllWords words;
-    if (can_change_clocks_) {
-        words.core = window_.IN_LONGWORD(kCorePllRegister);
-        words.mem = window_.IN_LONGWORD(kMemPllRegister);
-    }
-    return words;
-}
-
 }  // namespace ruvuvuri::clock
