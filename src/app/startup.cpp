@@ -120,6 +120,10 @@ int RunProgram(int argc, char** argv) {
     for (const std::string& warning : parsed.warnings) {
         Warn(warning);
     }
+    if (!parsed.error.empty()) {
+        Warn(parsed.error);
+        return -1;
+    }
     const RunOptions& run = parsed.options;
     if (run.help) {
         std::fputs(UsageText().c_str(), stdout);
