@@ -2,11 +2,27 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/clock_units.h"
 #include "app/panel_ids.h"
 
 namespace ruvuvuri::app {
+namespace {
+
+constexpr const char* kCoreName = "Core clock";
+constexpr const char* kMemoryName = "Memory clock";
+constexpr const char* kTimingNames[3] = {"Timing 0 (0x100220)", "Timing 1 (0x100224)",
+                                         "Timing 2 (0x100228)"};
+
+// An untouched clock field gives back exactly the clock that was read: the
+// MHz round trip alone can lose a kHz (128.003 x 1000.0 truncates to 128002)
+// and so reprogram a PLL nobody asked to change.
+std::uint32_t TargetKhz(double field_mhz, double shown_mhz, std::uint32_t read_khz) {
+    return field_mhz == shown_mhz ? read_khz : MhzToKhz(field_mhz);
+}
+
+}  // namespace
 
 ui::CallbackTable MainPanel::Callbacks() {
     return {
@@ -22,6 +38,7 @@ ui::CallbackTable MainPanel::Callbacks() {
 int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
     mp = ui_->LoadPanel(0, panel_file, PANEL);
     if (mp < 0) {
+        load_error_ = ui_->last_error();
         return -1;
     }
     ui_->SetCtrlVal(mp, PANEL_BANNER, banner);
@@ -53,22 +70,58 @@ void MainPanel::ShowClocksAndTimings() {
     ui_->SetCtrlVal(mp, PANEL_TIMING0, engine_.tim0);
     ui_->SetCtrlVal(mp, PANEL_TIMING1, engine_.tim1);
     ui_->SetCtrlVal(mp, PANEL_TIMING2, engine_.tim2);
+    // What the clock fields hold now, at their decimals: Apply compares with it
+    // to tell an untouched field.
+    shown_core_mhz_ = shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
+    ui_->GetCtrlVal(mp, PANEL_CORECLK, &shown_core_mhz_);
+    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &shown_mem_mhz_);
+}
+
+bool MainPanel::ReadFields(EditedFields* fields) {
+    std::string refused;
+    const auto check = [&](bool complete, const char* name, const char* need) {
+        if (!complete) {
+            refused += std::string(name) + " " + need + ".\n";
+        }
+    };
+    check(ui_->GetCtrlVal(mp, PANEL_CORECLK, &fields->core_mhz), kCoreName,
+          "holds no number within the panel's limits");
+    check(ui_->GetCtrlVal(mp, PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
+          "holds no number within the panel's limits");
+    for (int i = 0; i < 3; ++i) {
+        check(ui_->GetCtrlVal(mp, PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
+              "is not a complete hexadecimal value (eight digits, 00000000 to FFFFFFFF)");
+    }
+    if (refused.empty()) {
+        return true;
+    }
+    ui_->MessagePopup(kPopupTitle,
+                      refused + "Nothing was written; correct the field and apply again.");
+    return false;
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || engine_.CanChangeClocks == 0) {
         return 0;
     }
+    // The panel writes only what it shows: a field that holds no complete
+    // value stops Apply before anything is asked or written, and the user's
+    // edits stay in the fields to be corrected.
+    EditedFields fields;
+    if (!ReadFields(&fields)) {
+        return 0;
+    }
     // The globals take the edited values before the user answers; a refusal
     // overwrites them again with what the card reads back.
-    ui_->GetCtrlVal(mp, PANEL_CORECLK, &engine_.nvclk_d);
-    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &engine_.memclk_d);
-    ui_->GetCtrlVal(mp, PANEL_TIMING0, &engine_.tim0);
-    ui_->GetCtrlVal(mp, PANEL_TIMING1, &engine_.tim1);
-    ui_->GetCtrlVal(mp, PANEL_TIMING2, &engine_.tim2);
+    engine_.nvclk_d = fields.core_mhz;
+    engine_.memclk_d = fields.memory_mhz;
+    engine_.tim0 = fields.timing[0];
+    engine_.tim1 = fields.timing[1];
+    engine_.tim2 = fields.timing[2];
 
     if (ui_->ConfirmPopup(kPopupTitle, kApplyQuestion) == 1) {
-        engine_.ChangeSpeed(MhzToKhz(engine_.memclk_d), MhzToKhz(engine_.nvclk_d));
+        engine_.ChangeSpeed(TargetKhz(engine_.memclk_d, shown_mem_mhz_, engine_.memclk),
+                            TargetKhz(engine_.nvclk_d, shown_core_mhz_, engine_.nvclk));
         // All three timings are written every time, changed or not.
         window_.OUT_LONGWORD(clock::kTiming0Register, engine_.tim0);
         window_.OUT_LONGWORD(clock::kTiming1Register, engine_.tim1);

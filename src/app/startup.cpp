@@ -110,7 +110,11 @@ int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
 
     auto ui = OpenUiEngine(run.ui, card.panel.Callbacks());
     card.panel.AttachEngine(*ui);
-    return card.panel.Start(PanelFilePath(), Banner());
+    const int result = card.panel.Start(PanelFilePath(), Banner());
+    if (result < 0) {
+        Warn(card.panel.load_error());
+    }
+    return result;
 }
 
 }  // namespace
