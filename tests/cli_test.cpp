@@ -47,6 +47,11 @@ const ApplyCase kApplyCases[] = {
     {{"t0=AAAAAAAA"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
     {{"t3=5", "c200", "x=1"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
     {{"c=abc"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
+    // Text that only begins a number converts nothing; a number followed by
+    // text converts; a timing above 32 bits is ignored.
+    {{"t0=0x", "c=100e"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
+    {{"t2=123456789"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
+    {{"c=150MHz", "t0=-1", "t1=0x1zzz"}, 0x880d, 0x740a, {0xffffffff, 0x1, 0x05050505}, false},
 };
 
 std::string Describe(const std::vector<std::string>& args) {
@@ -228,6 +233,17 @@ TEST(CommandLine, BadProfilesAreRefusedAndLeftAsTheyWere) {
     const ProgramResult missing = RunRuvuvuri({"--sim=/nonexistent/card.json"});
     EXPECT_EQ(missing.exit_code, 255);
     EXPECT_THAT(missing.err, HasSubstr("/nonexistent/card.json"));
+}
+
+// An unset variable in `--sim=$PROFILE` must not program the real card.
+TEST(CommandLine, AnEmptySimulatorProfileEndsTheRunBeforeAnyHardware) {
+    TempDir dir;
+    const auto trace = dir / "run.trace";
+    const ProgramResult run = RunRuvuvuri({"--sim=", "--trace=" + trace.string(), "m=183"});
+    EXPECT_EQ(run.exit_code, 255);
+    EXPECT_THAT(run.err, HasSubstr("ruvuvuri: --sim= needs a profile file name"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(trace));
 }
 
 TEST(CommandLine, RealHardwareWithoutPortAccessSaysWhyAndWhatToDo) {

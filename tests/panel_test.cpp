@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <variant>
 
 #include "app/panel_ids.h"
@@ -34,29 +35,39 @@ class ScriptedEngine final : public ui::UiEngine {
     }
     void SetCtrlVal(int, int control, double value) override { values[control] = value; }
     void SetCtrlVal(int, int control, std::uint32_t value) override { values[control] = value; }
-    void GetCtrlVal(int, int control, std::string* value) override {
-        *value = std::get<std::string>(values.at(control));
-    }
-    void GetCtrlVal(int, int control, double* value) override {
-        *value = std::get<double>(values.at(control));
-    }
-    void GetCtrlVal(int, int control, std::uint32_t* value) override {
-        *value = std::get<std::uint32_t>(values.at(control));
-    }
+    bool GetCtrlVal(int, int control, std::string* value) override { return Get(control, value); }
+    bool GetCtrlVal(int, int control, double* value) override { return Get(control, value); }
+    bool GetCtrlVal(int, int control, std::uint32_t* value) override { return Get(control, value); }
     int ConfirmPopup(const std::string& title, const std::string& message) override {
         questions.push_back(title + "|" + message);
         const int answer = answers.front();
         answers.pop_front();
         return answer;
     }
-    void MessagePopup(const std::string&, const std::string&) override {}
+    void MessagePopup(const std::string&, const std::string& message) override {
+        messages.push_back(message);
+    }
+    const std::string& last_error() const override { return error; }
 
     template <typename T>
     T Value(int control) const {
         return std::get<T>(values.at(control));
     }
 
+    // A field whose text the user left incomplete reads as no value.
+    template <typename T>
+    bool Get(int control, T* value) {
+        if (incomplete.count(control) != 0) {
+            return false;
+        }
+        *value = std::get<T>(values.at(control));
+        return true;
+    }
+
     int load_result = 1;
+    std::string error = "cannot open the panel file missing.ui";
+    std::set<int> incomplete;
+    std::vector<std::string> messages;
     int displayed = 0;
     int quit_code = -1;
     std::deque<int> answers;
@@ -161,6 +172,20 @@ TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
     }
 }
 
+// An untouched clock field asks for exactly the kHz that was read. Through
+// MHz, 32638 kHz truncates to 32637, for which the search picks other
+// coefficients (0x25209 instead of 0x24908).
+TEST(MainPanel, AnUntouchedClockFieldAsksForExactlyTheClockRead) {
+    test::CardModel model = Card14318();
+    model.registers[kCore] = 0x0000d45d;
+    PanelWorld world(model);
+    world.ui.answers = {1};
+
+    world.Apply();
+
+    EXPECT_EQ(world.card.sim.state().registers.at(kCore), 0x00024908u);
+}
+
 TEST(MainPanel, OnlyTheCommitEventActs) {
     PanelWorld world;
     for (int event : {0, 2, 3, 11}) {
@@ -211,6 +236,36 @@ TEST(MainPanel, APanelFileThatDoesNotLoadEndsTheRun) {
     panel.AttachEngine(ui);
     EXPECT_EQ(panel.Start("missing.ui", "banner"), -1);
     EXPECT_EQ(ui.displayed, 0);
+    EXPECT_EQ(panel.load_error(), "cannot open the panel file missing.ui");
+}
+
+// A field the user left incomplete stops Apply before the question and before
+// any port access; the popup names every such field, and the edits stay.
+TEST(MainPanel, AFieldWithoutACompleteValueStopsApplyAndWritesNothing) {
+    const struct {
+        std::set<int> incomplete;
+        std::vector<const char*> named;
+    } cases[] = {
+        {{PANEL_TIMING0}, {"Timing 0 (0x100220) is not a complete hexadecimal value"}},
+        {{PANEL_CORECLK, PANEL_TIMING2}, {"Core clock holds no number", "Timing 2 (0x100228)"}},
+        {{PANEL_MEMCLK}, {"Memory clock holds no number within the panel's limits"}},
+    };
+    for (const auto& c : cases) {
+        PanelWorld world;
+        world.ui.values[PANEL_TIMING1] = std::uint32_t{0x12345678};
+        world.ui.incomplete = c.incomplete;
+        world.ui.answers = {1};
+
+        EXPECT_EQ(world.Apply(), 0);
+
+        EXPECT_THAT(world.card.Lines(), IsEmpty());
+        EXPECT_THAT(world.ui.questions, IsEmpty());
+        ASSERT_EQ(world.ui.messages.size(), 1u);
+        for (const char* named : c.named) {
+            EXPECT_THAT(world.ui.messages[0], ::testing::HasSubstr(named));
+        }
+        EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING1), 0x12345678u);
+    }
 }
 
 }  // namespace

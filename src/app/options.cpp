@@ -1,7 +1,8 @@
 #include "app/options.h"
 
-#include <cstdio>
 #include <string_view>
+
+#include "base/number_text.h"
 
 namespace ruvuvuri::app {
 
@@ -12,18 +13,19 @@ constexpr double kMaxMemoryMhz = 800.0;
 constexpr double kMinCoreMhz = 80.0;
 constexpr double kMaxCoreMhz = 400.0;
 
-// Leaves `target` alone when nothing converts, so "c=150 c=abc" keeps 150.
+// "%lf" and "%x" as the C standard defines them: a value that only begins a
+// number ("100e", "0x") converts nothing. Leaves `target` alone when nothing
+// converts, so "c=150 c=abc" keeps 150.
 void ScanMhz(const char* text, double& target) {
-    double value = 0.0;
-    if (std::sscanf(text, "%lf", &value) == 1) {
-        target = value;
+    if (const auto scan = base::ScanDouble(text); scan.ok()) {
+        target = scan.value;
     }
 }
 
+// A hex value above 32 bits is ignored rather than cut to its low bits.
 void ScanHex(const char* text, std::uint32_t& target) {
-    unsigned int value = 0;
-    if (std::sscanf(text, "%x", &value) == 1) {
-        target = value;
+    if (const auto scan = base::ScanHex32(text); scan.ok()) {
+        target = scan.value;
     }
 }
 
@@ -101,8 +103,11 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
                 options.backend = Backend::BuiltInSim;
                 options.profile_path.clear();
             } else if (value.empty()) {
-                warnings.push_back(
-                    ValueWarning(arg, "a profile file name is needed, as in --sim=card.json"));
+                // A simulated run was asked for (an unset variable in a script,
+                // say); it must never fall back to the real card.
+                parsed.error =
+                    "--sim= needs a profile file name, as in --sim=card.json (or --sim alone "
+                    "for the built-in card); nothing was done";
             } else {
                 options.backend = Backend::ProfileSim;
                 options.profile_path = value;

@@ -53,6 +53,9 @@ struct ParsedRunOptions {
     // One line each, for the user: unknown "--" options and bad values, which
     // are otherwise skipped like any unrecognised argument.
     std::vector<std::string> warnings;
+    // A request the run cannot honour safely (--sim= without a file): the
+    // program must end with this one line instead of starting.
+    std::string error;
 };
 
 ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]);

@@ -1,9 +1,26 @@
 #include "app/panel.h"
 
+#include <string>
+
 #include "app/clock_units.h"
 #include "app/panel_ids.h"
 
 namespace ruvuvuri::app {
+namespace {
+
+constexpr const char* kCoreName = "Core clock";
+constexpr const char* kMemoryName = "Memory clock";
+constexpr const char* kTimingNames[3] = {"Timing 0 (0x100220)", "Timing 1 (0x100224)",
+                                         "Timing 2 (0x100228)"};
+
+// An untouched clock field gives back exactly the clock that was read: the
+// MHz round trip alone can lose a kHz (128.003 x 1000.0 truncates to 128002)
+// and so reprogram a PLL nobody asked to change.
+std::uint32_t TargetKhz(double field_mhz, double shown_mhz, std::uint32_t read_khz) {
+    return field_mhz == shown_mhz ? read_khz : MhzToKhz(field_mhz);
+}
+
+}  // namespace
 
 ui::CallbackTable MainPanel::Callbacks() {
     return {
@@ -19,6 +36,7 @@ ui::CallbackTable MainPanel::Callbacks() {
 int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
     mp = ui_->LoadPanel(0, panel_file, PANEL);
     if (mp < 0) {
+        load_error_ = ui_->last_error();
         return -1;
     }
     ui_->SetCtrlVal(mp, PANEL_BANNER, banner);
@@ -46,28 +64,54 @@ void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
     ui_->SetCtrlVal(mp, PANEL_TIMING0, reading.tim0);
     ui_->SetCtrlVal(mp, PANEL_TIMING1, reading.tim1);
     ui_->SetCtrlVal(mp, PANEL_TIMING2, reading.tim2);
+    // What the clock fields hold now, at their decimals: Apply compares with it
+    // to tell an untouched field.
+    shown_core_mhz_ = shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
+    ui_->GetCtrlVal(mp, PANEL_CORECLK, &shown_core_mhz_);
+    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &shown_mem_mhz_);
+}
+
+bool MainPanel::ReadFields(EditedFields* fields) {
+    std::string refused;
+    const auto check = [&](bool complete, const char* name, const char* need) {
+        if (!complete) {
+            refused += std::string(name) + " " + need + ".\n";
+        }
+    };
+    check(ui_->GetCtrlVal(mp, PANEL_CORECLK, &fields->core_mhz), kCoreName,
+          "holds no number within the panel's limits");
+    check(ui_->GetCtrlVal(mp, PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
+          "holds no number within the panel's limits");
+    for (int i = 0; i < 3; ++i) {
+        check(ui_->GetCtrlVal(mp, PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
+              "is not a complete hexadecimal value (eight digits, 00000000 to FFFFFFFF)");
+    }
+    if (refused.empty()) {
+        return true;
+    }
+    ui_->MessagePopup(kPopupTitle,
+                      refused + "Nothing was written; correct the field and apply again.");
+    return false;
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     if (event != EVENT_COMMIT || !engine_.CanChangeClocks()) {
         return 0;
     }
-    // The edited values are taken before the user answers; a refusal shows
-    // what the card reads back instead.
-    double nvclk_d = 0.0;
-    double memclk_d = 0.0;
-    std::uint32_t tim[clock::kTimingRegisters.size()] = {};
-    ui_->GetCtrlVal(mp, PANEL_CORECLK, &nvclk_d);
-    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &memclk_d);
-    ui_->GetCtrlVal(mp, PANEL_TIMING0, &tim[0]);
-    ui_->GetCtrlVal(mp, PANEL_TIMING1, &tim[1]);
-    ui_->GetCtrlVal(mp, PANEL_TIMING2, &tim[2]);
-
+    // The panel writes only what it shows: a field that holds no complete
+    // value stops Apply before anything is asked or written, and the user's
+    // edits stay in the fields to be corrected.
+    EditedFields fields;
+    if (!ReadFields(&fields)) {
+        return 0;
+    }
     if (ui_->ConfirmPopup(kPopupTitle, kApplyQuestion) == 1) {
-        engine_.ChangeSpeed(MhzToKhz(memclk_d), MhzToKhz(nvclk_d));
+        const clock::ClockReading& read = engine_.current();
+        engine_.ChangeSpeed(TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
+                            TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk));
         // All three timings are written every time, changed or not.
         for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
-            engine_.SetTiming(i, tim[i]);
+            engine_.SetTiming(i, fields.timing[i]);
         }
     }
     // After an apply the panel shows what the PLLs really produce; after a

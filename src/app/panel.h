@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <string>
 
 #include "card/bios_image.h"
@@ -23,8 +24,10 @@ class MainPanel {
     void AttachEngine(ui::UiEngine& ui) { ui_ = &ui; }
 
     // Loads, fills and shows the panel and runs the event loop. 0 when the loop
-    // ends; -1 when the panel file cannot be loaded.
+    // ends; -1 when the panel file cannot be loaded (load_error() says why).
     int Start(const std::string& panel_file, const std::string& banner);
+    // One line naming the panel file, the cause and the remedy.
+    const std::string& load_error() const { return load_error_; }
 
     void GetBIOSinfo();
     int SetNewClocks(int panel, int control, int event, void* callback_data, int data1, int data2);
@@ -33,11 +36,24 @@ class MainPanel {
     int mp = -1;  // the panel handle
 
   private:
+    struct EditedFields {
+        double core_mhz = 0.0;
+        double memory_mhz = 0.0;
+        std::uint32_t timing[clock::kTimingRegisters.size()] = {};
+    };
+
     void ShowClocksAndTimings(const clock::ClockReading& reading);
+    // Reads the five editable fields; false, after a popup naming every field
+    // that holds no complete value, when any does.
+    bool ReadFields(EditedFields* fields);
 
     const card::BiosImage& bios_;
     clock::ClockEngine& engine_;
     ui::UiEngine* ui_ = nullptr;
+    std::string load_error_;
+    // The clock fields as last filled from the card.
+    double shown_core_mhz_ = std::numeric_limits<double>::quiet_NaN();
+    double shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The confirmation the apply button asks for, and the title of every popup.

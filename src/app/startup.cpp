@@ -115,7 +115,11 @@ int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
     MainPanel panel(card.bios, engine);
     auto ui = OpenUiEngine(run.ui, panel.Callbacks());
     panel.AttachEngine(*ui);
-    return panel.Start(PanelFilePath(), Banner());
+    const int result = panel.Start(PanelFilePath(), Banner());
+    if (result < 0) {
+        Warn(panel.load_error());
+    }
+    return result;
 }
 
 }  // namespace
@@ -124,6 +128,10 @@ int RunProgram(int argc, char** argv) {
     const ParsedRunOptions parsed = ParseRunOptions(argc, argv);
     for (const std::string& warning : parsed.warnings) {
         Warn(warning);
+    }
+    if (!parsed.error.empty()) {
+        Warn(parsed.error);
+        return -1;
     }
     const RunOptions& run = parsed.options;
     if (run.help) {

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "base/number_text.h"
 #include "base/printable.h"
 
 namespace ruvuvuri::ui {
@@ -134,29 +135,11 @@ double SpinBoxValue(const PanelFileControl& control, double value) {
     return std::clamp(RoundTo(value, control.decimals), control.minimum, control.maximum);
 }
 
-bool ParseNumber(std::string_view text, double* value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(*value);
-}
-
-enum class HexResult { Ok, Malformed, TooBig };
-
-HexResult ParseHex(std::string_view text, std::uint32_t* value) {
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-    }
-    const bool all_hex = std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-    });
-    if (text.empty() || !all_hex) {
-        return HexResult::Malformed;
-    }
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value, 16);
-    if (ec == std::errc::result_out_of_range) {
-        return HexResult::TooBig;
-    }
-    return ec == std::errc() && end == text.data() + text.size() ? HexResult::Ok
-                                                                 : HexResult::Malformed;
+// What a clock field shows when the program sets it: the value at the field's
+// decimals, outside the limits too (a PLL the panel would not let the user
+// ask for still shows the clock it runs at).
+double ProgramSetValue(const PanelFileControl& control, double value) {
+    return std::isfinite(value) ? RoundTo(value, control.decimals) : SpinBoxValue(control, value);
 }
 
 const char* CommandFor(const PanelFileButton& button) {
@@ -313,7 +296,7 @@ void ConsoleEngine::SetCtrlVal(int panel, int control, const std::string& value)
 void ConsoleEngine::SetCtrlVal(int panel, int control, double value) {
     const PanelFileControl* description = nullptr;
     if (ControlValue* stored = FindValue(panel, control, ControlKind::Double, &description)) {
-        stored->number = SpinBoxValue(*description, value);
+        stored->number = ProgramSetValue(*description, value);
     }
 }
 
@@ -323,22 +306,29 @@ void ConsoleEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
     }
 }
 
-void ConsoleEngine::GetCtrlVal(int panel, int control, std::string* value) {
-    if (ControlValue* stored = FindValue(panel, control, ControlKind::Text, nullptr)) {
+bool ConsoleEngine::GetCtrlVal(int panel, int control, std::string* value) {
+    // Every edit command has checked its value, so a stored value is complete.
+    ControlValue* stored = FindValue(panel, control, ControlKind::Text, nullptr);
+    if (stored != nullptr) {
         *value = stored->text;
     }
+    return stored != nullptr;
 }
 
-void ConsoleEngine::GetCtrlVal(int panel, int control, double* value) {
-    if (ControlValue* stored = FindValue(panel, control, ControlKind::Double, nullptr)) {
+bool ConsoleEngine::GetCtrlVal(int panel, int control, double* value) {
+    ControlValue* stored = FindValue(panel, control, ControlKind::Double, nullptr);
+    if (stored != nullptr) {
         *value = stored->number;
     }
+    return stored != nullptr;
 }
 
-void ConsoleEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
-    if (ControlValue* stored = FindValue(panel, control, ControlKind::Integer, nullptr)) {
+bool ConsoleEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
+    ControlValue* stored = FindValue(panel, control, ControlKind::Integer, nullptr);
+    if (stored != nullptr) {
         *value = stored->integer;
     }
+    return stored != nullptr;
 }
 
 int ConsoleEngine::ConfirmPopup(const std::string& title, const std::string& message) {
@@ -523,12 +513,12 @@ void ConsoleEngine::Edit(Panel& panel, int control_id, const std::vector<std::st
         return;
     }
     if (clock) {
-        double wanted = 0.0;
-        if (!ParseNumber(text, &wanted)) {
+        const base::NumberScan<double> wanted = base::ParseDouble(text);
+        if (!wanted.ok()) {
             Complain("'" + text + "' is not a number (" + usage + "); nothing changed");
             return;
         }
-        const double rounded = RoundTo(wanted, control->decimals);
+        const double rounded = RoundTo(wanted.value, control->decimals);
         if (!(rounded >= control->minimum && rounded <= control->maximum)) {
             Complain(LabelOf(*control) + " " + text + " is outside the limits " +
                      LimitsOf(*control) + "; nothing changed");
@@ -536,16 +526,16 @@ void ConsoleEngine::Edit(Panel& panel, int control_id, const std::vector<std::st
         }
         value.number = rounded;
     } else {
-        std::uint32_t wanted = 0;
-        switch (ParseHex(text, &wanted)) {
-            case HexResult::Ok:
-                value.integer = wanted;
+        const base::NumberScan<std::uint32_t> wanted = base::ParseHex32(text);
+        switch (wanted.status) {
+            case base::NumberStatus::Ok:
+                value.integer = wanted.value;
                 break;
-            case HexResult::Malformed:
+            case base::NumberStatus::NotANumber:
                 Complain("'" + text + "' is not a hexadecimal number (" + usage +
                          "); nothing changed");
                 return;
-            case HexResult::TooBig:
+            case base::NumberStatus::OutOfRange:
                 Complain("'" + text + "' does not fit in 32 bits (" + usage + "); nothing changed");
                 return;
         }

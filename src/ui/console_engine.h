@@ -30,16 +30,16 @@ class ConsoleEngine final : public UiEngine {
     void SetCtrlVal(int panel, int control, const std::string& value) override;
     void SetCtrlVal(int panel, int control, double value) override;
     void SetCtrlVal(int panel, int control, std::uint32_t value) override;
-    void GetCtrlVal(int panel, int control, std::string* value) override;
-    void GetCtrlVal(int panel, int control, double* value) override;
-    void GetCtrlVal(int panel, int control, std::uint32_t* value) override;
+    bool GetCtrlVal(int panel, int control, std::string* value) override;
+    bool GetCtrlVal(int panel, int control, double* value) override;
+    bool GetCtrlVal(int panel, int control, std::uint32_t* value) override;
 
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
 
     // Why the last failed call failed: for LoadPanel it names the panel file
     // and the cause. Nothing is printed on such failures.
-    const std::string& last_error() const { return last_error_; }
+    const std::string& last_error() const override { return last_error_; }
 
   private:
     struct ControlValue {

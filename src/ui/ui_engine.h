@@ -40,15 +40,26 @@ class UiEngine {
     virtual void QuitUserInterface(int code) = 0;
 
     virtual void SetCtrlVal(int panel, int control, const std::string& value) = 0;
+    // A clock field shows the value as given, at its decimals, even outside
+    // the field's limits: those bound what the user types, not what the card
+    // reports, and an untouched field must give back what it was set to.
     virtual void SetCtrlVal(int panel, int control, double value) = 0;
     virtual void SetCtrlVal(int panel, int control, std::uint32_t value) = 0;
-    virtual void GetCtrlVal(int panel, int control, std::string* value) = 0;
-    virtual void GetCtrlVal(int panel, int control, double* value) = 0;
-    virtual void GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
+    // False, with *value left as it was, when the control does not exist or
+    // does not hold a complete value of that type: a timing field with a digit
+    // missing, a clock typed outside the field's limits. A program-set value
+    // (SetCtrlVal) always reads back, even outside the limits.
+    virtual bool GetCtrlVal(int panel, int control, std::string* value) = 0;
+    virtual bool GetCtrlVal(int panel, int control, double* value) = 0;
+    virtual bool GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
 
     // 1 when the user confirms, 0 otherwise.
     virtual int ConfirmPopup(const std::string& title, const std::string& message) = 0;
     virtual void MessagePopup(const std::string& title, const std::string& message) = 0;
+
+    // Why the last failed call failed; for LoadPanel a line that names the
+    // panel file, the cause and the remedy.
+    virtual const std::string& last_error() const = 0;
 };
 
 }  // namespace ruvuvuri::ui

@@ -201,7 +201,9 @@ class PanelFileTest : public QObject {
         QTest::newRow("exact") << app::PANEL_CORECLK << 200.452 << 200.452;
         QTest::newRow("rounded") << app::PANEL_MEMCLK << 166.08849 << 166.088;
         QTest::newRow("rounded up") << app::PANEL_CORECLK << 199.9996 << 200.0;
-        QTest::newRow("above the limit") << app::PANEL_CORECLK << 450.0 << 400.0;
+        // Shown as the program sets it, also outside the limits.
+        QTest::newRow("above the limit") << app::PANEL_CORECLK << 450.0 << 450.0;
+        QTest::newRow("below the limit") << app::PANEL_MEMCLK << 69.999 << 69.999;
         QTest::newRow("memory range") << app::PANEL_MEMCLK << 800.0 << 800.0;
     }
 

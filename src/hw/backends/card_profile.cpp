@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/number_text.h"
 #include "base/printable.h"
 #include "hw/backends/bounded_file.h"
 #include "hw/backends/profile_suggestion.h"
@@ -40,31 +41,7 @@ constexpr std::uint64_t kMaxBiosFileBytes = 16u << 20;
 // "0x…" hexadecimal or plain decimal, nothing else; nothing when it is neither
 // or does not fit in 64 bits.
 std::optional<std::uint64_t> ParseNumberText(const std::string& text) {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::size_t start = hex ? 2 : 0;
-    if (text.size() <= start) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (std::size_t i = start; i < text.size(); ++i) {
-        const char c = text[i];
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        const std::uint64_t base = hex ? 16 : 10;
-        if (value > (UINT64_MAX - digit) / base) {
-            return std::nullopt;
-        }
-        value = value * base + digit;
-    }
-    return value;
+    return base::ParseUnsigned64(text);
 }
 
 // Refuses a key that appears twice in one object. The JSON reader would keep

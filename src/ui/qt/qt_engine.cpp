@@ -1,6 +1,9 @@
 #include "ui/qt/qt_engine.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -39,6 +42,18 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The limits a clock field has in the panel file. The spin box's own range
+// widens to show a clock outside them, so they are kept beside it.
+std::pair<double, double> FileLimits(QDoubleSpinBox& spin) {
+    static constexpr const char* kMinimum = "ruvuvuriFileMinimum";
+    static constexpr const char* kMaximum = "ruvuvuriFileMaximum";
+    if (!spin.property(kMinimum).isValid()) {
+        spin.setProperty(kMinimum, spin.minimum());
+        spin.setProperty(kMaximum, spin.maximum());
+    }
+    return {spin.property(kMinimum).toDouble(), spin.property(kMaximum).toDouble()};
+}
+
 }  // namespace
 
 std::unique_ptr<QtEngine> QtEngine::Create(const CallbackTable& callbacks, std::string* error) {
@@ -70,6 +85,7 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
     std::unique_ptr<PanelWidgets> panel =
         BuildPanel(FromStd(file), panel_id, callbacks_, &last_error_);
     if (panel == nullptr) {
+        last_error_ += "; restore the panel file that came with the program or reinstall it";
         return -1;
     }
     const int handle = static_cast<int>(panels_.size()) + 1;
@@ -178,7 +194,15 @@ void QtEngine::SetCtrlVal(int panel, int control, double value) {
         }
         return;
     }
-    // The spin box rounds to its decimals and keeps the value within its limits.
+    // The spin box rounds to its decimals. A clock outside the file's limits
+    // (a PLL left so by another tool) is shown as it is, not clamped: the range
+    // widens just to it, and an untouched field then reads back that clock.
+    const auto [low, high] = FileLimits(*spin);
+    if (std::isfinite(value)) {
+        spin->setRange(std::min(low, value), std::max(high, value));
+    } else {
+        spin->setRange(low, high);
+    }
     spin->setValue(value);
 }
 
@@ -196,42 +220,66 @@ void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
                                                              : FormatWord(value));
 }
 
-void QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
+bool QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         *value = label->text().toStdString();
     } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
         *value = static_cast<QLineEdit*>(widget)->text().toStdString();
-    } else if (widget != nullptr) {
-        last_error_ = "control " + std::to_string(control) + " holds no text";
+    } else {
+        if (widget != nullptr) {
+            last_error_ = "control " + std::to_string(control) + " holds no text";
+        }
+        return false;
     }
+    return true;
 }
 
-void QtEngine::GetCtrlVal(int panel, int control, double* value) {
+bool QtEngine::GetCtrlVal(int panel, int control, double* value) {
     auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
     if (spin == nullptr) {
         if (last_error_.empty()) {
             last_error_ = "control " + std::to_string(control) + " holds no number";
         }
-        return;
+        return false;
     }
-    // Takes up text still being typed, as leaving the field would.
+    // Takes up text still being typed, as leaving the field would; text that
+    // is no number within the range stays as typed and is refused.
     spin->interpretText();
-    *value = spin->value();
+    const double shown = spin->value();
+    const auto [low, high] = FileLimits(*spin);
+    // Outside the file's limits only the program-set clock the range was
+    // widened to is accepted, and only when the field still holds it.
+    const bool within =
+        (shown >= low || shown == spin->minimum()) && (shown <= high || shown == spin->maximum());
+    if (!spin->hasAcceptableInput() || !within) {
+        last_error_ = "control " + std::to_string(control) + " holds no number within its limits";
+        return false;
+    }
+    *value = shown;
+    return true;
 }
 
-void QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
+bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
     QWidget* widget = Control(panel, control);
     if (widget == nullptr) {
-        return;
+        return false;
     }
     if (FindControl(control)->kind != app::ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " holds no integer";
-        return;
+        return false;
     }
-    const std::optional<std::uint32_t> parsed = ParseHex(static_cast<QLineEdit*>(widget)->text());
-    // A field left empty by the user reads as zero.
-    *value = parsed.value_or(0);
+    // Both the field's input mask (all eight digits in the panel file) and the
+    // text itself must make a complete value: a deleted digit or an emptied
+    // field is refused, never read as a shorter number or as zero.
+    auto* edit = static_cast<QLineEdit*>(widget);
+    const std::optional<std::uint32_t> parsed = ParseHex(edit->text());
+    if (!edit->hasAcceptableInput() || !parsed) {
+        last_error_ = "control " + std::to_string(control) + " holds no complete hexadecimal value";
+        return false;
+    }
+    *value = *parsed;
+    return true;
 }
 
 QWidget* QtEngine::PopupParent() const {
