@@ -1,5 +1,6 @@
 #include "app/platform.h"
 
+#include "app/builtin_card.h"
 #include "hw/backends/linux_io.h"
 
 namespace ruvuvuri::app {
@@ -14,16 +15,17 @@ Platform::Platform(const RunOptions& options) {
             io_ = hardware_.get();
             break;
         case Backend::BuiltInSim:
-            sim_ = std::make_unique<hw::SimCard>(hw::BuiltinGeForce2Gts());
-            io_ = sim_.get();
+            sim_ = std::make_unique<hw::SimBackend>(BuiltinGeForce2Gts());
+            io_ = &sim_->io();
             break;
         case Backend::ProfileSim:
             profile_.emplace(options.profile_path);
-            sim_ = std::make_unique<hw::SimCard>(profile_->loaded());
+            sim_ = std::make_unique<hw::SimBackend>(profile_->loaded());
             // From here on a stop signal saves the card before the run ends.
-            stop_signals_.emplace(sim_->bracket_open_flag());
-            sim_->set_stop_point(stop_signals_->pending_flag(), [this] { StopBySignal(); });
-            io_ = sim_.get();
+            stop_signals_.emplace(sim_->stop_points().bracket_open_flag());
+            sim_->stop_points().set_stop_point(stop_signals_->pending_flag(),
+                                               [this] { StopBySignal(); });
+            io_ = &sim_->io();
             break;
     }
     if (!options.trace_path.empty()) {

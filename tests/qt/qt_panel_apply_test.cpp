@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "app/builtin_card.h"
 #include "app/panel.h"
 #include "app/panel_ids.h"
 #include "hw/backends/sim_card.h"
@@ -26,7 +27,7 @@ const std::string kPanelFile = RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui";
 // The program's world as main builds it, on the built-in card.
 struct World {
     World()
-        : sim(hw::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine, window) {
+        : sim(app::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine, window) {
         sim.ReadFromPhysicalMemory(0xC0000, bios.image());
         engine.CanChangeClocks = 1;
         window.SetBaseport();
