@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <utility>
 
 #include "hw/backends/card_state.h"
 #include "hw/port_io.h"
@@ -23,10 +24,12 @@ class FaultInjectionIo final : public PortIo {
     FaultInjectionIo(PortIo& card, FaultInjection faults, Wait wait = Sleep)
         : card_(card), faults_(std::move(faults)), wait_(std::move(wait)) {}
 
-    std::uint8_t inb(std::uint16_t port) override;
-    void outb(std::uint16_t port, std::uint8_t value) override;
-    std::uint16_t inw(std::uint16_t port) override;
-    void outw(std::uint16_t port, std::uint16_t value) override;
+    // The card still sees a read of a hung card (a data-mode read is a
+    // register read); only the answer is lost on the bus.
+    std::uint8_t inb(std::uint16_t port) override { return OnTheBus(AfterDelay().inb(port)); }
+    void outb(std::uint16_t port, std::uint8_t value) override { AfterDelay().outb(port, value); }
+    std::uint16_t inw(std::uint16_t port) override { return OnTheBus(AfterDelay().inw(port)); }
+    void outw(std::uint16_t port, std::uint16_t value) override { AfterDelay().outw(port, value); }
     void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
         card_.ReadFromPhysicalMemory(address, dest);
     }
@@ -34,7 +37,11 @@ class FaultInjectionIo final : public PortIo {
     void EnableInterrupts() override { card_.EnableInterrupts(); }
 
   private:
-    void Delay() const;
+    PortIo& AfterDelay();
+    template <typename Value>
+    Value OnTheBus(Value value) const {
+        return faults_.reads_all_ones ? static_cast<Value>(~Value{0}) : value;
+    }
 
     PortIo& card_;
     const FaultInjection faults_;

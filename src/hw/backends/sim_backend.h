@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include "hw/backends/fault_injection_io.h"
 #include "hw/backends/sim_card.h"
 #include "hw/backends/stop_point_io.h"

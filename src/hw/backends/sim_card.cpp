@@ -53,23 +53,16 @@ std::uint32_t WithByte(std::uint32_t word, unsigned byte, std::uint8_t value) {
 
 SimCard::SimCard(CardState state) : state_(std::move(state)) {}
 
-std::uint8_t SimCard::inb(std::uint16_t port) {
-    return ReadPort(port);
-}
-
-void SimCard::outb(std::uint16_t port, std::uint8_t value) {
-    WritePort(port, value);
-}
-
+// A 16-bit access is exactly two byte accesses, low byte first.
 std::uint16_t SimCard::inw(std::uint16_t port) {
-    const std::uint8_t low = ReadPort(port);
-    const std::uint8_t high = ReadPort(static_cast<std::uint16_t>(port + 1));
+    const std::uint8_t low = inb(port);
+    const std::uint8_t high = inb(static_cast<std::uint16_t>(port + 1));
     return static_cast<std::uint16_t>(low | (high << 8));
 }
 
 void SimCard::outw(std::uint16_t port, std::uint16_t value) {
-    WritePort(port, static_cast<std::uint8_t>(value));
-    WritePort(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+    outb(port, static_cast<std::uint8_t>(value));
+    outb(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
 }
 
 void SimCard::ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) {
@@ -99,7 +92,7 @@ void SimCard::EnableInterrupts() {
     spare_registers_.Refill();
 }
 
-std::uint8_t SimCard::ReadPort(std::uint16_t port) {
+std::uint8_t SimCard::inb(std::uint16_t port) {
     const std::uint16_t index_port = CrtcIndexPort();
     if (port == kMiscOutputRead) {
         return state_.misc_output;
@@ -116,7 +109,7 @@ std::uint8_t SimCard::ReadPort(std::uint16_t port) {
     return kNotAnswering;
 }
 
-void SimCard::WritePort(std::uint16_t port, std::uint8_t value) {
+void SimCard::outb(std::uint16_t port, std::uint8_t value) {
     const std::uint16_t index_port = CrtcIndexPort();
     if (port == kMiscOutputWrite) {
         state_.misc_output = value;

@@ -33,9 +33,6 @@ class SimCard final : public PortIo {
     bool interrupts_disabled() const { return interrupts_disabled_; }
 
   private:
-    // The byte-level model; a 16-bit access is exactly two of these.
-    std::uint8_t ReadPort(std::uint16_t port);
-    void WritePort(std::uint16_t port, std::uint8_t value);
     std::uint16_t CrtcIndexPort() const;
     std::uint8_t ReadCrtcData();
     void WriteCrtcData(std::uint8_t value);

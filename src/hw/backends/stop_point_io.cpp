@@ -9,26 +9,6 @@ void StopPointIo::set_stop_point(const volatile std::sig_atomic_t* pending, Stop
     stop_hook_ = std::move(hook);
 }
 
-std::uint8_t StopPointIo::inb(std::uint16_t port) {
-    StopPoint();
-    return card_.inb(port);
-}
-
-void StopPointIo::outb(std::uint16_t port, std::uint8_t value) {
-    StopPoint();
-    card_.outb(port, value);
-}
-
-std::uint16_t StopPointIo::inw(std::uint16_t port) {
-    StopPoint();
-    return card_.inw(port);
-}
-
-void StopPointIo::outw(std::uint16_t port, std::uint16_t value) {
-    StopPoint();
-    card_.outw(port, value);
-}
-
 void StopPointIo::DisableInterrupts() {
     StopPoint();
     if (bracket_open_) {

@@ -32,10 +32,14 @@ class StopPointIo final : public PortIo {
     // made impossible).
     const volatile std::sig_atomic_t* bracket_open_flag() const { return &bracket_open_; }
 
-    std::uint8_t inb(std::uint16_t port) override;
-    void outb(std::uint16_t port, std::uint8_t value) override;
-    std::uint16_t inw(std::uint16_t port) override;
-    void outw(std::uint16_t port, std::uint16_t value) override;
+    std::uint8_t inb(std::uint16_t port) override { return AfterStopPoint().inb(port); }
+    void outb(std::uint16_t port, std::uint8_t value) override {
+        AfterStopPoint().outb(port, value);
+    }
+    std::uint16_t inw(std::uint16_t port) override { return AfterStopPoint().inw(port); }
+    void outw(std::uint16_t port, std::uint16_t value) override {
+        AfterStopPoint().outw(port, value);
+    }
     void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
         card_.ReadFromPhysicalMemory(address, dest);
     }
@@ -45,6 +49,10 @@ class StopPointIo final : public PortIo {
   private:
     bool StopPending() const { return stop_pending_ != nullptr && *stop_pending_ != 0; }
     void StopPoint();
+    PortIo& AfterStopPoint() {
+        StopPoint();
+        return card_;
+    }
 
     PortIo& card_;
     SignalBlock signals_;
