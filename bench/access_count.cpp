@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/builtin_card.h"
 #include "clock/clock_engine.h"
 #include "hw/backends/sim_card.h"
 #include "hw/backends/trace.h"
@@ -79,7 +80,7 @@ class Counter {
 }  // namespace
 
 int main() {
-    ruvuvuri::hw::SimCard card(ruvuvuri::hw::BuiltinGeForce2Gts());
+    ruvuvuri::hw::SimCard card(ruvuvuri::app::BuiltinGeForce2Gts());
     std::ostringstream trace;
     {
         ruvuvuri::hw::TraceIo traced(card, trace);

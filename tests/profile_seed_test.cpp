@@ -2,7 +2,7 @@
 // A --sim=FILE that does not exist yet: created whole from the built-in card,
 // never over or through anything that is already there.
 
-#include "hw/backends/profile_seed.h"
+#include "app/profile_seed.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <string>
 
+#include "app/builtin_card.h"
 #include "hw/backends/card_profile.h"
-#include "hw/backends/sim_card.h"
 #include "support/run_program.h"
 
 namespace ruvuvuri::test {
 namespace {
 
 namespace fs = std::filesystem;
-using hw::SeedProfileIfMissing;
+using app::SeedProfileIfMissing;
 
 TEST(ProfileSeed, ANewProfileHoldsTheBuiltInCardAndItsBiosImage) {
     TempDir dir;
@@ -26,7 +26,7 @@ TEST(ProfileSeed, ANewProfileHoldsTheBuiltInCardAndItsBiosImage) {
     ASSERT_TRUE(seeded.has_value());
     EXPECT_EQ(seeded->bios, dir / "card.rom");
 
-    const hw::CardState builtin = hw::BuiltinGeForce2Gts();
+    const hw::CardState builtin = app::BuiltinGeForce2Gts();
     hw::ProfileSession session(dir / "card.json");
     EXPECT_EQ(session.loaded().bios, builtin.bios);
     EXPECT_EQ(session.loaded().bios_path, "card.rom");

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "hw/backends/card_profile.h"
-#include "hw/backends/sim_card.h"
+#include "hw/backends/sim_backend.h"
 #include "hw/register_window.h"
 #include "support/expected_trace.h"
 #include "support/profiles.h"
@@ -305,26 +305,26 @@ TEST(StopSignals, TheBracketHoldsASignalUntilItCloses) {
         hw::CardState state;
         state.registers = {{kCore, kOldCore}};
         state.inject.bracket_ignores_signals = c.bracket_ignores_signals;
-        hw::SimCard card(state);
-        hw::RegisterWindow window(card);
-        card.outw(0x3d4, 0x571f);
+        hw::SimBackend card(state);
+        hw::RegisterWindow window(card.io());
+        card.io().outw(0x3d4, 0x571f);
         int stops = 0;
         std::uint32_t pll_at_stop = 0;
         bool inside_bracket = false;
-        card.set_stop_point(&test_pending, [&] {
+        card.stop_points().set_stop_point(&test_pending, [&] {
             if (stops++ == 0) {
                 pll_at_stop = card.state().registers.at(kCore);
-                inside_bracket = card.interrupts_disabled();
+                inside_bracket = card.model().interrupts_disabled();
             }
             test_pending = 0;
         });
 
-        card.DisableInterrupts();
+        card.io().DisableInterrupts();
         window.OUT_LONGWORD(kCore, kCoreStage);
         raise(SIGINT);
         window.IN_LONGWORD(kCore);
         window.OUT_LONGWORD(kCore, kNewCore);
-        card.EnableInterrupts();
+        card.io().EnableInterrupts();
 
         EXPECT_EQ(stops, 1);
         EXPECT_EQ(pll_at_stop, c.pll_at_stop);

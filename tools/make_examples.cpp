@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/builtin_card.h"
 #include "card/bios_builder.h"
 #include "hw/backends/card_profile.h"
 #include "hw/backends/sim_card.h"
@@ -26,13 +27,13 @@ struct Example {
 };
 
 hw::CardState GeForce2Gts() {
-    hw::CardState card = hw::BuiltinGeForce2Gts();
+    hw::CardState card = app::BuiltinGeForce2Gts();
     card.description = "GeForce2 GTS, 32 MB DDR, 14318 kHz crystal";
     return card;
 }
 
 hw::CardState GeForce4Ti() {
-    hw::CardState card = hw::BuiltinGeForce2Gts();
+    hw::CardState card = app::BuiltinGeForce2Gts();
     card.description = "GeForce4 Ti 4600, 128 MB DDR, 13500 kHz crystal";
     card.registers = {
         {0x101000, 0x00000000},  // straps: bit 6 clear, the 13500 kHz crystal
@@ -49,7 +50,7 @@ hw::CardState GeForce4Ti() {
 // and holding what the VGA BIOS left in it. The program has to unlock before
 // its first access and put the window back as it found it.
 hw::CardState LockedWindow() {
-    hw::CardState card = hw::BuiltinGeForce2Gts();
+    hw::CardState card = app::BuiltinGeForce2Gts();
     card.description =
         "GeForce2 MX, 32 MB SDR, extended registers locked, register window left set";
     card.crtc = {{0x1f, 0x00}, {0x38, 0x00}};

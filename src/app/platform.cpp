@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
+#include "app/builtin_card.h"
+#include "app/profile_seed.h"
 #include "hw/backends/linux_io.h"
-#include "hw/backends/profile_seed.h"
 
 namespace ruvuvuri::app {
 
@@ -22,19 +23,20 @@ void Platform::OpenUserFiles() {
             io_ = hardware_.get();
             break;
         case Backend::BuiltInSim:
-            sim_ = std::make_unique<hw::SimCard>(hw::BuiltinGeForce2Gts());
-            io_ = sim_.get();
+            sim_ = std::make_unique<hw::SimBackend>(BuiltinGeForce2Gts());
+            io_ = &sim_->io();
             break;
         case Backend::ProfileSim:
-            if (const auto seeded = hw::SeedProfileIfMissing(options_.profile_path)) {
-                std::fprintf(stderr, "ruvuvuri: %s\n", hw::SeededProfileNotice(*seeded).c_str());
+            if (const auto seeded = SeedProfileIfMissing(options_.profile_path)) {
+                std::fprintf(stderr, "ruvuvuri: %s\n", SeededProfileNotice(*seeded).c_str());
             }
             profile_.emplace(options_.profile_path);
-            sim_ = std::make_unique<hw::SimCard>(profile_->loaded());
+            sim_ = std::make_unique<hw::SimBackend>(profile_->loaded());
             // From here on a stop signal saves the card before the run ends.
-            stop_signals_.emplace(sim_->bracket_open_flag());
-            sim_->set_stop_point(stop_signals_->pending_flag(), [this] { StopBySignal(); });
-            io_ = sim_.get();
+            stop_signals_.emplace(sim_->stop_points().bracket_open_flag());
+            sim_->stop_points().set_stop_point(stop_signals_->pending_flag(),
+                                               [this] { StopBySignal(); });
+            io_ = &sim_->io();
             break;
     }
     if (!options_.trace_path.empty()) {

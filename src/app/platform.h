@@ -7,7 +7,7 @@
 #include "app/run_lock.h"
 #include "app/stop_signals.h"
 #include "hw/backends/card_profile.h"
-#include "hw/backends/sim_card.h"
+#include "hw/backends/sim_backend.h"
 #include "hw/backends/trace.h"
 #include "hw/port_io.h"
 
@@ -53,7 +53,7 @@ class Platform {
     std::optional<RunLock> hardware_lock_;
     std::unique_ptr<hw::PortIo> hardware_;
     std::optional<hw::ProfileSession> profile_;
-    std::unique_ptr<hw::SimCard> sim_;
+    std::unique_ptr<hw::SimBackend> sim_;
     std::optional<StopSignals> stop_signals_;  // only with a profile
     std::optional<hw::TraceFile> trace_file_;
     std::unique_ptr<hw::TraceIo> trace_;

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "app/builtin_card.h"
 #include "app/panel.h"
 #include "app/panel_ids.h"
 #include "hw/backends/sim_card.h"
@@ -30,7 +31,7 @@ constexpr std::uint32_t kSlowMemoryPll = 0x0002b00a;
 // The program's world as main builds it, on the built-in card.
 struct World {
     explicit World(std::uint32_t memory_pll = 0)
-        : sim(hw::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine) {
+        : sim(app::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine) {
         if (memory_pll != 0) {
             sim.state().registers[0x680504] = memory_pll;
         }

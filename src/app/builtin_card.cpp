@@ -1,10 +1,11 @@
+#include "app/builtin_card.h"
+
 #include "card/bios_builder.h"
-#include "hw/backends/sim_card.h"
 
-namespace ruvuvuri::hw {
+namespace ruvuvuri::app {
 
-CardState BuiltinGeForce2Gts() {
-    CardState state;
+hw::CardState BuiltinGeForce2Gts() {
+    hw::CardState state;
     state.description = "GeForce2 GTS, 32 MB DDR (built in)";
     state.bios = card::BuildBiosImage();
     state.misc_output = 0x67;
@@ -22,4 +23,4 @@ CardState BuiltinGeForce2Gts() {
     return state;
 }
 
-}  // namespace ruvuvuri::hw
+}  // namespace ruvuvuri::app

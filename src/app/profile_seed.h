@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace ruvuvuri::hw {
+namespace ruvuvuri::app {
 
 // The files written for a simulator profile that did not exist yet.
 struct SeededProfile {
@@ -25,4 +25,4 @@ std::optional<SeededProfile> SeedProfileIfMissing(const std::filesystem::path& p
 // One line for the user about what was created.
 std::string SeededProfileNotice(const SeededProfile& seeded);
 
-}  // namespace ruvuvuri::hw
+}  // namespace ruvuvuri::app

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/profile_seed.h"
+#include "app/profile_seed.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,11 +8,15 @@
 #include <cerrno>
 #include <string_view>
 
+#include "app/builtin_card.h"
 #include "base/error_text.h"
 #include "hw/backends/card_profile.h"
-#include "hw/backends/sim_card.h"
 
-namespace ruvuvuri::hw {
+namespace ruvuvuri::app {
+
+using hw::CardState;
+using hw::FormatProfile;
+using hw::ProfileError;
 
 namespace fs = std::filesystem;
 
@@ -115,4 +119,4 @@ std::string SeededProfileNotice(const SeededProfile& seeded) {
            "; the card's state is kept there from run to run";
 }
 
-}  // namespace ruvuvuri::hw
+}  // namespace ruvuvuri::app
