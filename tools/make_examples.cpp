@@ -16,6 +16,7 @@
 
 namespace card = ruvuvuri::card;
 namespace hw = ruvuvuri::hw;
+namespace app = ruvuvuri::app;
 namespace fs = std::filesystem;
 
 namespace {
