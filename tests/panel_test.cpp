@@ -100,7 +100,7 @@ struct PanelWorld {
         card.out.str("");
     }
 
-    int Apply() { return panel.SetNewClocks(panel.mp, 0, EVENT_COMMIT, nullptr, 0, 0); }
+    int Apply() { return panel.SetNewClocks(panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0); }
     std::vector<std::uint32_t> Written() const { return test::WrittenAddresses(card.Lines()); }
 
     TracedCard card;
@@ -189,14 +189,14 @@ TEST(MainPanel, AnUntouchedClockFieldAsksForExactlyTheClockRead) {
 TEST(MainPanel, OnlyTheCommitEventActs) {
     PanelWorld world;
     for (int event : {0, 2, 3, 11}) {
-        EXPECT_EQ(world.panel.SetNewClocks(world.panel.mp, 0, event, nullptr, 0, 0), 0);
-        EXPECT_EQ(world.panel.Exit(world.panel.mp, 0, event, nullptr, 0, 0), 0);
+        EXPECT_EQ(world.panel.SetNewClocks(world.panel.panel_handle(), 0, event, nullptr, 0, 0), 0);
+        EXPECT_EQ(world.panel.Exit(world.panel.panel_handle(), 0, event, nullptr, 0, 0), 0);
     }
     EXPECT_THAT(world.card.Lines(), IsEmpty());
     EXPECT_THAT(world.ui.questions, IsEmpty());
     EXPECT_EQ(world.ui.quit_code, -1);
 
-    world.panel.Exit(world.panel.mp, 0, EVENT_COMMIT, nullptr, 0, 0);
+    world.panel.Exit(world.panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(world.ui.quit_code, 0);
 }
 
@@ -210,7 +210,7 @@ TEST(MainPanel, NothingHappensBeforeTheCardCheckAllowsIt) {
 
 TEST(MainPanel, BiosFields) {
     card::BiosImage image;
-    auto& b = image.buff;
+    const std::span<std::uint8_t> b = image.image();
     b[0x7F] = 0x03, b[0x7E] = 0x11, b[0x7D] = 0x01, b[0x7C] = 0x05;
     const char text[] = {'N', 'V', '1', '5', 0, 'X', 'Y', 'Z'};
     std::copy(std::begin(text), std::end(text), b.begin() + 0x38);
