@@ -43,8 +43,8 @@ class PanelShownPlugin final : public QGenericPlugin {
             QCoreApplication::instance() == nullptr) {
             return nullptr;
         }
+        // The application deletes what a generic plugin creates.
         auto* probe = new PanelShownProbe;
-        probe->setParent(QCoreApplication::instance());
         QCoreApplication::instance()->installEventFilter(probe);
         return probe;
     }
