@@ -121,6 +121,18 @@ void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileContro
     }
 }
 
+// The Qt widget class a control must have: a spin box for the clocks, a label
+// for the banner, a line edit for everything else.
+const char* ExpectedWidgetClass(const app::PanelControl& control) {
+    if (control.kind == app::ControlKind::Double) {
+        return "QDoubleSpinBox";
+    }
+    if (control.id == app::PANEL_BANNER) {
+        return "QLabel";
+    }
+    return "QLineEdit";
+}
+
 // Line number (from 1) of a byte offset, for parser messages.
 std::size_t LineOf(std::string_view text, std::ptrdiff_t offset) {
     const auto clamped = static_cast<std::size_t>(std::max<std::ptrdiff_t>(offset, 0));
@@ -164,16 +176,6 @@ const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_
         }
     }
     return nullptr;
-}
-
-const char* ExpectedWidgetClass(const app::PanelControl& control) {
-    if (control.kind == app::ControlKind::Double) {
-        return "QDoubleSpinBox";
-    }
-    if (control.id == app::PANEL_BANNER) {
-        return "QLabel";
-    }
-    return "QLineEdit";
 }
 
 PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {

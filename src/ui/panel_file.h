@@ -64,10 +64,6 @@ const app::PanelControl* FindPanelControl(int id);
 // The callback the table holds under `name`, or nullptr.
 const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);
 
-// The Qt widget class a control must have: a spin box for the clocks, a label
-// for the banner, a line edit for everything else.
-const char* ExpectedWidgetClass(const app::PanelControl& control);
-
 // Reads the top-level widget `PANEL` of panel file text; `name` is what
 // messages call the file. Throws PanelFileError.
 PanelFile ParsePanelFile(std::string_view xml, const std::string& name);
