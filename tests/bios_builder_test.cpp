@@ -130,7 +130,7 @@ TEST(Builder, LeadingPciDataStructureAndInitEntry) {
     EXPECT_EQ(Sum(image, image.size()), 0u);
 
     ruvuvuri::card::BiosImage bios;
-    std::copy(image.begin(), image.begin() + ruvuvuri::card::kBiosImageSize, bios.buff.begin());
+    std::copy(image.begin(), image.begin() + ruvuvuri::card::kBiosImageSize, bios.image().begin());
     EXPECT_EQ(bios.CheckBIOSinfo(), 0);
     EXPECT_EQ(bios.DeviceId(), 0x1111);
 }

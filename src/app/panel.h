@@ -33,7 +33,8 @@ class MainPanel {
     int SetNewClocks(int panel, int control, int event, void* callback_data, int data1, int data2);
     int Exit(int panel, int control, int event, void* callback_data, int data1, int data2);
 
-    int mp = -1;  // the panel handle
+    // The handle LoadPanel gave, negative before Start or when it failed.
+    int panel_handle() const { return mp; }
 
   private:
     struct EditedFields {
@@ -50,6 +51,7 @@ class MainPanel {
     const card::BiosImage& bios_;
     clock::ClockEngine& engine_;
     ui::UiEngine* ui_ = nullptr;
+    int mp = -1;  // the panel handle
     std::string load_error_;
     // The clock fields as last filled from the card.
     double shown_core_mhz_ = std::numeric_limits<double>::quiet_NaN();

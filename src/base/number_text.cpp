@@ -5,13 +5,10 @@
 #include <cmath>
 #include <limits>
 
+#include "base/text.h"
+
 namespace ruvuvuri::base {
 namespace {
-
-// The C locale's blanks; isspace would follow whatever locale a toolkit set.
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';

@@ -12,9 +12,12 @@
 
 #include "base/error_text.h"
 #include "base/printable.h"
+#include "base/text.h"
 
 namespace ruvuvuri::ui {
 namespace {
+
+using base::Trim;
 
 constexpr const char* kRemedy = "restore the panel file that came with the program";
 
@@ -30,17 +33,6 @@ class WidgetCollector final : public pugi::xml_tree_walker {
     }
     std::vector<pugi::xml_node> widgets;
 };
-
-std::string_view Trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // "&&" stands for one '&'; a single '&' marks the keyboard accelerator.
 std::string StripAccelerators(std::string_view text) {
@@ -129,6 +121,18 @@ void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileContro
     }
 }
 
+// The Qt widget class a control must have: a spin box for the clocks, a label
+// for the banner, a line edit for everything else.
+const char* ExpectedWidgetClass(const app::PanelControl& control) {
+    if (control.kind == app::ControlKind::Double) {
+        return "QDoubleSpinBox";
+    }
+    if (control.id == app::PANEL_BANNER) {
+        return "QLabel";
+    }
+    return "QLineEdit";
+}
+
 // Line number (from 1) of a byte offset, for parser messages.
 std::size_t LineOf(std::string_view text, std::ptrdiff_t offset) {
     const auto clamped = static_cast<std::size_t>(std::max<std::ptrdiff_t>(offset, 0));
@@ -156,14 +160,22 @@ const PanelFileButton* PanelFile::FindButtonByCallback(std::string_view callback
     return nullptr;
 }
 
-const char* ExpectedWidgetClass(const app::PanelControl& control) {
-    if (control.kind == app::ControlKind::Double) {
-        return "QDoubleSpinBox";
+const app::PanelControl* FindPanelControl(int id) {
+    for (const app::PanelControl& control : app::kPanelControls) {
+        if (control.id == id) {
+            return &control;
+        }
     }
-    if (control.id == app::PANEL_BANNER) {
-        return "QLabel";
+    return nullptr;
+}
+
+const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name) {
+    for (const NamedCallback& named : callbacks) {
+        if (named.name == name) {
+            return &named.callback;
+        }
     }
-    return "QLineEdit";
+    return nullptr;
 }
 
 PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
@@ -256,6 +268,30 @@ PanelFile ReadPanelFile(const std::filesystem::path& path) {
         throw PanelFileError("cannot read the panel file " + name + "; " + kRemedy);
     }
     return ParsePanelFile(xml, name);
+}
+
+PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,
+                        const CallbackTable& callbacks) {
+    const std::string name = base::Printable(path.string());
+    if (panel_id != app::PANEL) {
+        throw PanelFileError("panel file " + name + " has no panel " + std::to_string(panel_id) +
+                             "; its only panel is PANEL (" + std::to_string(app::PANEL) + ")");
+    }
+    PanelFile panel = ReadPanelFile(path);
+    // Every button must lead somewhere, and the apply and exit buttons must be
+    // there: without them the panel could neither change the card nor end.
+    for (const PanelFileButton& button : panel.buttons) {
+        if (!button.callback.empty() && FindCallback(callbacks, button.callback) == nullptr) {
+            Fail(name, "button " + button.name + " calls '" + button.callback +
+                           "', which the program does not have");
+        }
+    }
+    for (const char* callback : {kApplyCallback, kExitCallback}) {
+        if (panel.FindButtonByCallback(callback) == nullptr) {
+            Fail(name, std::string("no button calls ") + callback);
+        }
+    }
+    return panel;
 }
 
 }  // namespace ruvuvuri::ui

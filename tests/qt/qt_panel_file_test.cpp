@@ -113,6 +113,7 @@ class PanelFileTest : public QObject {
         }
     }
 
+    // The same checks, and so the same messages, as the console engine's.
     void brokenPanelFilesAreRefused_data() {
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("to");
@@ -123,14 +124,15 @@ class PanelFileTest : public QObject {
         QTest::newRow("wrong class")
             << QByteArray("class=\"QDoubleSpinBox\" name=\"PANEL_CORECLK\"")
             << QByteArray("class=\"QSpinBox\" name=\"PANEL_CORECLK\"")
-            << "PANEL_CORECLK in the panel file";
+            << "PANEL_CORECLK is a QSpinBox, not a QDoubleSpinBox";
         QTest::newRow("unknown callback")
             << QByteArray("<string>SetNewClocks</string>")
-            << QByteArray("<string>Overclock</string>") << "names the callback Overclock";
+            << QByteArray("<string>Overclock</string>")
+            << "button APPLY calls 'Overclock', which the program does not have";
         QTest::newRow("other panel") << QByteArray("name=\"PANEL\"") << QByteArray("name=\"MAIN\"")
-                                     << "does not hold the panel";
+                                     << "the top-level widget is not named PANEL";
         QTest::newRow("not a panel file")
-            << QByteArray("<ui version") << QByteArray("<<<") << "cannot read the panel file";
+            << QByteArray("<ui version") << QByteArray("<<<") << "not valid XML";
     }
 
     void brokenPanelFilesAreRefused() {
@@ -237,7 +239,8 @@ class PanelFileTest : public QObject {
         double clock = 123.0;
         engine->GetCtrlVal(panel, app::PANEL_TIMING0, &clock);
         QCOMPARE(clock, 123.0);
-        QVERIFY(!engine->last_error().empty());
+        QVERIFY2(engine->last_error().find("holds no number") != std::string::npos,
+                 engine->last_error().c_str());
         std::uint32_t word = 7;
         engine->GetCtrlVal(panel + 1, app::PANEL_TIMING0, &word);
         QCOMPARE(word, 7u);

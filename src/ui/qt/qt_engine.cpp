@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <utility>
 
 #include <QAbstractButton>
@@ -12,24 +11,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTimer>
 #include <QWidget>
 
 #include "app/panel_ids.h"
+#include "ui/panel_file.h"
 #include "ui/qt/close_guard.h"
 #include "ui/qt/control_text.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
-
-const app::PanelControl* FindControl(int control) {
-    for (const app::PanelControl& entry : app::kPanelControls) {
-        if (entry.id == control) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
 
 QIcon ApplicationIcon() {
     QIcon icon;
@@ -85,7 +75,6 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
     std::unique_ptr<PanelWidgets> panel =
         BuildPanel(FromStd(file), panel_id, callbacks_, &last_error_);
     if (panel == nullptr) {
-        last_error_ += "; restore the panel file that came with the program or reinstall it";
         return -1;
     }
     const int handle = static_cast<int>(panels_.size()) + 1;
@@ -103,12 +92,10 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
 }
 
 bool QtEngine::OnClose(int panel) {
-    for (const NamedCallback& entry : callbacks_) {
-        if (entry.name == "Exit") {
-            // The callback decides; the window stays until the program ends.
-            entry.callback(panel, 0, app::EVENT_COMMIT, nullptr, 0, 0);
-            return false;
-        }
+    if (const ControlCallback* exit = FindCallback(callbacks_, kExitCallback)) {
+        // The callback decides; the window stays until the program ends.
+        (*exit)(panel, 0, app::EVENT_COMMIT, nullptr, 0, 0);
+        return false;
     }
     QuitUserInterface(0);
     return true;
@@ -137,11 +124,6 @@ int QtEngine::RunUserInterface() {
         return quit_code_;
     }
     running_ = true;
-    if (std::getenv("RUVUVURI_QUIT_WHEN_SHOWN") != nullptr) {
-        // For the start-up benchmark: leave as soon as the shown panel has been
-        // through one round of the event loop (laid out and painted).
-        QTimer::singleShot(0, [] { QApplication::exit(0); });
-    }
     const int code = QApplication::exec();
     running_ = false;
     return code;
@@ -179,7 +161,7 @@ void QtEngine::SetCtrlVal(int panel, int control, const std::string& value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(TextFromBytes(value));
-    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindPanelControl(control)->kind == app::ControlKind::Text) {
         static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
     } else if (widget != nullptr) {
         last_error_ = "control " + std::to_string(control) + " does not take text";
@@ -211,7 +193,7 @@ void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
     if (widget == nullptr) {
         return;
     }
-    const app::PanelControl* entry = FindControl(control);
+    const app::PanelControl* entry = FindPanelControl(control);
     if (entry->kind != app::ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " does not take an integer";
         return;
@@ -224,7 +206,7 @@ bool QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         *value = label->text().toStdString();
-    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindPanelControl(control)->kind == app::ControlKind::Text) {
         *value = static_cast<QLineEdit*>(widget)->text().toStdString();
     } else {
         if (widget != nullptr) {
@@ -265,7 +247,7 @@ bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
     if (widget == nullptr) {
         return false;
     }
-    if (FindControl(control)->kind != app::ControlKind::Integer) {
+    if (FindPanelControl(control)->kind != app::ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " holds no integer";
         return false;
     }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ui/qt/application_host.h"
-#include "ui/qt/panel_file.h"
+#include "ui/qt/panel_widgets.h"
 #include "ui/ui_engine.h"
 
 class QWidget;

@@ -25,10 +25,11 @@ struct PanelWidgets {
     std::vector<Button> buttons;  // every button naming a callback
 };
 
-// Builds panel `panel_id` from the Qt Designer file `file`. Fails (nullptr,
-// reason in *error) when the file cannot be read, the panel is not in it, a
-// control of the panel table is missing or of the wrong widget class, or a
-// button names a callback the table lacks. Prints nothing.
+// Builds panel `panel_id` from the Qt Designer file `file`. The file is first
+// checked by the same reader as every panel engine's (ui/panel_file.h); the Qt
+// loader only builds the widgets. Fails (nullptr, the reason and the remedy in
+// *error) when the file cannot be read or does not pass that check. Prints
+// nothing.
 std::unique_ptr<PanelWidgets> BuildPanel(const QString& file, int panel_id,
                                          const CallbackTable& callbacks, std::string* error);
 
