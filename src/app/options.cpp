@@ -42,6 +42,15 @@ std::string ValueWarning(std::string_view argument, std::string_view why) {
     return warning;
 }
 
+// A whole number of seconds within the range, nothing around it.
+bool ParseSeconds(std::string_view text, int& seconds) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos) {
+        return false;
+    }
+    seconds = std::stoi(std::string(text));
+    return seconds >= kMinRevertSeconds && seconds <= kMaxRevertSeconds;
+}
+
 }  // namespace
 
 void ParseOptions(int argc, const char* const argv[], ClockOptions& options) {
@@ -83,7 +92,11 @@ void CheckRanges(ClockOptions& options) {
 ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
     ParsedRunOptions parsed;
     RunOptions& options = parsed.options;
-    auto& warnings = parsed.warnings;
+    // Each ignored argument is a warning, and an error under --strict.
+    const auto ignore = [&parsed](std::string_view argument, std::string_view why) {
+        parsed.warnings.push_back(ValueWarning(argument, why));
+        parsed.strict_errors.push_back(std::string(argument) + ": " + std::string(why));
+    };
 
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr) {
@@ -114,8 +127,7 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
             }
         } else if (name == "--trace") {
             if (value.empty()) {
-                warnings.push_back(
-                    ValueWarning(arg, "a file name is needed, as in --trace=run.trace"));
+                ignore(arg, "a file name is needed, as in --trace=run.trace");
             } else {
                 options.trace_path = value;
             }
@@ -125,23 +137,49 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
             } else if (value == "qt") {
                 options.ui = UiChoice::Qt;
             } else {
-                warnings.push_back(
-                    ValueWarning(arg, "the panel engine is --ui=console or --ui=qt"));
+                ignore(arg, "the panel engine is --ui=console or --ui=qt");
             }
+        } else if (name == "--revert-after") {
+            // A safety net asked for and not there must not let the run go on.
+            if (!ParseSeconds(value, options.revert_after_seconds)) {
+                parsed.error = std::string(arg) +
+                               ": give the seconds to wait for a yes, 1 to 600, as in "
+                               "--revert-after=30; nothing was done";
+                parsed.error_status = 2;
+            }
+        } else if (name == "--explain-trace") {
+            if (value.empty()) {
+                parsed.error = std::string(arg) +
+                               ": give the trace file to explain, as in --explain-trace=run.trace";
+                parsed.error_status = 2;
+            } else {
+                options.explain_trace_path = value;
+            }
+        } else if (!has_value && name == "--dry-run") {
+            options.dry_run = true;
+        } else if (!has_value && name == "--strict") {
+            options.strict = true;
+        } else if (!has_value && name == "--json") {
+            options.json = true;
         } else if (!has_value && name == "--info") {
             options.info = true;
         } else if (!has_value && name == "--help") {
             options.help = true;
         } else if (!has_value && name == "--version") {
             options.version = true;
-        } else if (has_value && (name == "--info" || name == "--help" || name == "--version")) {
-            warnings.push_back(ValueWarning(arg, std::string(name) + " takes no value"));
+        } else if (has_value && (name == "--info" || name == "--help" || name == "--version" ||
+                                 name == "--dry-run" || name == "--strict" || name == "--json")) {
+            ignore(arg, std::string(name) + " takes no value");
         } else {
             std::string warning = "ignoring unknown option ";
             warning += arg;
             warning += "; see --help";
-            warnings.push_back(std::move(warning));
+            parsed.warnings.push_back(std::move(warning));
+            parsed.strict_errors.push_back(std::string(arg) + ": unknown option; see --help");
         }
+    }
+    if (options.json && !options.info) {
+        ignore("--json", "it goes with --info, as in --info --json");
     }
     return parsed;
 }
