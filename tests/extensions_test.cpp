@@ -194,6 +194,12 @@ TEST(InfoJson, HoldsTheFactsOfInfo) {
     EXPECT_EQ(info["memory"]["khz"], 166088);
     EXPECT_EQ(info["memory"]["pll_word"], 0x740a);
     EXPECT_EQ(info["timings"], nlohmann::json::parse("[573710882, 2570, 84215045]"));
+
+    const ProgramResult help = RunRuvuvuri({"--help"});
+    for (const char* option :
+         {"--json", "--dry-run", "--strict", "--revert-after=SECONDS", "--explain-trace=FILE"}) {
+        EXPECT_THAT(help.out, HasSubstr(option));
+    }
 }
 
 // m=183 applied, then the answer on the terminal. Expected traces: the apply,
