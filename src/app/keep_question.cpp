@@ -15,8 +15,12 @@
 namespace ruvuvuri::app {
 namespace {
 
-constexpr int kHeldSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,
-                                SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2};
+// Those that end the run, and SIGTSTP: either would leave the new clocks
+// running unconfirmed, so both count as a no and take effect after the revert.
+// SIGTTIN and SIGTTOU are held so that a run in the background gets an error
+// from the terminal (and reverts) instead of being stopped by it.
+constexpr int kHeldSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE, SIGALRM,
+                                SIGUSR1, SIGUSR2, SIGTSTP, SIGTTIN, SIGTTOU};
 
 bool IsYes(std::string answer) {
     std::string word;

@@ -5,8 +5,8 @@
 
 namespace ruvuvuri::app {
 
-// The signals that would end the run (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
-// SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2), held while a change waits for its
+// The signals that would end or stop the run (SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGTSTP), held while a change waits for its
 // confirmation and while it is reverted, so that none can leave the new clocks
 // running unconfirmed. fd() becomes readable when one arrives; the destructor
 // puts the signal mask back, and a signal that arrived is then delivered as it
