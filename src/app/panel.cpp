@@ -106,12 +106,16 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
         return 0;
     }
     if (ui_->ConfirmPopup(kPopupTitle, kApplyQuestion) == 1) {
-        const clock::ClockReading& read = engine_.current();
+        const clock::ClockReading read = engine_.current();
         engine_.ChangeSpeed(TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
                             TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk));
         // All three timings are written every time, changed or not.
         for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
             engine_.SetTiming(i, fields.timing[i]);
+        }
+        if (after_apply_) {
+            ShowClocksAndTimings(after_apply_(read));
+            return 0;
         }
     }
     // After an apply the panel shows what the PLLs really produce; after a
