@@ -18,8 +18,6 @@
 namespace ruvuvuri::ui {
 namespace {
 
-using app::ControlKind;
-
 // The buttons the console commands press, found by the callback they name.
 constexpr const char* kApplyCallback = "SetNewClocks";
 constexpr const char* kExitCallback = "Exit";
@@ -30,8 +28,8 @@ struct EditCommand {
     int control;
 };
 constexpr EditCommand kEditCommands[] = {
-    {"core", app::PANEL_CORECLK}, {"mem", app::PANEL_MEMCLK}, {"t0", app::PANEL_TIMING0},
-    {"t1", app::PANEL_TIMING1},   {"t2", app::PANEL_TIMING2},
+    {"core", PANEL_CORECLK}, {"mem", PANEL_MEMCLK}, {"t0", PANEL_TIMING0},
+    {"t1", PANEL_TIMING1},   {"t2", PANEL_TIMING2},
 };
 
 constexpr const char* kHelp =
@@ -47,8 +45,8 @@ constexpr const char* kHelp =
     "  show        print the panel again\n"
     "  help        print this list\n";
 
-const app::PanelControl* FindPanelControl(int id) {
-    for (const app::PanelControl& control : app::kPanelControls) {
+const PanelControl* FindPanelControl(int id) {
+    for (const PanelControl& control : kPanelControls) {
         if (control.id == id) {
             return &control;
         }
@@ -69,8 +67,7 @@ const char* KindName(ControlKind kind) {
 }
 
 bool IsTiming(int control) {
-    return control == app::PANEL_TIMING0 || control == app::PANEL_TIMING1 ||
-           control == app::PANEL_TIMING2;
+    return control == PANEL_TIMING0 || control == PANEL_TIMING1 || control == PANEL_TIMING2;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -202,9 +199,9 @@ int ConsoleEngine::LoadPanel(int parent, const std::string& file, int panel_id) 
             "the console shows top-level panels only (parent " + std::to_string(parent) + ")";
         return -1;
     }
-    if (panel_id != app::PANEL) {
+    if (panel_id != PANEL) {
         last_error_ = "panel file " + file + " has no panel " + std::to_string(panel_id) +
-                      "; its only panel is PANEL (" + std::to_string(app::PANEL) + ")";
+                      "; its only panel is PANEL (" + std::to_string(PANEL) + ")";
         return -1;
     }
     Panel panel;
@@ -402,7 +399,7 @@ void ConsoleEngine::Print(const Panel& panel) {
     }
     std::size_t width = 0;
     for (const PanelFileControl& control : panel.file.controls) {
-        if (control.id == app::PANEL_BANNER) {
+        if (control.id == PANEL_BANNER) {
             const std::string& banner = panel.values[&control - panel.file.controls.data()].text;
             if (!banner.empty()) {
                 out_ << banner << '\n';
@@ -417,7 +414,7 @@ void ConsoleEngine::Print(const Panel& panel) {
         std::string shown;
         switch (FindPanelControl(control.id)->kind) {
             case ControlKind::Text:
-                if (control.id == app::PANEL_BANNER) {
+                if (control.id == PANEL_BANNER) {
                     continue;
                 }
                 shown = value.text;
@@ -547,7 +544,7 @@ void ConsoleEngine::PressButton(Panel& panel, const char* callback) {
     // LoadPanel has made sure that the button and its callback exist.
     for (const NamedCallback& named : callbacks_) {
         if (named.name == callback && named.callback) {
-            named.callback(panel.handle, 0, app::EVENT_COMMIT, nullptr, 0, 0);
+            named.callback(panel.handle, 0, EVENT_COMMIT, nullptr, 0, 0);
             return;
         }
     }

@@ -56,7 +56,7 @@ class ConsoleEngine final : public UiEngine {
     Panel* FindPanel(int handle);
     // The control's description and value; null (with last_error set) when
     // the panel or control does not exist or takes another kind of value.
-    ControlValue* FindValue(int panel, int control, app::ControlKind kind,
+    ControlValue* FindValue(int panel, int control, ControlKind kind,
                             const PanelFileControl** description);
     Panel* ActivePanel();
 

@@ -156,11 +156,11 @@ const PanelFileButton* PanelFile::FindButtonByCallback(std::string_view callback
     return nullptr;
 }
 
-const char* ExpectedWidgetClass(const app::PanelControl& control) {
-    if (control.kind == app::ControlKind::Double) {
+const char* ExpectedWidgetClass(const PanelControl& control) {
+    if (control.kind == ControlKind::Double) {
         return "QDoubleSpinBox";
     }
-    if (control.id == app::PANEL_BANNER) {
+    if (control.id == PANEL_BANNER) {
         return "QLabel";
     }
     return "QLineEdit";
@@ -205,7 +205,7 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         }
     }
 
-    for (const app::PanelControl& wanted : app::kPanelControls) {
+    for (const PanelControl& wanted : kPanelControls) {
         const char* expected_class = ExpectedWidgetClass(wanted);
         const auto count = by_name.count(wanted.name);
         if (count == 0) {
@@ -230,7 +230,7 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         }
         control.text = PropertyText(widget, "text").value_or("");
         control.read_only = Trim(PropertyText(widget, "readOnly").value_or("")) == "true";
-        if (wanted.kind == app::ControlKind::Double) {
+        if (wanted.kind == ControlKind::Double) {
             ReadSpinBox(name, widget, &control);
         }
         panel.controls.push_back(std::move(control));

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::ui {
 
@@ -17,7 +17,7 @@ class PanelFileError : public std::runtime_error {
     explicit PanelFileError(const std::string& message) : std::runtime_error(message) {}
 };
 
-// One control of app::kPanelControls as the panel file describes it.
+// One control of kPanelControls as the panel file describes it.
 struct PanelFileControl {
     int id = 0;
     std::string name;          // objectName, the name of the control's constant
@@ -46,7 +46,7 @@ struct PanelFileButton {
 // What a panel engine without a toolkit needs to know of the panel file.
 struct PanelFile {
     std::string title;
-    std::vector<PanelFileControl> controls;  // in the order of app::kPanelControls
+    std::vector<PanelFileControl> controls;  // in the order of kPanelControls
     std::vector<PanelFileButton> buttons;    // in the order of the file
 
     const PanelFileControl* FindControl(int id) const;
@@ -55,7 +55,7 @@ struct PanelFile {
 
 // The Qt widget class a control must have: a spin box for the clocks, a label
 // for the banner, a line edit for everything else.
-const char* ExpectedWidgetClass(const app::PanelControl& control);
+const char* ExpectedWidgetClass(const PanelControl& control);
 
 // Reads the top-level widget `PANEL` of panel file text; `name` is what
 // messages call the file. Throws PanelFileError.

@@ -10,12 +10,10 @@
 #include <QUiLoader>
 #include <QWidget>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
-
-using app::ControlKind;
 
 // The loader reports XML and class problems through qWarning as well as
 // through errorString(); the engine must stay silent, so those lines are
@@ -35,7 +33,7 @@ class SilenceMessages {
 };
 
 const char* PanelName(int panel_id) {
-    return panel_id == app::PANEL ? "PANEL" : nullptr;
+    return panel_id == PANEL ? "PANEL" : nullptr;
 }
 
 // Text controls may be labels (the banner) or read-only line edits.
@@ -110,7 +108,7 @@ std::unique_ptr<PanelWidgets> BuildPanel(const QString& file, int panel_id,
         return nullptr;
     }
 
-    for (const app::PanelControl& control : app::kPanelControls) {
+    for (const PanelControl& control : kPanelControls) {
         auto* widget = panel->window->findChild<QWidget*>(QLatin1String(control.name));
         if (widget == nullptr) {
             *error = "the panel file " + file_name + " lacks the control " + control.name;

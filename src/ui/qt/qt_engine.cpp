@@ -15,15 +15,15 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/close_guard.h"
 #include "ui/qt/control_text.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
 
-const app::PanelControl* FindControl(int control) {
-    for (const app::PanelControl& entry : app::kPanelControls) {
+const PanelControl* FindControl(int control) {
+    for (const PanelControl& entry : kPanelControls) {
         if (entry.id == control) {
             return &entry;
         }
@@ -92,9 +92,8 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
     panel->window->setWindowIcon(ApplicationIcon());
     for (const PanelWidgets::Button& button : panel->buttons) {
         ControlCallback callback = button.callback;
-        QObject::connect(
-            button.button, &QAbstractButton::clicked, button.button,
-            [handle, callback] { callback(handle, 0, app::EVENT_COMMIT, nullptr, 0, 0); });
+        QObject::connect(button.button, &QAbstractButton::clicked, button.button,
+                         [handle, callback] { callback(handle, 0, EVENT_COMMIT, nullptr, 0, 0); });
     }
     auto* guard = new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
     panel->window->installEventFilter(guard);
@@ -106,7 +105,7 @@ bool QtEngine::OnClose(int panel) {
     for (const NamedCallback& entry : callbacks_) {
         if (entry.name == "Exit") {
             // The callback decides; the window stays until the program ends.
-            entry.callback(panel, 0, app::EVENT_COMMIT, nullptr, 0, 0);
+            entry.callback(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
             return false;
         }
     }
@@ -179,7 +178,7 @@ void QtEngine::SetCtrlVal(int panel, int control, const std::string& value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(TextFromBytes(value));
-    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindControl(control)->kind == ControlKind::Text) {
         static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
     } else if (widget != nullptr) {
         last_error_ = "control " + std::to_string(control) + " does not take text";
@@ -211,8 +210,8 @@ void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
     if (widget == nullptr) {
         return;
     }
-    const app::PanelControl* entry = FindControl(control);
-    if (entry->kind != app::ControlKind::Integer) {
+    const PanelControl* entry = FindControl(control);
+    if (entry->kind != ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " does not take an integer";
         return;
     }
@@ -224,7 +223,7 @@ bool QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         *value = label->text().toStdString();
-    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindControl(control)->kind == ControlKind::Text) {
         *value = static_cast<QLineEdit*>(widget)->text().toStdString();
     } else {
         if (widget != nullptr) {
@@ -265,7 +264,7 @@ bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
     if (widget == nullptr) {
         return false;
     }
-    if (FindControl(control)->kind != app::ControlKind::Integer) {
+    if (FindControl(control)->kind != ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " holds no integer";
         return false;
     }
