@@ -1,7 +1,7 @@
 #include "app/backend_table.h"
 
 #include "app/sim_backends.h"
-#include "hw/backends/linux_ports.h"
+#include "hw/backends/linux_io.h"
 
 namespace ruvuvuri::app {
 namespace {
@@ -13,24 +13,13 @@ struct BackendEntry {
 
 // Every backend a run can work on, as libpci lists its access methods. A new
 // platform adds its records here, the real-hardware ones in order of
-// preference; nothing else in the program changes.
-constexpr BackendEntry kBackends[] = {
+// preference; nothing else in the program changes. Every choice has at least
+// one record (backend_table_test).
+const BackendEntry kBackends[] = {
     {Backend::Hardware, hw::kLinuxPortsBackend},
     {Backend::BuiltInSim, kBuiltInSimBackend},
     {Backend::ProfileSim, kProfileSimBackend},
 };
-
-constexpr bool Serves(Backend choice) {
-    for (const BackendEntry& entry : kBackends) {
-        if (entry.choice == choice) {
-            return true;
-        }
-    }
-    return false;
-}
-static_assert(Serves(Backend::Hardware) && Serves(Backend::BuiltInSim) &&
-                  Serves(Backend::ProfileSim),
-              "every backend choice needs a record");
 
 }  // namespace
 
@@ -47,7 +36,7 @@ const hw::BackendRecord& ChooseBackend(Backend choice) {
             first = &entry.record;
         }
     }
-    return *first;  // never null: every choice has a record (checked above)
+    return *first;
 }
 
 }  // namespace ruvuvuri::app

@@ -17,17 +17,8 @@ bool Anywhere() {
     return true;
 }
 
-class BuiltInSim final : public hw::OpenedBackend {
-  public:
-    BuiltInSim() : sim_(BuiltinGeForce2Gts()) {}
-    hw::PortIo& io() override { return sim_.io(); }
-
-  private:
-    hw::SimBackend sim_;
-};
-
 std::unique_ptr<hw::OpenedBackend> OpenBuiltInSim(const hw::BackendRequest&) {
-    return std::make_unique<BuiltInSim>();
+    return std::make_unique<hw::SimBackend>(BuiltinGeForce2Gts());
 }
 
 class ProfileSim final : public hw::OpenedBackend {

@@ -1,5 +1,3 @@
-#include "hw/backends/linux_ports.h"
-
 #include <optional>
 
 #include "hw/backends/linux_io.h"
