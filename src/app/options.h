@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/ui_engine.h"
+#include "ui/ui_choice.h"
 
 namespace ruvuvuri::app {
 

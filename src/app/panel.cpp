@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/clock_units.h"
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
 namespace {
@@ -34,12 +34,12 @@ ui::CallbackTable MainPanel::Callbacks() {
 }
 
 int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
-    mp = ui_->LoadPanel(0, panel_file, PANEL);
+    mp = ui_->LoadPanel(0, panel_file, ui::PANEL);
     if (mp < 0) {
         load_error_ = ui_->last_error();
         return -1;
     }
-    ui_->SetCtrlVal(mp, PANEL_BANNER, banner);
+    ui_->SetCtrlVal(mp, ui::PANEL_BANNER, banner);
     GetBIOSinfo();
     ShowClocksAndTimings(engine_.current());
     ui_->DisplayPanel(mp);
@@ -48,27 +48,27 @@ int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
 }
 
 void MainPanel::GetBIOSinfo() {
-    ui_->SetCtrlVal(mp, PANEL_ROMWORD_54, std::uint32_t{bios_.RomWord54()});
-    ui_->SetCtrlVal(mp, PANEL_ROMWORD_56, std::uint32_t{bios_.RomWord56()});
+    ui_->SetCtrlVal(mp, ui::PANEL_ROMWORD_54, std::uint32_t{bios_.RomWord54()});
+    ui_->SetCtrlVal(mp, ui::PANEL_ROMWORD_56, std::uint32_t{bios_.RomWord56()});
     // The card check has already refused an image whose header pointer leads
     // outside it, so the device ID is always there when the panel is shown.
-    ui_->SetCtrlVal(mp, PANEL_DEVICEID, std::uint32_t{bios_.DeviceId().value_or(0)});
+    ui_->SetCtrlVal(mp, ui::PANEL_DEVICEID, std::uint32_t{bios_.DeviceId().value_or(0)});
 
-    ui_->SetCtrlVal(mp, PANEL_BIOSTEXT, bios_.BiosText());
-    ui_->SetCtrlVal(mp, PANEL_BIOSVER, bios_.BiosVersion());
+    ui_->SetCtrlVal(mp, ui::PANEL_BIOSTEXT, bios_.BiosText());
+    ui_->SetCtrlVal(mp, ui::PANEL_BIOSVER, bios_.BiosVersion());
 }
 
 void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
-    ui_->SetCtrlVal(mp, PANEL_CORECLK, reading.nvclk_d);
-    ui_->SetCtrlVal(mp, PANEL_MEMCLK, reading.memclk_d);
-    ui_->SetCtrlVal(mp, PANEL_TIMING0, reading.tim0);
-    ui_->SetCtrlVal(mp, PANEL_TIMING1, reading.tim1);
-    ui_->SetCtrlVal(mp, PANEL_TIMING2, reading.tim2);
+    ui_->SetCtrlVal(mp, ui::PANEL_CORECLK, reading.nvclk_d);
+    ui_->SetCtrlVal(mp, ui::PANEL_MEMCLK, reading.memclk_d);
+    ui_->SetCtrlVal(mp, ui::PANEL_TIMING0, reading.tim0);
+    ui_->SetCtrlVal(mp, ui::PANEL_TIMING1, reading.tim1);
+    ui_->SetCtrlVal(mp, ui::PANEL_TIMING2, reading.tim2);
     // What the clock fields hold now, at their decimals: Apply compares with it
     // to tell an untouched field.
     shown_core_mhz_ = shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
-    ui_->GetCtrlVal(mp, PANEL_CORECLK, &shown_core_mhz_);
-    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &shown_mem_mhz_);
+    ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &shown_core_mhz_);
+    ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &shown_mem_mhz_);
 }
 
 bool MainPanel::ReadFields(EditedFields* fields) {
@@ -78,12 +78,12 @@ bool MainPanel::ReadFields(EditedFields* fields) {
             refused += std::string(name) + " " + need + ".\n";
         }
     };
-    check(ui_->GetCtrlVal(mp, PANEL_CORECLK, &fields->core_mhz), kCoreName,
+    check(ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &fields->core_mhz), kCoreName,
           "holds no number within the panel's limits");
-    check(ui_->GetCtrlVal(mp, PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
+    check(ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
           "holds no number within the panel's limits");
     for (int i = 0; i < 3; ++i) {
-        check(ui_->GetCtrlVal(mp, PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
+        check(ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
               "is not a complete hexadecimal value (eight digits, 00000000 to FFFFFFFF)");
     }
     if (refused.empty()) {
@@ -95,7 +95,7 @@ bool MainPanel::ReadFields(EditedFields* fields) {
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT || !engine_.CanChangeClocks()) {
+    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
         return 0;
     }
     // The panel writes only what it shows: a field that holds no complete
@@ -125,7 +125,7 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
 }
 
 int MainPanel::Exit(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) {
+    if (event == ui::EVENT_COMMIT) {
         ui_->QuitUserInterface(0);
     }
     return 0;

@@ -10,11 +10,8 @@
 namespace ruvuvuri::ui {
 namespace {
 
-using app::ControlKind;
-
 bool IsTiming(int control) {
-    return control == app::PANEL_TIMING0 || control == app::PANEL_TIMING1 ||
-           control == app::PANEL_TIMING2;
+    return control == PANEL_TIMING0 || control == PANEL_TIMING1 || control == PANEL_TIMING2;
 }
 
 std::string FormatHex(std::uint32_t value, int digits) {
@@ -42,7 +39,7 @@ void RenderPanel(std::ostream& out, const ConsolePanel& panel) {
     }
     std::size_t width = 0;
     for (const PanelFileControl& control : panel.file.controls) {
-        if (control.id == app::PANEL_BANNER) {
+        if (control.id == PANEL_BANNER) {
             const std::string& banner = panel.ValueOf(control).text;
             if (!banner.empty()) {
                 out << banner << '\n';
@@ -57,7 +54,7 @@ void RenderPanel(std::ostream& out, const ConsolePanel& panel) {
         std::string shown;
         switch (kind) {
             case ControlKind::Text:
-                if (control.id == app::PANEL_BANNER) {
+                if (control.id == PANEL_BANNER) {
                     continue;
                 }
                 shown = value.text;
