@@ -11,12 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::ui {
 namespace {
-
-using namespace ruvuvuri::app;
 
 const std::string kPanelPath = RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui";
 const std::string kQuestion = "Core,Memory clocks and Timings will be changed now!\nAre You shure?";

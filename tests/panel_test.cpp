@@ -11,14 +11,15 @@
 #include <set>
 #include <variant>
 
-#include "app/panel_ids.h"
 #include "support/expected_trace.h"
 #include "support/trace_decoder.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
 namespace {
 
 using test::TracedCard;
+using namespace ruvuvuri::ui;  // the panel constants
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 

@@ -1,4 +1,4 @@
-#include "app/run_lock.h"
+#include "hw/backends/run_lock.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 
 #include "hw/platform_error.h"
 
-namespace ruvuvuri::app {
+namespace ruvuvuri::hw {
 namespace {
 
 using namespace std::chrono_literals;
@@ -174,4 +174,4 @@ TEST_F(RunLockTest, MissingParentIsNamed) {
 }
 
 }  // namespace
-}  // namespace ruvuvuri::app
+}  // namespace ruvuvuri::hw

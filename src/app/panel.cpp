@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/clock_units.h"
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
 namespace {
@@ -35,12 +35,12 @@ ui::CallbackTable MainPanel::Callbacks() {
 }
 
 int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
-    mp = ui_->LoadPanel(0, panel_file, PANEL);
+    mp = ui_->LoadPanel(0, panel_file, ui::PANEL);
     if (mp < 0) {
         load_error_ = ui_->last_error();
         return -1;
     }
-    ui_->SetCtrlVal(mp, PANEL_BANNER, banner);
+    ui_->SetCtrlVal(mp, ui::PANEL_BANNER, banner);
     GetBIOSinfo();
     ShowClocksAndTimings(engine_.current());
     ui_->DisplayPanel(mp);
@@ -49,29 +49,29 @@ int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
 }
 
 void MainPanel::GetBIOSinfo() {
-    ui_->SetCtrlVal(mp, PANEL_ROMWORD_54, std::uint32_t{bios_.RomWord54()});
-    ui_->SetCtrlVal(mp, PANEL_ROMWORD_56, std::uint32_t{bios_.RomWord56()});
+    ui_->SetCtrlVal(mp, ui::PANEL_ROMWORD_54, std::uint32_t{bios_.RomWord54()});
+    ui_->SetCtrlVal(mp, ui::PANEL_ROMWORD_56, std::uint32_t{bios_.RomWord56()});
     // The card check has already refused an image whose header pointer leads
     // outside it, so the device ID is always there when the panel is shown.
-    ui_->SetCtrlVal(mp, PANEL_DEVICEID, std::uint32_t{bios_.DeviceId().value_or(0)});
+    ui_->SetCtrlVal(mp, ui::PANEL_DEVICEID, std::uint32_t{bios_.DeviceId().value_or(0)});
 
-    ui_->SetCtrlVal(mp, PANEL_BIOSTEXT, bios_.BiosText());
-    ui_->SetCtrlVal(mp, PANEL_BIOSVER, bios_.BiosVersion());
+    ui_->SetCtrlVal(mp, ui::PANEL_BIOSTEXT, bios_.BiosText());
+    ui_->SetCtrlVal(mp, ui::PANEL_BIOSVER, bios_.BiosVersion());
 }
 
 void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
-    ui_->SetCtrlVal(mp, PANEL_CORECLK, reading.nvclk_d);
-    ui_->SetCtrlVal(mp, PANEL_MEMCLK, reading.memclk_d);
+    ui_->SetCtrlVal(mp, ui::PANEL_CORECLK, reading.nvclk_d);
+    ui_->SetCtrlVal(mp, ui::PANEL_MEMCLK, reading.memclk_d);
     const std::uint32_t timings[] = {reading.tim0, reading.tim1, reading.tim2};
     for (int i = 0; i < 3; ++i) {
-        ui_->SetCtrlVal(mp, PANEL_TIMING0 + i, timings[i]);
+        ui_->SetCtrlVal(mp, ui::PANEL_TIMING0 + i, timings[i]);
         shown_timing_[i] = timings[i];
     }
     // What the clock fields hold now, at their decimals: Apply compares with it
     // to tell an untouched field.
     shown_core_mhz_ = shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
-    ui_->GetCtrlVal(mp, PANEL_CORECLK, &shown_core_mhz_);
-    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &shown_mem_mhz_);
+    ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &shown_core_mhz_);
+    ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &shown_mem_mhz_);
 }
 
 std::string MainPanel::ClockFieldRange(int control) {
@@ -93,12 +93,12 @@ bool MainPanel::ReadFields(EditedFields* fields) {
             refused += std::string(name) + " " + need + ".\n";
         }
     };
-    check(ui_->GetCtrlVal(mp, PANEL_CORECLK, &fields->core_mhz), kCoreName,
-          "holds no number " + ClockFieldRange(PANEL_CORECLK));
-    check(ui_->GetCtrlVal(mp, PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
-          "holds no number " + ClockFieldRange(PANEL_MEMCLK));
+    check(ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &fields->core_mhz), kCoreName,
+          "holds no number " + ClockFieldRange(ui::PANEL_CORECLK));
+    check(ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
+          "holds no number " + ClockFieldRange(ui::PANEL_MEMCLK));
     for (int i = 0; i < 3; ++i) {
-        check(ui_->GetCtrlVal(mp, PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
+        check(ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
               "is not a complete hexadecimal value (eight digits, 0x00000000 to 0xFFFFFFFF)");
     }
     if (refused.empty()) {
@@ -138,11 +138,11 @@ std::vector<FieldChange> MainPanel::EditedSinceShown() {
             changes.push_back({name, MhzValue(shown), MhzValue(field)});
         }
     };
-    clock(PANEL_CORECLK, kCoreName, shown_core_mhz_);
-    clock(PANEL_MEMCLK, kMemoryName, shown_mem_mhz_);
+    clock(ui::PANEL_CORECLK, kCoreName, shown_core_mhz_);
+    clock(ui::PANEL_MEMCLK, kMemoryName, shown_mem_mhz_);
     for (int i = 0; i < 3; ++i) {
         std::uint32_t field = 0;
-        if (!ui_->GetCtrlVal(mp, PANEL_TIMING0 + i, &field)) {
+        if (!ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &field)) {
             changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), kIncomplete});
         } else if (field != shown_timing_[i]) {
             changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), HexValue(field)});
@@ -160,13 +160,13 @@ void MainPanel::ShowAppliedStatus(const EditedFields& asked, const clock::ClockR
                 {kTimingNames[i], HexValue(asked.timing[i]), HexValue(timings[i])});
         }
     }
-    ui_->SetCtrlVal(mp, PANEL_STATUS,
+    ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
                     AppliedStatus({asked.core_mhz, read.nvclk_d}, {asked.memory_mhz, read.memclk_d},
                                   mismatches));
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT || !engine_.CanChangeClocks()) {
+    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
         return 0;
     }
     // The panel writes only what it shows: a field that holds no complete
@@ -178,30 +178,36 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     }
     const bool confirmed =
         ui_->ConfirmPopup(kPopupTitle, ConfirmationText(ChangesToApply(fields))) == 1;
+    const clock::ClockReading* now = nullptr;
     if (confirmed) {
-        const clock::ClockReading& read = engine_.current();
+        const clock::ClockReading read = engine_.current();
         engine_.ChangeSpeed(TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
                             TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk));
         // All three timings are written every time, changed or not.
         for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
             engine_.SetTiming(i, fields.timing[i]);
         }
+        if (after_apply_) {
+            now = &after_apply_(read);
+        }
     }
     // After an apply the panel shows what the PLLs really produce; after a
     // refusal it shows the card's values again.
-    const clock::ClockReading& now = engine_.GetCurrentClocks();
-    ShowClocksAndTimings(now);
+    if (now == nullptr) {
+        now = &engine_.GetCurrentClocks();
+    }
+    ShowClocksAndTimings(*now);
     if (confirmed) {
-        ShowAppliedStatus(fields, now);
+        ShowAppliedStatus(fields, *now);
     } else {
-        ui_->SetCtrlVal(mp, PANEL_STATUS,
+        ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
                         std::string("Nothing was written; the fields show the card again."));
     }
     return 0;
 }
 
 int MainPanel::Exit(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) {
+    if (event != ui::EVENT_COMMIT) {
         return 0;
     }
     // Edits the user never applied are not thrown away without a word; a

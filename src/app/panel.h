@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -24,6 +25,12 @@ class MainPanel {
     ui::CallbackTable Callbacks();
     // The engine is made with the callback table, so it is attached afterwards.
     void AttachEngine(ui::UiEngine& ui) { ui_ = &ui; }
+
+    // Run after an apply in place of the plain read of the card: given the
+    // reading from before the apply, it may revert to it, and it returns the
+    // card's new reading (the confirm-or-revert question).
+    using AfterApply = std::function<const clock::ClockReading&(const clock::ClockReading& before)>;
+    void SetAfterApply(AfterApply after_apply) { after_apply_ = std::move(after_apply); }
 
     // Loads, fills and shows the panel and runs the event loop. 0 when the loop
     // ends; -1 when the panel file cannot be loaded (load_error() says why).
@@ -61,6 +68,7 @@ class MainPanel {
     clock::ClockEngine& engine_;
     ui::UiEngine* ui_ = nullptr;
     int mp = -1;  // the panel handle
+    AfterApply after_apply_;
     std::string load_error_;
     // The clock fields as last filled from the card.
     double shown_core_mhz_ = std::numeric_limits<double>::quiet_NaN();

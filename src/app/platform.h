@@ -2,26 +2,25 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/options.h"
-#include "app/run_lock.h"
-#include "app/stop_signals.h"
-#include "hw/backends/card_profile.h"
-#include "hw/backends/sim_backend.h"
+#include "hw/backend.h"
 #include "hw/backends/trace.h"
 #include "hw/port_io.h"
 
 namespace ruvuvuri::app {
 
-// The hardware a run works on, chosen by the command line: the real ports, the
-// built-in simulated card, or a simulated card kept in a profile file; with or
-// without the access trace.
+// The hardware a run works on: the backend record the command line chose (see
+// backend_table), opened, with the access trace around it when one was asked
+// for.
 //
-// Opened in two steps, with root given up in between: the constructor takes
-// only what needs root (port access, /dev/mem, the hardware lock) and opens no
-// path a user named; OpenUserFiles() then opens the profile (and the BIOS file
-// it names) and the trace with the rights of whoever the run now is. Both
-// throw hw::PlatformError with a message that names the cause and the remedy.
+// Opened in two steps, with root given up in between: the constructor opens a
+// record that needs root (port access, /dev/mem, the hardware lock) and opens
+// no path a user named; OpenUserFiles() then opens any other record (a profile
+// and the BIOS file it names) and the trace with the rights of whoever the
+// run now is. Both throw hw::PlatformError with a message that names the cause
+// and the remedy.
 class Platform {
   public:
     explicit Platform(const RunOptions& options);
@@ -43,18 +42,12 @@ class Platform {
     void SaveCard();
 
   private:
-    // The card's stop hook: a stop signal arrived. Records a fault if it took
-    // effect inside the interrupt bracket, saves the card as it is and ends the
-    // process by the signal.
-    void StopBySignal();
-    void RecordBracketFault();
+    void FlushTrace();
 
-    RunOptions options_;
-    std::optional<RunLock> hardware_lock_;
-    std::unique_ptr<hw::PortIo> hardware_;
-    std::optional<hw::ProfileSession> profile_;
-    std::unique_ptr<hw::SimBackend> sim_;
-    std::optional<StopSignals> stop_signals_;  // only with a profile
+    const hw::BackendRecord& record_;
+    hw::BackendRequest request_;
+    std::string trace_path_;
+    std::unique_ptr<hw::OpenedBackend> backend_;
     std::optional<hw::TraceFile> trace_file_;
     std::unique_ptr<hw::TraceIo> trace_;
     hw::PortIo* io_ = nullptr;

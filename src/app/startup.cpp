@@ -10,11 +10,16 @@
 #include <string>
 
 #include "app/apply_options.h"
+#include "app/confirm_or_revert.h"
+#include "app/extensions.h"
 #include "app/info.h"
+#include "app/info_json.h"
+#include "app/keep_question.h"
 #include "app/options.h"
 #include "app/panel.h"
 #include "app/platform.h"
 #include "app/privileges.h"
+#include "app/strict_check.h"
 #include "base/printable.h"
 #include "build_config.h"
 #include "card/bios_image.h"
@@ -30,6 +35,7 @@ namespace {
 
 constexpr const char* kNoGeForce = "I think, you don't have GeForce card?";
 constexpr const char* kPanelFileName = "Ruvuvuri.ui";
+constexpr const char* kControllingTerminal = "/dev/tty";
 constexpr const char* kLicenceText =
     "Copyright (C) 2026 The Ruvuvuri developers\n"
     "License GPLv2+: GNU GPL version 2 or later "
@@ -85,10 +91,16 @@ void PrintCardInfo(const card::BiosImage& bios, const clock::ClockEngine& engine
     std::fputs(FormatCardInfo(bios, engine.current()).c_str(), stdout);
 }
 
-// Everything after the BIOS image has been read.
-int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
+// Everything after the BIOS image has been read. `terminal` is where a change
+// asks to be kept (--revert-after), null otherwise.
+int RunOnCard(Card& card, const RunOptions& run, Terminal* terminal, int argc, char** argv) {
     if (card.bios.CheckBIOSinfo() != 0) {
         // Not a GeForce: no port is touched, whatever the options say.
+        if (run.strict) {
+            Warn(std::string(kNoGeForce) +
+                 " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
+            return kExitNoGeForce;
+        }
         auto ui = OpenUiEngine(run.ui, {});
         ui->MessagePopup(kPopupTitle, kNoGeForce);
         return 0;
@@ -105,16 +117,39 @@ int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
     engine.GetCurrentClocks();
 
     if (run.info) {
-        PrintCardInfo(card.bios, engine);
+        if (run.json) {
+            std::fputs(
+                FormatCardInfoJson(card.bios, engine.current(), BackendName(run.backend)).c_str(),
+                stdout);
+        } else {
+            PrintCardInfo(card.bios, engine);
+        }
         return 0;
     }
-    if (ApplyClockOptions(options, engine) != 0) {
+    const clock::ChangeTargets targets = TargetsFromOptions(options, engine.current());
+    if (run.dry_run) {
+        PrintDryRun(engine, targets);
         return 0;
+    }
+    const clock::ClockReading before = engine.current();
+    if (ApplyTargets(targets, engine) != 0) {
+        if (terminal != nullptr) {
+            ConfirmOrRevert(engine, before, *terminal, run.revert_after_seconds);
+        }
+        return 0;
+    }
+    if (run.strict) {
+        return kExitUsage;  // refused before the card check; never a panel
     }
 
     MainPanel panel(card.bios, engine);
     auto ui = OpenUiEngine(run.ui, panel.Callbacks());
     panel.AttachEngine(*ui);
+    if (terminal != nullptr) {
+        panel.SetAfterApply([&](const clock::ClockReading& read) -> const clock::ClockReading& {
+            return ConfirmOrRevert(engine, read, *terminal, run.revert_after_seconds);
+        });
+    }
     const int result = panel.Start(PanelFilePath(), Banner());
     if (result < 0) {
         Warn(panel.load_error());
@@ -126,12 +161,24 @@ int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
 
 int RunProgram(int argc, char** argv) {
     const ParsedRunOptions parsed = ParseRunOptions(argc, argv);
-    for (const std::string& warning : parsed.warnings) {
-        Warn(warning);
+    if (parsed.options.strict) {
+        // Every argument that would be ignored is refused before anything,
+        // the card check included, is touched.
+        const std::vector<std::string> errors = StrictErrors(argc, argv, parsed);
+        for (const std::string& error : errors) {
+            Warn(error);
+        }
+        if (!errors.empty()) {
+            return kExitUsage;
+        }
+    } else {
+        for (const std::string& warning : parsed.warnings) {
+            Warn(warning);
+        }
     }
     if (!parsed.error.empty()) {
         Warn(parsed.error);
-        return -1;
+        return parsed.error_status;
     }
     const RunOptions& run = parsed.options;
     if (run.help) {
@@ -144,6 +191,28 @@ int RunProgram(int argc, char** argv) {
         return 0;
     }
 
+    if (!run.explain_trace_path.empty()) {
+        // No card and no root: the trace is opened as the invoking user.
+        try {
+            DropToInvokingUser();
+        } catch (const hw::PlatformError& error) {
+            Warn(error.what());
+            return -1;
+        }
+        return ExplainTraceFile(run.explain_trace_path);
+    }
+    // Where a change asks to be kept; without it none may be made.
+    std::unique_ptr<Terminal> terminal;
+    if (run.revert_after_seconds != 0 && !run.info && !run.dry_run) {
+        std::string why;
+        terminal = Terminal::Open(kControllingTerminal, &why);
+        if (!terminal) {
+            Warn("--revert-after asks on the terminal, and " + why +
+                 "; run it from a terminal or leave --revert-after out; nothing was done");
+            return kExitUsage;
+        }
+    }
+
     try {
         // What needs root first, then root is given up, and only then is any
         // path the user named opened. /dev/mem stays readable through the
@@ -153,7 +222,7 @@ int RunProgram(int argc, char** argv) {
         platform.OpenUserFiles();
         Card card(platform.io());
         platform.io().ReadFromPhysicalMemory(card::kBiosAddress, card.bios.image());
-        const int result = RunOnCard(card, run, argc, argv);
+        const int result = RunOnCard(card, run, terminal.get(), argc, argv);
         platform.SaveCard();
         return result;
     } catch (const hw::PlatformError& error) {

@@ -106,6 +106,14 @@ class ClockEngine {
 
     // Reprograms both PLLs, each in two stages inside the interrupt bracket.
     void ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz);
+    // Writes back a reading exactly: both PLL words as they were read (all 32
+    // bits), through the same two-stage sequence in the same bracket as
+    // ChangeSpeed, then all three timings. How a change is reverted; the caller
+    // reads the card again afterwards.
+    void Restore(const ClockReading& reading);
+    // One read of the PLL select register (0x68050C), which a change of clocks
+    // reads and rewrites; nullopt while clock changes are not enabled.
+    std::optional<std::uint32_t> ReadPllSelect();
     // Writes timing register `which` (0, 1 or 2; 0x100220, 0x100224,
     // 0x100228) as a whole 32-bit value. Throws std::out_of_range for any
     // other index.
@@ -120,6 +128,11 @@ class ClockEngine {
         int base_freq;
     };
     Unlocked UnlockAndReadCrystal();
+    // The select register, then each PLL in two stages, inside the interrupt
+    // bracket; the saved CRT controller index is put back before it closes. A
+    // PLL without a word gets back what it holds.
+    void ProgramPlls(const Unlocked& unlocked, std::optional<std::uint32_t> memory_word,
+                     std::optional<std::uint32_t> core_word);
 
     hw::RegisterWindow& window_;
     bool can_change_clocks_ = false;  // CanChangeClocks

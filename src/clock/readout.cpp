@@ -61,4 +61,11 @@ const ClockReading& ClockEngine::GetCurrentClocks() {
     return reading_;
 }
 
+std::optional<std::uint32_t> ClockEngine::ReadPllSelect() {
+    if (!can_change_clocks_) {
+        return std::nullopt;
+    }
+    return window_.IN_LONGWORD(kPllSelectRegister);
+}
+
 }  // namespace ruvuvuri::clock

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "hw/signal_block.h"
+#include "base/signal_block.h"
 
 namespace ruvuvuri::hw {
 
@@ -47,7 +47,7 @@ class RealtimeBracket {
     bool priority_raised() const { return priority_raised_; }
 
   private:
-    SignalBlock signals_;
+    base::SignalBlock signals_;
     int priority_ = 0;
     int saved_policy_ = SCHED_OTHER;
     sched_param saved_param_{};

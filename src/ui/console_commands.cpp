@@ -14,8 +14,8 @@ struct EditCommand {
     int control;
 };
 constexpr EditCommand kEditCommands[] = {
-    {"core", app::PANEL_CORECLK}, {"mem", app::PANEL_MEMCLK}, {"t0", app::PANEL_TIMING0},
-    {"t1", app::PANEL_TIMING1},   {"t2", app::PANEL_TIMING2},
+    {"core", PANEL_CORECLK}, {"mem", PANEL_MEMCLK}, {"t0", PANEL_TIMING0},
+    {"t1", PANEL_TIMING1},   {"t2", PANEL_TIMING2},
 };
 
 struct PlainCommand {

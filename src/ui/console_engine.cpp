@@ -15,8 +15,6 @@
 namespace ruvuvuri::ui {
 namespace {
 
-using app::ControlKind;
-
 const char* KindName(ControlKind kind) {
     switch (kind) {
         case ControlKind::Text:
@@ -309,7 +307,7 @@ void ConsoleEngine::PressButton(Panel& panel, const char* callback) {
     // LoadPanel has made sure that the button and its callback exist.
     const ControlCallback* found = FindCallback(callbacks_, callback);
     if (found != nullptr && *found) {
-        (*found)(panel.handle, 0, app::EVENT_COMMIT, nullptr, 0, 0);
+        (*found)(panel.handle, 0, EVENT_COMMIT, nullptr, 0, 0);
     }
 }
 

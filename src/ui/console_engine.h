@@ -58,7 +58,7 @@ class ConsoleEngine final : public UiEngine {
     Panel* FindPanel(int handle);
     // The control's description and value; null (with last_error set) when
     // the panel or control does not exist or takes another kind of value.
-    ConsoleControlValue* FindValue(int panel, int control, app::ControlKind kind,
+    ConsoleControlValue* FindValue(int panel, int control, ControlKind kind,
                                    const PanelFileControl** description);
     Panel* ActivePanel();
 

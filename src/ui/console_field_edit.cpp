@@ -10,7 +10,7 @@ namespace ruvuvuri::ui {
 std::string EditField(const std::vector<std::string>& words, const PanelFileControl& control,
                       ConsoleControlValue& value) {
     const std::string command = base::AsciiLower(words[0]);
-    const bool clock = FindPanelControl(control.id)->kind == app::ControlKind::Double;
+    const bool clock = FindPanelControl(control.id)->kind == ControlKind::Double;
     const std::string usage =
         clock ? command + " MHZ, " + LimitsOf(control) : command + " HEX, 0x00000000 to 0xFFFFFFFF";
     if (words.size() != 2) {

@@ -10,11 +10,8 @@
 namespace ruvuvuri::ui {
 namespace {
 
-using app::ControlKind;
-
 bool IsTiming(int control) {
-    return control == app::PANEL_TIMING0 || control == app::PANEL_TIMING1 ||
-           control == app::PANEL_TIMING2;
+    return control == PANEL_TIMING0 || control == PANEL_TIMING1 || control == PANEL_TIMING2;
 }
 
 std::string FormatHex(std::uint32_t value, int digits) {
@@ -39,7 +36,7 @@ std::string LabelOf(const PanelFileControl& control) {
 std::vector<std::string> RenderRows(const ConsolePanel& panel) {
     std::size_t width = 0;
     for (const PanelFileControl& control : panel.file.controls) {
-        if (control.id != app::PANEL_BANNER && control.id != app::PANEL_STATUS) {
+        if (control.id != PANEL_BANNER && control.id != PANEL_STATUS) {
             width = std::max(width, LabelOf(control).size());
         }
     }
@@ -47,11 +44,11 @@ std::vector<std::string> RenderRows(const ConsolePanel& panel) {
     for (const PanelFileControl& control : panel.file.controls) {
         const ConsoleControlValue& value = panel.ValueOf(control);
         const ControlKind kind = FindPanelControl(control.id)->kind;
-        if (control.id == app::PANEL_BANNER) {
+        if (control.id == PANEL_BANNER) {
             rows.emplace_back();
             continue;
         }
-        if (control.id == app::PANEL_STATUS) {
+        if (control.id == PANEL_STATUS) {
             rows.push_back(value.text.empty() ? std::string() : "  " + value.text);
             continue;
         }
@@ -85,7 +82,7 @@ void RenderPanel(std::ostream& out, const ConsolePanel& panel) {
     if (!panel.file.title.empty()) {
         out << "== " << panel.file.title << " ==\n";
     }
-    if (const PanelFileControl* banner = panel.file.FindControl(app::PANEL_BANNER)) {
+    if (const PanelFileControl* banner = panel.file.FindControl(PANEL_BANNER)) {
         if (!panel.ValueOf(*banner).text.empty()) {
             out << panel.ValueOf(*banner).text << '\n';
         }

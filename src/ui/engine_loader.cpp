@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include "hw/signal_block.h"
+#include "base/signal_block.h"
 #include "ui/install_paths.h"
 
 namespace ruvuvuri::ui {
@@ -70,7 +70,7 @@ std::unique_ptr<UiEngine> LoadQtEngineFrom(const std::string& path, const Callba
     // process can only be taken by the main thread, whose interrupt bracket
     // holds it off: otherwise a Ctrl-C could be taken by a Qt thread and end
     // the process between the two stages of a PLL update.
-    hw::SignalBlock signals;
+    base::SignalBlock signals;
     signals.Block();
     std::unique_ptr<UiEngine> engine = OpenModule(path, callbacks, error);
     signals.Restore();

@@ -123,11 +123,11 @@ void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileContro
 
 // The Qt widget class a control must have: a spin box for the clocks, a label
 // for the banner, a line edit for everything else.
-const char* ExpectedWidgetClass(const app::PanelControl& control) {
-    if (control.kind == app::ControlKind::Double) {
+const char* ExpectedWidgetClass(const PanelControl& control) {
+    if (control.kind == ControlKind::Double) {
         return "QDoubleSpinBox";
     }
-    if (control.id == app::PANEL_BANNER || control.id == app::PANEL_STATUS) {
+    if (control.id == PANEL_BANNER || control.id == PANEL_STATUS) {
         return "QLabel";
     }
     return "QLineEdit";
@@ -160,8 +160,8 @@ const PanelFileButton* PanelFile::FindButtonByCallback(std::string_view callback
     return nullptr;
 }
 
-const app::PanelControl* FindPanelControl(int id) {
-    for (const app::PanelControl& control : app::kPanelControls) {
+const PanelControl* FindPanelControl(int id) {
+    for (const PanelControl& control : kPanelControls) {
         if (control.id == id) {
             return &control;
         }
@@ -217,7 +217,7 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         }
     }
 
-    for (const app::PanelControl& wanted : app::kPanelControls) {
+    for (const PanelControl& wanted : kPanelControls) {
         const char* expected_class = ExpectedWidgetClass(wanted);
         const auto count = by_name.count(wanted.name);
         if (count == 0 && wanted.optional) {
@@ -245,7 +245,7 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         }
         control.text = PropertyText(widget, "text").value_or("");
         control.read_only = Trim(PropertyText(widget, "readOnly").value_or("")) == "true";
-        if (wanted.kind == app::ControlKind::Double) {
+        if (wanted.kind == ControlKind::Double) {
             ReadSpinBox(name, widget, &control);
         }
         panel.controls.push_back(std::move(control));
@@ -276,9 +276,9 @@ PanelFile ReadPanelFile(const std::filesystem::path& path) {
 PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,
                         const CallbackTable& callbacks) {
     const std::string name = base::Printable(path.string());
-    if (panel_id != app::PANEL) {
+    if (panel_id != PANEL) {
         throw PanelFileError("panel file " + name + " has no panel " + std::to_string(panel_id) +
-                             "; its only panel is PANEL (" + std::to_string(app::PANEL) + ")");
+                             "; its only panel is PANEL (" + std::to_string(PANEL) + ")");
     }
     PanelFile panel = ReadPanelFile(path);
     // Every button must lead somewhere, and the apply and exit buttons must be

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::ui {
@@ -22,7 +22,7 @@ class PanelFileError : public std::runtime_error {
     explicit PanelFileError(const std::string& message) : std::runtime_error(message) {}
 };
 
-// One control of app::kPanelControls as the panel file describes it.
+// One control of kPanelControls as the panel file describes it.
 struct PanelFileControl {
     int id = 0;
     std::string name;          // objectName, the name of the control's constant
@@ -51,7 +51,7 @@ struct PanelFileButton {
 // What a panel engine without a toolkit needs to know of the panel file.
 struct PanelFile {
     std::string title;
-    std::vector<PanelFileControl> controls;  // in the order of app::kPanelControls; an
+    std::vector<PanelFileControl> controls;  // in the order of kPanelControls; an
                                              // optional control the file lacks is left out
     std::vector<PanelFileButton> buttons;    // in the order of the file
 
@@ -59,8 +59,8 @@ struct PanelFile {
     const PanelFileButton* FindButtonByCallback(std::string_view callback) const;
 };
 
-// The entry of app::kPanelControls with that ID, or nullptr.
-const app::PanelControl* FindPanelControl(int id);
+// The entry of kPanelControls with that ID, or nullptr.
+const PanelControl* FindPanelControl(int id);
 
 // The callback the table holds under `name`, or nullptr.
 const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);

@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace ruvuvuri::ui {
+#include "ui/ui_choice.h"
 
-// Which panel engine shows panels and popups: Default picks Qt when there is a
-// display and the Qt module loads, the console otherwise.
-enum class UiChoice { Default, Console, Qt };
+namespace ruvuvuri::ui {
 
 // A control callback: panel handle, control ID, event code, callback data and
 // two event data words; returns 0. Event 1 is the commit event (a button press).
@@ -26,7 +24,7 @@ using CallbackTable = std::vector<NamedCallback>;
 
 // What the program needs of a panel toolkit. The panel callbacks are written
 // against this interface only and never see a toolkit header. Controls are
-// addressed by the IDs of app/panel_ids.h.
+// addressed by the IDs of ui/panel_ids.h.
 class UiEngine {
   public:
     virtual ~UiEngine() = default;

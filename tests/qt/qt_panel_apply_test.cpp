@@ -13,8 +13,8 @@
 
 #include "app/builtin_card.h"
 #include "app/panel.h"
-#include "app/panel_ids.h"
 #include "hw/backends/sim_card.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/qt_engine.h"
 
 namespace app = ruvuvuri::app;

@@ -3,8 +3,8 @@
 #include <csignal>
 #include <functional>
 
+#include "base/signal_block.h"
 #include "hw/port_io.h"
-#include "hw/signal_block.h"
 
 namespace ruvuvuri::hw {
 
@@ -55,7 +55,7 @@ class StopPointIo final : public PortIo {
     }
 
     PortIo& card_;
-    SignalBlock signals_;
+    base::SignalBlock signals_;
     volatile std::sig_atomic_t bracket_open_ = 0;
     const volatile std::sig_atomic_t* stop_pending_ = nullptr;
     StopHook stop_hook_;

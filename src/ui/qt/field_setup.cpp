@@ -92,7 +92,7 @@ void PrepareFields(const std::map<int, QWidget*>& controls, const PanelFile& lay
         } else if (auto* edit = qobject_cast<QLineEdit*>(found->second)) {
             if (edit->isReadOnly()) {
                 PrepareReadOnly(*edit);
-            } else if (FindPanelControl(control.id)->kind == app::ControlKind::Integer) {
+            } else if (FindPanelControl(control.id)->kind == ControlKind::Integer) {
                 PrepareTiming(*edit, control);
             }
         }

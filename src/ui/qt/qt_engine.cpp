@@ -13,8 +13,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
-#include "app/panel_ids.h"
 #include "ui/panel_file.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/close_guard.h"
 #include "ui/qt/control_text.h"
 #include "ui/qt/field_setup.h"
@@ -70,9 +70,8 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
     panel->window->setWindowIcon(ApplicationIcon());
     for (const PanelWidgets::Button& button : panel->buttons) {
         ControlCallback callback = button.callback;
-        QObject::connect(
-            button.button, &QAbstractButton::clicked, button.button,
-            [handle, callback] { callback(handle, 0, app::EVENT_COMMIT, nullptr, 0, 0); });
+        QObject::connect(button.button, &QAbstractButton::clicked, button.button,
+                         [handle, callback] { callback(handle, 0, EVENT_COMMIT, nullptr, 0, 0); });
     }
     auto* guard = new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
     panel->window->installEventFilter(guard);
@@ -83,7 +82,7 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
 bool QtEngine::OnClose(int panel) {
     if (const ControlCallback* exit = FindCallback(callbacks_, kExitCallback)) {
         // The callback decides; the window stays until the program ends.
-        (*exit)(panel, 0, app::EVENT_COMMIT, nullptr, 0, 0);
+        (*exit)(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
         return false;
     }
     QuitUserInterface(0);
@@ -150,7 +149,7 @@ void QtEngine::SetCtrlVal(int panel, int control, const std::string& value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(TextFromBytes(value));
-    } else if (widget != nullptr && FindPanelControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindPanelControl(control)->kind == ControlKind::Text) {
         static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
     } else if (widget != nullptr) {
         last_error_ = "control " + std::to_string(control) + " does not take text";
@@ -176,8 +175,8 @@ void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
     if (widget == nullptr) {
         return;
     }
-    const app::PanelControl* entry = FindPanelControl(control);
-    if (entry->kind != app::ControlKind::Integer) {
+    const PanelControl* entry = FindPanelControl(control);
+    if (entry->kind != ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " does not take an integer";
         return;
     }
@@ -189,7 +188,7 @@ bool QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         *value = label->text().toStdString();
-    } else if (widget != nullptr && FindPanelControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindPanelControl(control)->kind == ControlKind::Text) {
         *value = static_cast<QLineEdit*>(widget)->text().toStdString();
     } else {
         if (widget != nullptr) {
@@ -237,7 +236,7 @@ bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
     if (widget == nullptr) {
         return false;
     }
-    if (FindPanelControl(control)->kind != app::ControlKind::Integer) {
+    if (FindPanelControl(control)->kind != ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " holds no integer";
         return false;
     }

@@ -1,8 +1,8 @@
-#include "hw/signal_block.h"
+#include "base/signal_block.h"
 
 #include <pthread.h>
 
-namespace ruvuvuri::hw {
+namespace ruvuvuri::base {
 
 void SignalBlock::Block() {
     if (active_) {
@@ -23,4 +23,4 @@ void SignalBlock::Restore() {
     pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 
-}  // namespace ruvuvuri::hw
+}  // namespace ruvuvuri::base

@@ -1,4 +1,4 @@
-#include "app/run_lock.h"
+#include "hw/backends/run_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +13,7 @@
 #include "base/error_text.h"
 #include "hw/platform_error.h"
 
-namespace ruvuvuri::app {
+namespace ruvuvuri::hw {
 
 using base::ErrorText;
 
@@ -26,7 +26,7 @@ constexpr int kMaxReopens = 3;
 constexpr const char* kRemoveRemedy = "; remove it as root and run again";
 
 [[noreturn]] void Refuse(const std::string& text) {
-    throw hw::PlatformError(text);
+    throw PlatformError(text);
 }
 
 std::string OwnerName(uid_t owner) {
@@ -192,4 +192,4 @@ RunLock::~RunLock() {
     }
 }
 
-}  // namespace ruvuvuri::app
+}  // namespace ruvuvuri::hw

@@ -3,7 +3,7 @@
 // The panel and its controls. The panel file names each control with the name
 // of its constant (Qt objectName), and the engines map the two through
 // kPanelControls.
-namespace ruvuvuri::app {
+namespace ruvuvuri::ui {
 
 inline constexpr int PANEL = 1;
 inline constexpr int PANEL_BIOSVER = 2;     // text: BIOS version
@@ -48,4 +48,4 @@ inline constexpr PanelControl kPanelControls[] = {
     {PANEL_STATUS, "PANEL_STATUS", ControlKind::Text, false, true},
 };
 
-}  // namespace ruvuvuri::app
+}  // namespace ruvuvuri::ui

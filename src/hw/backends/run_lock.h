@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-namespace ruvuvuri::app {
+namespace ruvuvuri::hw {
 
 // A folder of root's own under /run: only root can create, replace or remove
 // the lock file in it, so no other user can hold, block or delete the lock.
@@ -27,7 +27,7 @@ struct RunLockPlace {
 // link and never blocks; the folder must be owned by `owner` and closed to
 // others' writes, the file must be a regular file owned by `owner`. A run that
 // finds the lock taken waits up to `wait`, trying again every
-// `poll_interval`. Every refusal throws hw::PlatformError with a one-line
+// `poll_interval`. Every refusal throws PlatformError with a one-line
 // message that names the path and the remedy.
 class RunLock {
   public:
@@ -43,4 +43,4 @@ class RunLock {
     int fd_ = -1;
 };
 
-}  // namespace ruvuvuri::app
+}  // namespace ruvuvuri::hw

@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-namespace ruvuvuri::hw {
+namespace ruvuvuri::base {
 
 // Holds off every blockable signal while a hardware sequence runs, so that no
 // signal handler or default action (termination included) can stop it half way.
@@ -19,4 +19,4 @@ class SignalBlock {
     bool active_ = false;
 };
 
-}  // namespace ruvuvuri::hw
+}  // namespace ruvuvuri::base
