@@ -58,6 +58,8 @@ class UiEngine {
     // 1 when the user confirms, 0 otherwise. A blank line in `message` ends
     // the question; what follows is detail the engine shows below it.
     virtual int ConfirmPopup(const std::string& title, const std::string& message) = 0;
+    // A blank line in `message` ends the message; what follows is a table
+    // the engine shows below it in a fixed-width font.
     virtual void MessagePopup(const std::string& title, const std::string& message) = 0;
 
     // Whether a person answers the popups. A console fed by a script is not:

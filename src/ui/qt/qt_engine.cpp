@@ -279,7 +279,18 @@ int QtEngine::ConfirmPopup(const std::string& title, const std::string& message)
 }
 
 void QtEngine::MessagePopup(const std::string& title, const std::string& message) {
-    QMessageBox::information(PopupParent(), FromStd(title), FromStd(message));
+    const std::size_t blank = message.find("\n\n");
+    QMessageBox box(QMessageBox::Information, FromStd(title), FromStd(message.substr(0, blank)),
+                    QMessageBox::Ok, PopupParent());
+    box.setTextFormat(Qt::PlainText);
+    if (blank != std::string::npos) {
+        // Details are a table (the preview's plan): a fixed-width font keeps
+        // its columns in line.
+        box.setInformativeText(QStringLiteral("<pre>") +
+                               FromStd(message.substr(blank + 2)).toHtmlEscaped() +
+                               QStringLiteral("</pre>"));
+    }
+    box.exec();
 }
 
 }  // namespace ruvuvuri::ui::qt
