@@ -17,6 +17,7 @@
 #include "ui/panel_ids.h"
 #include "ui/qt/close_guard.h"
 #include "ui/qt/control_text.h"
+#include "ui/qt/countdown_question.h"
 #include "ui/qt/field_setup.h"
 
 namespace ruvuvuri::ui::qt {
@@ -291,6 +292,12 @@ void QtEngine::MessagePopup(const std::string& title, const std::string& message
                                QStringLiteral("</pre>"));
     }
     box.exec();
+}
+
+int QtEngine::TimedConfirmPopup(const std::string& title, const std::string& message_format,
+                                int seconds, int cancel_fd) {
+    return AskWithCountdown(PopupParent(), FromStd(title), message_format, seconds, cancel_fd) ? 1
+                                                                                               : 0;
 }
 
 }  // namespace ruvuvuri::ui::qt
