@@ -72,6 +72,11 @@ struct Session {
                  calls.push_back({"SetNewClocks", panel, control, event, answer, core});
                  return 0;
              }},
+            {"Preview",
+             [this](int panel, int control, int event, void*, int, int) {
+                 calls.push_back({"Preview", panel, control, event, 0, 0.0});
+                 return 0;
+             }},
             {"Exit",
              [this, exit_quits](int panel, int control, int event, void*, int, int) {
                  calls.push_back({"Exit", panel, control, event, 0, 0.0});
@@ -242,6 +247,24 @@ TEST(ConsoleEngine, LimitsComeFromThePanelFile) {
     std::filesystem::remove(file);
 }
 
+// "preview" presses the Preview button; a panel file without one (from
+// before it) still loads, and the command then says so and calls nothing.
+TEST(ConsoleEngine, PreviewPressesThePreviewButtonWhereTheFileHasOne) {
+    const std::string without = WriteTemp("console_engine_test_preview.ui",
+                                          PanelWith("<string>Preview</string>", "<string/>"));
+    for (const std::string& file : {kPanelPath, without}) {
+        Session session("preview\n", file);
+        ASSERT_GE(session.handle, 0) << session.engine->last_error();
+        EXPECT_EQ(session.Run(), 7);
+        const bool has_button = file == kPanelPath;
+        ASSERT_EQ(session.calls.size(), has_button ? 2u : 1u) << file;
+        EXPECT_EQ(session.calls[0].name, has_button ? "Preview" : "Exit");
+        EXPECT_EQ(session.out.str().find("[Preview] preview") != std::string::npos, has_button);
+        EXPECT_EQ(session.err.str().find("no Preview button") != std::string::npos, !has_button);
+    }
+    std::filesystem::remove(without);
+}
+
 TEST(ConsoleEngine, ApplyPressesSetNewClocksAndTheNextLineAnswers) {
     struct Case {
         const char* input;
@@ -350,8 +373,8 @@ TEST(ConsoleEngine, LoadPanelFailuresKeepTheReasonAndPrintNothing) {
     // The program's table lacks a callback the file names.
     std::istringstream in;
     std::ostringstream out, err;
-    ConsoleEngine engine({{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }}}, in,
-                         out, err);
+    const ControlCallback ignore = [](int, int, int, void*, int, int) { return 0; };
+    ConsoleEngine engine({{"SetNewClocks", ignore}, {"Preview", ignore}}, in, out, err);
     EXPECT_LT(engine.LoadPanel(0, kPanelPath, PANEL), 0);
     EXPECT_NE(engine.last_error().find("'Exit'"), std::string::npos) << engine.last_error();
     EXPECT_LT(engine.LoadPanel(0, kPanelPath, 2), 0);

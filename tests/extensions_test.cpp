@@ -262,6 +262,29 @@ TEST(RevertAfter, TheConsolePanelAsksOnTheTerminal) {
     EXPECT_EQ(SavedRegister(profile, kCore), 0x6207u);
 }
 
+// Without a controlling terminal only a Qt panel can ask: with no display the
+// run is refused before the card is touched, with one a command-line change is
+// refused before it is written.
+TEST(RevertAfter, WithoutATerminalNothingIsWritten) {
+    struct Case {
+        const char* display;
+        const char* says;
+    } cases[] = {{"", "run it from a terminal or leave --revert-after out; nothing was done"},
+                 {":99", "use the Qt panel or leave --revert-after out; nothing was written"}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        const auto profile = WriteProfile(dir.path(), {});
+        const ProgramResult run =
+            RunProgram("/usr/bin/setsid",
+                       {"-w", RUVUVURI_BINARY_DIR "/ruvuvuri", "--sim=" + profile.string(),
+                        "--revert-after=5", "c=150"},
+                       "", {{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", ""}});
+        EXPECT_EQ(run.exit_code, 2) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(c.says));
+        EXPECT_EQ(SavedRegister(profile, kCore), 0x6207u);
+    }
+}
+
 TEST(ExplainTrace, DecodesEachRunIntoRegisterAccessesAndChanges) {
     TempDir dir;
     const ProfileCard card;

@@ -181,6 +181,42 @@ TEST(MainPanel, AnsweringYesWritesBothPllsAndAllTimingsEvenUnchanged) {
     EXPECT_THAT(world.card.sim.state().faults, IsEmpty());
 }
 
+// The preview shows the plan of what Apply would write from the fields, with
+// no write to the card; an Apply of the same fields then writes exactly it.
+TEST(MainPanel, PreviewShowsWhatApplyWritesAndWritesNothing) {
+    PanelWorld world;
+    world.ui.values[PANEL_CORECLK] = 200.0;
+    world.ui.values[PANEL_TIMING1] = std::uint32_t{0x12345678};
+
+    world.panel.Preview(world.panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0);
+
+    EXPECT_THAT(world.Written(), IsEmpty());
+    EXPECT_THAT(world.ui.questions, IsEmpty());
+    ASSERT_EQ(world.ui.messages.size(), 1u);
+    const std::string& plan = world.ui.messages[0];
+    EXPECT_THAT(plan, ::testing::StartsWith(std::string(kPreviewHeading) + "\n\nRegister"));
+    for (const char* line : {
+             "\nPLL select   0x68050C  0x00000000  0x00000500\n",
+             "\nCore PLL     0x680500  0x00006E09  0x00006207  M 7 N 98 P 0: 200.452 MHz, asked "
+             "200.000 MHz\n",
+             "\nMemory PLL   0x680504  0x0000740A  0x0000740A  M 10 N 116 P 0: 166.088 MHz, "
+             "asked 166.088 MHz\n",
+             "\nTiming 0     0x100220  0x22322222  0x22322222\n",
+             "\nTiming 1     0x100224  0x00000A0A  0x12345678\n",
+             "\nTiming 2     0x100228  0x05050505  0x05050505\n",
+         }) {
+        EXPECT_THAT(plan, ::testing::HasSubstr(line));
+    }
+
+    world.ui.answers = {1};
+    world.Apply();
+    const auto& registers = world.card.sim.state().registers;
+    EXPECT_EQ(registers.at(kSelect), 0x500u);
+    EXPECT_EQ(registers.at(kCore), 0x6207u);
+    EXPECT_EQ(registers.at(kMem), 0x740au);
+    EXPECT_EQ(registers.at(kTiming1), 0x12345678u);
+}
+
 TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
     struct Case {
         double typed_core;

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<ui::UiEngine> engine;
     ui::CallbackTable callbacks = {
         {"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }},
+        {"Preview", [](int, int, int, void*, int, int) { return 0; }},
         {"Exit",
          [&engine](int, int, int event, void*, int, int) {
              if (event == ui::EVENT_COMMIT) {

@@ -2,6 +2,7 @@
 
 #include "app/keep_question.h"
 #include "clock/clock_engine.h"
+#include "ui/ui_engine.h"
 
 namespace ruvuvuri::app {
 
@@ -15,5 +16,16 @@ namespace ruvuvuri::app {
 const clock::ClockReading& ConfirmOrRevert(clock::ClockEngine& engine,
                                            const clock::ClockReading& before, Terminal& terminal,
                                            int seconds);
+
+// The same for a panel that asks itself (the Qt panel's countdown dialog,
+// UiEngine::TimedConfirmPopup), with the stop signals held the same way: one
+// that arrives during the question answers it no. After a revert a popup says
+// what the card runs at; after a keep the panel's status line does.
+const clock::ClockReading& ConfirmOrRevert(clock::ClockEngine& engine,
+                                           const clock::ClockReading& before, ui::UiEngine& ui,
+                                           int seconds);
+
+// The question, with %d for the seconds left.
+inline constexpr const char* kKeepQuestionFormat = "Keep these settings? Reverting in %d s";
 
 }  // namespace ruvuvuri::app

@@ -220,9 +220,10 @@ std::string UsageText() {
            "                  exit status 2, nothing touched; no GeForce exits with 3; the\n"
            "                  panel is never shown, so a clock or timing option is needed\n"
            "  --revert-after=SECONDS\n"
-           "                  after an apply (command line or console panel) ask on the\n"
-           "                  terminal \"Keep these settings?\"; anything but yes within\n"
-           "                  SECONDS (1 to 600), or a signal, writes back what was read before\n"
+           "                  after an apply ask \"Keep these settings?\" (command line and\n"
+           "                  console panel: on the terminal; Qt panel: a countdown dialog);\n"
+           "                  anything but yes/Keep within SECONDS (1 to 600), or a signal,\n"
+           "                  writes back what was read before\n"
            "  --explain-trace=FILE\n"
            "                  print the register reads and writes a trace FILE holds, run by\n"
            "                  run, and what each run changed; needs no card and no root\n"
@@ -235,6 +236,8 @@ std::string UsageText() {
            "an argument --strict refuses or a bad --revert-after, 3 for no GeForce under "
            "--strict.\n"
            "\n"
+           "The panel's Preview button (console: preview) shows what Apply would write, as\n"
+           "--dry-run does, and writes nothing.\n"
            "The console panel (--ui=console) reads its commands from standard input.\n"
            "The manual, with examples and what to do after a hang: man ruvuvuri\n";
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/clock_units.h"
+#include "app/plan_text.h"
 #include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
@@ -29,6 +30,8 @@ ui::CallbackTable MainPanel::Callbacks() {
          [this](int panel, int control, int event, void* data, int d1, int d2) {
              return SetNewClocks(panel, control, event, data, d1, d2);
          }},
+        {"Preview", [this](int panel, int control, int event, void* data, int d1,
+                           int d2) { return Preview(panel, control, event, data, d1, d2); }},
         {"Exit", [this](int panel, int control, int event, void* data, int d1,
                         int d2) { return Exit(panel, control, event, data, d1, d2); }},
     };
@@ -181,11 +184,10 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     const clock::ClockReading* now = nullptr;
     if (confirmed) {
         const clock::ClockReading read = engine_.current();
-        engine_.ChangeSpeed(TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
-                            TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk));
-        // All three timings are written every time, changed or not.
+        const clock::ChangeTargets targets = TargetsOf(fields, read);
+        engine_.ChangeSpeed(targets.clocks->memory_khz, targets.clocks->core_khz);
         for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
-            engine_.SetTiming(i, fields.timing[i]);
+            engine_.SetTiming(i, *targets.timings[i]);
         }
         if (after_apply_) {
             now = &after_apply_(read);
@@ -203,6 +205,37 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
         ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
                         std::string("Nothing was written; the fields show the card again."));
     }
+    return 0;
+}
+
+clock::ChangeTargets MainPanel::TargetsOf(const EditedFields& fields,
+                                          const clock::ClockReading& read) const {
+    clock::ChangeTargets targets;
+    targets.clocks =
+        clock::ChangeTargets::Clocks{TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
+                                     TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk)};
+    // All three timings are written every time, changed or not.
+    for (std::size_t i = 0; i < targets.timings.size(); ++i) {
+        targets.timings[i] = fields.timing[i];
+    }
+    return targets;
+}
+
+int MainPanel::Preview(int, int, int event, void*, int, int) {
+    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
+        return 0;
+    }
+    EditedFields fields;
+    if (!ReadFields(&fields)) {
+        return 0;
+    }
+    // The plan Apply would carry out now: the same targets, and the select
+    // register as it reads now (a read; nothing is written).
+    const clock::ClockReading& read = engine_.current();
+    const std::uint32_t select = engine_.ReadPllSelect().value_or(0);
+    std::string plan = FormatPlan(clock::PlanChange(read, select, TargetsOf(fields, read)));
+    plan.pop_back();  // the popup ends the last line
+    ui_->MessagePopup(kPopupTitle, std::string(kPreviewHeading) + "\n\n" + plan);
     return 0;
 }
 

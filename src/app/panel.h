@@ -7,6 +7,7 @@
 
 #include "app/panel_changes.h"
 #include "card/bios_image.h"
+#include "clock/change_plan.h"
 #include "clock/clock_engine.h"
 #include "ui/ui_engine.h"
 
@@ -40,6 +41,9 @@ class MainPanel {
 
     void GetBIOSinfo();
     int SetNewClocks(int panel, int control, int event, void* callback_data, int data1, int data2);
+    // Shows the plan of what Apply would write from the fields now (the
+    // --dry-run table) and writes nothing.
+    int Preview(int panel, int control, int event, void* callback_data, int data1, int data2);
     int Exit(int panel, int control, int event, void* callback_data, int data1, int data2);
 
     // The handle LoadPanel gave, negative before Start or when it failed.
@@ -59,6 +63,9 @@ class MainPanel {
     // The fields that differ from what the card showed; a field that holds no
     // complete value counts as changed to "(incomplete)".
     std::vector<FieldChange> EditedSinceShown();
+    // What an apply of `fields` asks of the card: both clocks and all three timings.
+    clock::ChangeTargets TargetsOf(const EditedFields& fields,
+                                   const clock::ClockReading& read) const;
     // The changes an apply of `fields` makes, for the confirmation.
     std::vector<FieldChange> ChangesToApply(const EditedFields& fields) const;
     void ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read);
@@ -81,5 +88,8 @@ class MainPanel {
 inline constexpr const char* kPopupTitle = "Ruvuvuri";
 inline constexpr const char* kApplyQuestion =
     "Core,Memory clocks and Timings will be changed now!\nAre You shure?";
+// The first line of the preview, above the plan.
+inline constexpr const char* kPreviewHeading =
+    "Preview: Apply would write these registers. Nothing has been written.";
 
 }  // namespace ruvuvuri::app

@@ -59,14 +59,31 @@ void Warn(const std::string& text) {
     std::fprintf(stderr, "ruvuvuri: %s\n", base::Printable(text).c_str());
 }
 
+// Where a change asks to be kept (--revert-after): the controlling terminal,
+// or, when it cannot be opened, why not; only a Qt panel, which asks in a
+// dialog of its own, can then keep a change.
+struct KeepQuestion {
+    int seconds = 0;  // 0: no question, changes are kept at once
+    Terminal* terminal = nullptr;
+    std::string no_terminal;
+};
+
+bool QtPanelPossible(UiChoice choice) {
+    return ui::ShouldTryQt(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), choice);
+}
+
 // Qt when asked for, or by default when there is a display and the module
 // loads; the console otherwise. The Qt module is loaded only here, so a run
-// that shows nothing never pays for it.
-std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks) {
+// that shows nothing never pays for it. `*qt` tells which it is.
+std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks,
+                                           bool* qt = nullptr) {
     const ui::UiChoice wanted = choice;
-    if (ui::ShouldTryQt(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), wanted)) {
+    if (QtPanelPossible(wanted)) {
         std::string why;
         if (auto engine = ui::LoadQtEngine(callbacks, &why)) {
+            if (qt != nullptr) {
+                *qt = true;
+            }
             return engine;
         }
         if (wanted == ui::UiChoice::Qt) {
@@ -91,9 +108,8 @@ void PrintCardInfo(const card::BiosImage& bios, const clock::ClockEngine& engine
     std::fputs(FormatCardInfo(bios, engine.current()).c_str(), stdout);
 }
 
-// Everything after the BIOS image has been read. `terminal` is where a change
-// asks to be kept (--revert-after), null otherwise.
-int RunOnCard(Card& card, const RunOptions& run, Terminal* terminal, int argc, char** argv) {
+// Everything after the BIOS image has been read.
+int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int argc, char** argv) {
     if (card.bios.CheckBIOSinfo() != 0) {
         // Not a GeForce: no port is touched, whatever the options say.
         if (run.strict) {
@@ -132,9 +148,13 @@ int RunOnCard(Card& card, const RunOptions& run, Terminal* terminal, int argc, c
         return 0;
     }
     const clock::ClockReading before = engine.current();
+    if (!targets.empty() && keep.seconds != 0 && keep.terminal == nullptr) {
+        Warn(keep.no_terminal);
+        return kExitUsage;
+    }
     if (ApplyTargets(targets, engine) != 0) {
-        if (terminal != nullptr) {
-            ConfirmOrRevert(engine, before, *terminal, run.revert_after_seconds);
+        if (keep.terminal != nullptr) {
+            ConfirmOrRevert(engine, before, *keep.terminal, keep.seconds);
         }
         return 0;
     }
@@ -143,12 +163,21 @@ int RunOnCard(Card& card, const RunOptions& run, Terminal* terminal, int argc, c
     }
 
     MainPanel panel(card.bios, engine);
-    auto ui = OpenUiEngine(run.ui, panel.Callbacks());
+    bool qt = false;
+    auto ui = OpenUiEngine(run.ui, panel.Callbacks(), &qt);
     panel.AttachEngine(*ui);
-    if (terminal != nullptr) {
+    if (keep.seconds != 0 && qt) {
+        // The Qt panel asks in a countdown dialog, wherever it was started.
         panel.SetAfterApply([&](const clock::ClockReading& read) -> const clock::ClockReading& {
-            return ConfirmOrRevert(engine, read, *terminal, run.revert_after_seconds);
+            return ConfirmOrRevert(engine, read, *ui, keep.seconds);
         });
+    } else if (keep.terminal != nullptr) {
+        panel.SetAfterApply([&](const clock::ClockReading& read) -> const clock::ClockReading& {
+            return ConfirmOrRevert(engine, read, *keep.terminal, keep.seconds);
+        });
+    } else if (keep.seconds != 0) {
+        Warn(keep.no_terminal);
+        return kExitUsage;
     }
     const int result = panel.Start(PanelFilePath(), Banner());
     if (result < 0) {
@@ -203,14 +232,21 @@ int RunProgram(int argc, char** argv) {
     }
     // Where a change asks to be kept; without it none may be made.
     std::unique_ptr<Terminal> terminal;
+    KeepQuestion keep;
     if (run.revert_after_seconds != 0 && !run.info && !run.dry_run) {
+        keep.seconds = run.revert_after_seconds;
         std::string why;
         terminal = Terminal::Open(kControllingTerminal, &why);
-        if (!terminal) {
+        keep.terminal = terminal.get();
+        if (!terminal && !QtPanelPossible(run.ui)) {
             Warn("--revert-after asks on the terminal, and " + why +
                  "; run it from a terminal or leave --revert-after out; nothing was done");
             return kExitUsage;
         }
+        // A Qt panel may still ask; anything else is refused before it writes.
+        keep.no_terminal = "--revert-after asks on the terminal outside the Qt panel, and " + why +
+                           "; run it from a terminal, use the Qt panel or leave --revert-after "
+                           "out; nothing was written";
     }
 
     try {
@@ -222,7 +258,7 @@ int RunProgram(int argc, char** argv) {
         platform.OpenUserFiles();
         Card card(platform.io());
         platform.io().ReadFromPhysicalMemory(card::kBiosAddress, card.bios.image());
-        const int result = RunOnCard(card, run, terminal.get(), argc, argv);
+        const int result = RunOnCard(card, run, keep, argc, argv);
         platform.SaveCard();
         return result;
     } catch (const hw::PlatformError& error) {

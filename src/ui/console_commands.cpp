@@ -23,9 +23,9 @@ struct PlainCommand {
     ConsoleCommandKind kind;
 };
 constexpr PlainCommand kPlainCommands[] = {
-    {"help", ConsoleCommandKind::Help}, {"apply", ConsoleCommandKind::Apply},
-    {"exit", ConsoleCommandKind::Exit}, {"quit", ConsoleCommandKind::Exit},
-    {"show", ConsoleCommandKind::Show},
+    {"help", ConsoleCommandKind::Help},       {"apply", ConsoleCommandKind::Apply},
+    {"preview", ConsoleCommandKind::Preview}, {"exit", ConsoleCommandKind::Exit},
+    {"quit", ConsoleCommandKind::Exit},       {"show", ConsoleCommandKind::Show},
 };
 
 constexpr const char* kHelp =
@@ -37,6 +37,8 @@ constexpr const char* kHelp =
     "  t2 HEX      set timing 2\n"
     "  apply       press Apply: write the fields to the card; the next line answers\n"
     "              the confirmation (y or yes confirms, anything else refuses)\n"
+    "  preview     press Preview: print the registers apply would write, with the\n"
+    "              values read and to be written; writes nothing\n"
     "  exit, quit  press Exit; the end of the input does the same\n"
     "  show        print the panel again\n"
     "  help        print this list\n";
@@ -89,6 +91,9 @@ const char* CommandFor(const PanelFileButton& button) {
     }
     if (button.callback == kExitCallback) {
         return "exit";
+    }
+    if (button.callback == kPreviewCallback) {
+        return "preview";
     }
     return nullptr;
 }

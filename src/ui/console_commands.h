@@ -10,7 +10,7 @@
 // the command word in any case.
 namespace ruvuvuri::ui {
 
-enum class ConsoleCommandKind { Empty, Unknown, Help, Edit, Apply, Exit, Show };
+enum class ConsoleCommandKind { Empty, Unknown, Help, Edit, Apply, Preview, Exit, Show };
 
 struct ConsoleCommand {
     ConsoleCommandKind kind = ConsoleCommandKind::Empty;
@@ -24,7 +24,7 @@ ConsoleCommand ParseConsoleCommand(const std::string& line);
 // The word that edits `control` ("core", "t0", ...), or nullptr.
 const char* EditWordFor(int control);
 
-// The command that presses `button` ("apply" or "exit"), or nullptr.
+// The command that presses `button` ("apply", "preview" or "exit"), or nullptr.
 const char* CommandFor(const PanelFileButton& button);
 
 }  // namespace ruvuvuri::ui

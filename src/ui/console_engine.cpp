@@ -279,6 +279,14 @@ void ConsoleEngine::Execute(const std::string& line) {
         if (!quit_) {
             ShowChanges(*panel, before);
         }
+    } else if (command.kind == ConsoleCommandKind::Preview) {
+        if (panel->file.FindButtonByCallback(kPreviewCallback) == nullptr) {
+            Complain(
+                "this panel file has no Preview button; restore the panel file that came with "
+                "the program, or use --dry-run");
+        } else {
+            PressButton(*panel, kPreviewCallback);
+        }
     } else if (command.kind == ConsoleCommandKind::Exit) {
         PressButton(*panel, kExitCallback);
     } else {

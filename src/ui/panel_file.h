@@ -14,6 +14,9 @@ namespace ruvuvuri::ui {
 // The callbacks of the apply and exit buttons, which every panel must have.
 inline constexpr const char* kApplyCallback = "SetNewClocks";
 inline constexpr const char* kExitCallback = "Exit";
+// The callback of the preview button, which a panel file may leave out (files
+// from before it load as they did).
+inline constexpr const char* kPreviewCallback = "Preview";
 
 // The panel file (Qt Designer XML) cannot be used. The message names the file
 // and the cause: unreadable, not XML, or a control missing or of the wrong kind.

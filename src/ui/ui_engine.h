@@ -58,6 +58,25 @@ class UiEngine {
     // 1 when the user confirms, 0 otherwise. A blank line in `message` ends
     // the question; what follows is detail the engine shows below it.
     virtual int ConfirmPopup(const std::string& title, const std::string& message) = 0;
+    // A yes/no question that answers itself no: `message_format` is shown
+    // with its "%d" replaced by the whole seconds left, counting down from
+    // `seconds` once a second. 1 only for an explicit yes within the time; 0
+    // for no, closing the question, the time running out, or `cancel_fd` (a
+    // descriptor; -1 for none) becoming readable. This default asks once,
+    // without a countdown; an engine that can count down overrides it.
+    virtual int TimedConfirmPopup(const std::string& title, const std::string& message_format,
+                                  int seconds, int /*cancel_fd*/) {
+        return ConfirmPopup(title, CountdownText(message_format, seconds));
+    }
+    // `message_format` with its first "%d" replaced by `seconds_left`.
+    static std::string CountdownText(std::string message_format, int seconds_left) {
+        if (const auto at = message_format.find("%d"); at != std::string::npos) {
+            message_format.replace(at, 2, std::to_string(seconds_left));
+        }
+        return message_format;
+    }
+    // A blank line in `message` ends the message; what follows is a table
+    // the engine shows below it in a fixed-width font.
     virtual void MessagePopup(const std::string& title, const std::string& message) = 0;
 
     // Whether a person answers the popups. A console fed by a script is not:

@@ -52,6 +52,7 @@ class ModuleLoaderTest : public QObject {
         auto engine = ruvuvuri::ui::LoadQtEngineFrom(
             std::string(RUVUVURI_BINARY_DIR "/") + ruvuvuri::ui::kQtModuleFile,
             {{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }},
+             {"Preview", [](int, int, int, void*, int, int) { return 0; }},
              {"Exit", [](int, int, int, void*, int, int) { return 0; }}},
             &error);
         QVERIFY2(engine != nullptr, error.c_str());

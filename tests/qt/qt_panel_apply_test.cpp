@@ -11,7 +11,13 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <QPointer>
+
+#include <csignal>
+#include <functional>
+
 #include "app/builtin_card.h"
+#include "app/confirm_or_revert.h"
 #include "app/panel.h"
 #include "hw/backends/sim_card.h"
 #include "ui/panel_ids.h"
@@ -83,6 +89,33 @@ void Answer(QMessageBox::StandardButton button, QString* text, QString* details 
         QAbstractButton* pressed = box->button(button);
         (pressed != nullptr ? pressed : box->button(QMessageBox::Yes))->click();
     });
+}
+
+// Runs each action on the next message box that comes up, one box each.
+class ModalScript : public QObject {
+  public:
+    explicit ModalScript(std::vector<std::function<void(QMessageBox*)>> actions)
+        : actions_(std::move(actions)) {
+        connect(&poll_, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr && box != handled_.data() && next_ < actions_.size()) {
+                handled_ = box;
+                actions_[next_++](box);
+            }
+        });
+        poll_.start(10);
+    }
+
+  private:
+    std::vector<std::function<void(QMessageBox*)>> actions_;
+    std::size_t next_ = 0;
+    QPointer<QMessageBox> handled_;
+    QTimer poll_;
+};
+
+volatile std::sig_atomic_t signal_delivered = 0;
+extern "C" void RecordSignal(int) {
+    signal_delivered = 1;
 }
 
 }  // namespace
@@ -215,6 +248,86 @@ class PanelApplyTest : public QObject {
                                : edit == "clear"   ? QString()
                                                    : QString("0x22322222"));
         QVERIFY2(discard.contains("Exit and discard them?"), qPrintable(discard));
+    }
+
+    // --revert-after on the Qt panel: after Apply a dialog counts down; only
+    // Keep leaves the new clock, and a stop signal during it counts as no.
+    void theCountdownDialogRevertsUnlessKept_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("keep") << "keep";
+        QTest::newRow("time out") << "none";
+        QTest::newRow("escape") << "escape";
+        QTest::newRow("signal") << "signal";
+    }
+
+    void theCountdownDialogRevertsUnlessKept() {
+        QFETCH(QString, action);
+        World world;
+        world.panel.SetAfterApply(
+            [&](const ruvuvuri::clock::ClockReading& read) -> const ruvuvuri::clock::ClockReading& {
+                return app::ConfirmOrRevert(world.engine, read, *world.ui, 1);
+            });
+        const std::map<std::uint32_t, std::uint32_t> before = world.sim.state().registers;
+        struct sigaction recorder {
+        }, previous{};
+        recorder.sa_handler = RecordSignal;
+        sigaction(SIGUSR1, &recorder, &previous);
+        signal_delivered = 0;
+
+        QString countdown, buttons, reverted;
+        const auto press = [](QMessageBox* box, const QString& text) {
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == text) {
+                    button->click();
+                }
+            }
+        };
+        ModalScript script({
+            [&](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); },
+            [&](QMessageBox* box) {
+                countdown = box->text();
+                buttons = box->buttons().at(0)->text() + "," + box->buttons().at(1)->text() +
+                          " default " + box->defaultButton()->text();
+                if (action == "keep") {
+                    press(box, "&Keep");
+                } else if (action == "escape") {
+                    QTest::keyClick(box, Qt::Key_Escape);
+                } else if (action == "signal") {
+                    std::raise(SIGUSR1);
+                    // Pressed only if the signal has not closed the dialog.
+                    QTimer::singleShot(300, box, [box, press] { press(box, "&Keep"); });
+                }
+            },
+            [&](QMessageBox* box) {
+                reverted = box->text();
+                box->button(QMessageBox::Ok)->click();
+            },
+        });
+        QTimer::singleShot(0, [&] {
+            if (auto* core = Find<QDoubleSpinBox>("PANEL_CORECLK")) {
+                core->setValue(175.0);
+                QTest::mouseClick(Find<QPushButton>("APPLY"), Qt::LeftButton);
+            }
+            QTest::mouseClick(Find<QPushButton>("EXIT"), Qt::LeftButton);
+        });
+        QCOMPARE(world.panel.Start(kPanelFile, "banner"), 0);
+        sigaction(SIGUSR1, &previous, nullptr);
+
+        QCOMPARE(countdown, QString("Keep these settings? Reverting in 1 s"));
+        QCOMPARE(buttons, QString("&Keep,&Revert default &Revert"));
+        const auto& registers = world.sim.state().registers;
+        if (action == "keep") {
+            QCOMPARE(registers.at(0x680500), 0x00006e09u);
+            QVERIFY(reverted.isEmpty());
+        } else {
+            for (const std::uint32_t address : {0x680500u, 0x680504u, 0x100220u, 0x100224u}) {
+                QCOMPARE(registers.at(address), before.at(address));
+            }
+            QVERIFY2(reverted.startsWith("Reverted: core 200.452 MHz"), qPrintable(reverted));
+        }
+        // Held during the question and the revert, then delivered.
+        QCOMPARE(int(signal_delivered), action == "signal" ? 1 : 0);
+        QVERIFY(world.sim.state().faults.empty());
     }
 
     // A clock outside the panel's limits is shown as it is, and Apply with the

@@ -45,7 +45,9 @@ struct Recorder {
                     return 0;
                 };
         };
-        return {{"SetNewClocks", record("SetNewClocks")}, {"Exit", record("Exit")}};
+        return {{"SetNewClocks", record("SetNewClocks")},
+                {"Preview", record("Preview")},
+                {"Exit", record("Exit")}};
     }
 };
 
@@ -84,6 +86,8 @@ class PanelEventsTest : public QObject {
         QTest::addColumn<QString>("callback");
         QTest::newRow("apply") << "APPLY"
                                << "SetNewClocks";
+        QTest::newRow("preview") << "PREVIEW"
+                                 << "Preview";
         QTest::newRow("exit") << "EXIT"
                               << "Exit";
     }

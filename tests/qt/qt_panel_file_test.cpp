@@ -24,7 +24,7 @@ const QString kPanelFile = QStringLiteral(RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui")
 
 CallbackTable ProgramCallbacks() {
     auto ignore = [](int, int, int, void*, int, int) { return 0; };
-    return {{"SetNewClocks", ignore}, {"Exit", ignore}};
+    return {{"SetNewClocks", ignore}, {"Preview", ignore}, {"Exit", ignore}};
 }
 
 std::unique_ptr<QtEngine> MakeEngine(const CallbackTable& callbacks = ProgramCallbacks()) {
@@ -128,7 +128,9 @@ class PanelFileTest : public QObject {
             QCOMPARE(timing->text(), QStringLiteral("FFFFFFFF"));
         }
         const std::tuple<const char*, const char*, const char*> buttons[] = {
-            {"APPLY", "SetNewClocks", "Alt+A"}, {"EXIT", "Exit", "Alt+X"}};
+            {"APPLY", "SetNewClocks", "Alt+A"},
+            {"PREVIEW", "Preview", "Alt+P"},
+            {"EXIT", "Exit", "Alt+X"}};
         for (const auto& [name, callback, shortcut] : buttons) {
             auto* button = window->findChild<QPushButton*>(QLatin1String(name));
             QVERIFY2(button != nullptr, name);
@@ -184,8 +186,10 @@ class PanelFileTest : public QObject {
         QVERIFY(engine->LoadPanel(0, "/nonexistent/Ruvuvuri.ui", ui::PANEL) < 0);
         QVERIFY(engine->last_error().find("/nonexistent/Ruvuvuri.ui") != std::string::npos);
 
-        auto without_exit =
-            MakeEngine({{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }}});
+        const ruvuvuri::ui::ControlCallback ignore = [](int, int, int, void*, int, int) {
+            return 0;
+        };
+        auto without_exit = MakeEngine({{"SetNewClocks", ignore}, {"Preview", ignore}});
         QVERIFY(without_exit->LoadPanel(0, kPanelFile.toStdString(), ui::PANEL) < 0);
         QVERIFY(without_exit->last_error().find("Exit") != std::string::npos);
     }

@@ -17,6 +17,7 @@
 #include "ui/panel_ids.h"
 #include "ui/qt/close_guard.h"
 #include "ui/qt/control_text.h"
+#include "ui/qt/countdown_question.h"
 #include "ui/qt/field_setup.h"
 
 namespace ruvuvuri::ui::qt {
@@ -279,7 +280,24 @@ int QtEngine::ConfirmPopup(const std::string& title, const std::string& message)
 }
 
 void QtEngine::MessagePopup(const std::string& title, const std::string& message) {
-    QMessageBox::information(PopupParent(), FromStd(title), FromStd(message));
+    const std::size_t blank = message.find("\n\n");
+    QMessageBox box(QMessageBox::Information, FromStd(title), FromStd(message.substr(0, blank)),
+                    QMessageBox::Ok, PopupParent());
+    box.setTextFormat(Qt::PlainText);
+    if (blank != std::string::npos) {
+        // Details are a table (the preview's plan): a fixed-width font keeps
+        // its columns in line.
+        box.setInformativeText(QStringLiteral("<pre>") +
+                               FromStd(message.substr(blank + 2)).toHtmlEscaped() +
+                               QStringLiteral("</pre>"));
+    }
+    box.exec();
+}
+
+int QtEngine::TimedConfirmPopup(const std::string& title, const std::string& message_format,
+                                int seconds, int cancel_fd) {
+    return AskWithCountdown(PopupParent(), FromStd(title), message_format, seconds, cancel_fd) ? 1
+                                                                                               : 0;
 }
 
 }  // namespace ruvuvuri::ui::qt

@@ -41,6 +41,9 @@ class QtEngine final : public UiEngine {
 
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
+    // A message box counting down, with Keep and Revert (the default).
+    int TimedConfirmPopup(const std::string& title, const std::string& message_format, int seconds,
+                          int cancel_fd) override;
 
     // Why the last call failed (a panel that did not load, an unknown control,
     // a value of the wrong type); empty after success.
