@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake make dpkg-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  googletest nlohmann-json3-dev zip unzip
+  googletest nlohmann-json3-dev zip unzip icoutils
   wine64 xvfb xauth imagemagick
 )
 missing=()
@@ -49,7 +49,7 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_source -eq 1 ]; then
   updated=1
 fi
 if [ ${#missing[@]} -gt 0 ]; then
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 if [ $need_source -eq 1 ]; then
   work=$(mktemp -d)

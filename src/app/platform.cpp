@@ -3,14 +3,14 @@
 #include <cerrno>
 
 #include "base/error_text.h"
-#include "hw/backends/linux_io.h"
+#include "hw/backends/hardware_io.h"
 
 namespace ruvuvuri::app {
 
 Platform::Platform(const RunOptions& options) {
     switch (options.backend) {
         case Backend::Hardware:
-            hardware_ = hw::OpenLinuxIo();
+            hardware_ = hw::OpenHardwareIo();
             // One run at a time on the real card: two interleaved register
             // window sequences would corrupt each other's accesses.
             hardware_lock_.emplace();

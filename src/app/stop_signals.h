@@ -3,6 +3,8 @@
 #include <csignal>
 #include <string>
 
+#include "app/signal_action.h"
+
 namespace ruvuvuri::app {
 
 // SIGINT, SIGTERM and SIGHUP, caught for a run on a simulated card kept in a
@@ -47,7 +49,7 @@ class StopSignals {
 
   private:
     bool ours_[kCount] = {};  // our handler replaced this disposition
-    struct sigaction previous_[kCount] = {};
+    SavedSignalAction previous_[kCount] = {};
 };
 
 }  // namespace ruvuvuri::app

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <csignal>
+#include "hw/signal_mask.h"
 
 namespace ruvuvuri::hw {
 
@@ -15,7 +15,7 @@ class SignalBlock {
     bool active() const { return active_; }
 
   private:
-    sigset_t saved_{};
+    SavedSignalMask saved_{};
     bool active_ = false;
 };
 

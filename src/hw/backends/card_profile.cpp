@@ -1,20 +1,14 @@
 #include "hw/backends/card_profile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <thread>
 
 #include "base/error_text.h"
+#include "hw/backends/profile_files.h"
 
 namespace ruvuvuri::hw {
 
@@ -36,9 +30,6 @@ constexpr const char* kInjectFields[] = {"reads_all_ones", "ignore_writes", "acc
                                          "bracket_ignores_signals"};
 // A second per access is already far beyond any bus; more is surely a typo.
 constexpr std::uint64_t kMaxAccessDelayUs = 1000000;
-
-constexpr auto kLockWait = std::chrono::seconds(10);
-constexpr auto kLockPoll = std::chrono::milliseconds(50);
 
 std::string Hex(std::uint64_t value, int digits) {
     char text[24];
@@ -92,40 +83,6 @@ std::optional<std::uint64_t> ParseNumberText(const std::string& text) {
         value = value * base + digit;
     }
     return value;
-}
-
-// Reads a whole regular file; the error text on failure.
-std::optional<std::string> ReadFile(const fs::path& path, std::vector<std::uint8_t>& bytes) {
-    // Non-blocking, so that a FIFO or device named by mistake is refused below
-    // instead of waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return base::ErrorText(errno);
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return std::string("not a regular file");
-    }
-    bytes.clear();
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            return base::ErrorText(error);
-        }
-        if (got == 0) {
-            break;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    ::close(fd);
-    return std::nullopt;
 }
 
 class ProfileParser {
@@ -360,7 +317,7 @@ class ProfileParser {
                  "leave the field out");
         }
         const fs::path path = folder_ / relative;
-        if (const auto error = ReadFile(path, state.bios)) {
+        if (const auto error = ReadRegularFile(path, state.bios)) {
             Fail("bios", "cannot read the BIOS image \"" + path.string() + "\" (" + *error +
                              "); the path is relative to the profile's folder");
         }
@@ -371,84 +328,13 @@ class ProfileParser {
     std::string name_;
 };
 
+}  // namespace
+
 // The folder a profile lives in, for the BIOS path and the temporary file.
 fs::path FolderOf(const fs::path& path) {
     const fs::path folder = path.parent_path();
     return folder.empty() ? fs::path(".") : folder;
 }
-
-std::string TempTemplate(const fs::path& path) {
-    // Short enough for any file name the profile itself may have.
-    return (FolderOf(path) / ("." + path.filename().string().substr(0, 64) + ".XXXXXX")).string();
-}
-
-std::string UnwritableMessage(const fs::path& path, const std::string& what, int error) {
-    return "simulator profile " + path.string() + " cannot be saved: " + what +
-           " in its folder \"" + FolderOf(path).string() + "\" (" + base::ErrorText(error) +
-           "); make the folder writable or copy the profile to a writable folder";
-}
-
-// A temporary file beside the profile: created, and removed again unless it
-// was renamed over the profile.
-class TempFile {
-  public:
-    explicit TempFile(const fs::path& profile) : name_(TempTemplate(profile)) {
-        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
-        if (fd_ < 0) {
-            throw ProfileError(UnwritableMessage(profile, "cannot create a file", errno));
-        }
-    }
-    ~TempFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        if (!renamed_) {
-            ::unlink(name_.c_str());
-        }
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    int fd() const { return fd_; }
-    const std::string& name() const { return name_; }
-    // Hands the descriptor over (it now names the renamed file).
-    int Release() {
-        renamed_ = true;
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    std::string name_;
-    int fd_ = -1;
-    bool renamed_ = false;
-};
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
-bool SameFile(int fd, const fs::path& path) {
-    struct stat held {};
-    struct stat named {};
-    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-}
-
-}  // namespace
-
 CardState ParseProfile(const std::string& text, const std::filesystem::path& folder,
                        const std::string& name) {
     return ProfileParser(folder, name).Parse(text);
@@ -502,102 +388,6 @@ std::string FormatProfile(const CardState& state) {
     }
     root["faults"] = state.faults;
     return root.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
-}
-
-ProfileSession::ProfileSession(const std::filesystem::path& path) : path_(path) {
-    std::error_code ignored;
-    // Saving replaces the file the link points at, not the link.
-    if (fs::is_symlink(path_, ignored)) {
-        path_ = fs::canonical(path_, ignored);
-        if (path_.empty()) {
-            path_ = path;
-        }
-    }
-    const std::string name = path_.string();
-    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-    for (;;) {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) {
-            throw ProfileError("cannot open simulator profile " + name + " (" +
-                               base::ErrorText(errno) +
-                               "); check the path (a new profile may be {})");
-        }
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            // A run that saved meanwhile renamed a new file over the path: the
-            // lock has to be on the file the path names now.
-            if (SameFile(fd, path_)) {
-                lock_fd_ = fd;
-                break;
-            }
-            ::close(fd);
-        } else {
-            const int error = errno;
-            ::close(fd);
-            if (error != EWOULDBLOCK && error != EINTR) {
-                throw ProfileError("cannot lock simulator profile " + name + " (" +
-                                   base::ErrorText(error) +
-                                   "); use a profile on a local file system");
-            }
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            throw ProfileError("simulator profile " + name +
-                               " is in use: another run holds the profile; try again when it "
-                               "has ended");
-        }
-        std::this_thread::sleep_for(kLockPoll);
-    }
-
-    try {
-        std::vector<std::uint8_t> bytes;
-        if (const auto error = ReadFile(path_, bytes)) {
-            throw ProfileError("cannot read simulator profile " + name + " (" + *error + ")");
-        }
-        loaded_ = ParseProfile(std::string(bytes.begin(), bytes.end()), FolderOf(path_), name);
-        // Find out now, before the run reprograms the card, whether its state
-        // can be saved at the end.
-        TempFile probe(path_);
-    } catch (...) {
-        ::close(lock_fd_);
-        lock_fd_ = -1;
-        throw;
-    }
-}
-
-ProfileSession::~ProfileSession() {
-    if (lock_fd_ >= 0) {
-        ::close(lock_fd_);
-    }
-}
-
-void ProfileSession::Save(const CardState& state) const {
-    const std::string text = FormatProfile(state);
-    TempFile temp(path_);
-    struct stat original {};
-    if (::fstat(lock_fd_, &original) == 0) {
-        // Keep the owner and permissions the profile had; a failure to keep
-        // the owner leaves the file the run's own, which is still usable.
-        if (::fchown(temp.fd(), original.st_uid, original.st_gid) != 0) {
-            errno = 0;
-        }
-        ::fchmod(temp.fd(), original.st_mode & 07777);
-    }
-    if (!WriteAll(temp.fd(), text) || ::fsync(temp.fd()) != 0) {
-        throw ProfileError(UnwritableMessage(path_, "cannot write a file", errno));
-    }
-    // Lock the new file before it appears under the profile's name, so the run
-    // keeps the profile to itself until the session ends.
-    ::flock(temp.fd(), LOCK_EX | LOCK_NB);
-    if (::rename(temp.name().c_str(), path_.c_str()) != 0) {
-        throw ProfileError(UnwritableMessage(path_, "cannot replace the profile", errno));
-    }
-    const int new_fd = temp.Release();
-    ::close(lock_fd_);
-    lock_fd_ = new_fd;
-    const int folder = ::open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
 }
 
 }  // namespace ruvuvuri::hw

@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include "hw/win_error_text.h"
+#include "ui/panel_file.h"
+
+// Through the ANSI file functions, which the 95 family implements (the wide
+// ones that std::filesystem and file streams use there fail).
+namespace ruvuvuri::ui {
+namespace {
+
+constexpr const char* kRemedy = "restore the panel file that came with the program";
+constexpr DWORD kMaxPanelFileSize = 4 * 1024 * 1024;
+
+}  // namespace
+
+PanelFile ReadPanelFile(const std::filesystem::path& path) {
+    const std::string name = path.string();
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
+    }
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw PanelFileError("cannot open the panel file " + name + " (" +
+                             hw::WinErrorText(GetLastError()) +
+                             "); keep Ruvuvuri.ui next to the program or reinstall it");
+    }
+    std::string xml;
+    char chunk[16384];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != FALSE) && got > 0 &&
+           xml.size() < kMaxPanelFileSize) {
+        xml.append(chunk, got);
+    }
+    CloseHandle(file);
+    if (!ok || xml.size() >= kMaxPanelFileSize) {
+        throw PanelFileError("cannot read the panel file " + name + "; " + kRemedy);
+    }
+    return ParsePanelFile(xml, name);
+}
+
+}  // namespace ruvuvuri::ui
