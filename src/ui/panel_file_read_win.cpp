@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <cerrno>
+
+#include "base/error_text.h"
 #include "hw/win_error_text.h"
 #include "ui/panel_file.h"
 
@@ -10,6 +13,19 @@ namespace {
 
 constexpr const char* kRemedy = "restore the panel file that came with the program";
 constexpr DWORD kMaxPanelFileSize = 4 * 1024 * 1024;
+
+// The C runtime's words for the common causes, as on every other platform.
+std::string OpenFailureText(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return base::ErrorText(ENOENT);
+        case ERROR_ACCESS_DENIED:
+            return base::ErrorText(EACCES);
+        default:
+            return hw::WinErrorText(error);
+    }
+}
 
 }  // namespace
 
@@ -23,7 +39,7 @@ PanelFile ReadPanelFile(const std::filesystem::path& path) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw PanelFileError("cannot open the panel file " + name + " (" +
-                             hw::WinErrorText(GetLastError()) +
+                             OpenFailureText(GetLastError()) +
                              "); keep Ruvuvuri.ui next to the program or reinstall it");
     }
     std::string xml;

@@ -20,20 +20,21 @@ bool RunsUnderWow64() {
     return is_wow64 != nullptr && is_wow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
+// A 64-bit build is the test vehicle: it runs on 64-bit Windows only.
+bool Is64BitWindows() {
+    return sizeof(void*) == 8 || RunsUnderWow64();
+}
+
 }  // namespace
 
 std::unique_ptr<PortIo> OpenHardwareIo() {
-#if defined(_WIN64)
-    throw PlatformError(k64BitRefusal);
-#else
-    if (RunsUnderWow64()) {
+    if (Is64BitWindows()) {
         throw PlatformError(k64BitRefusal);
     }
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT ? OpenWinNtIo() : OpenWin9xIo();
-#endif
 }
 
 }  // namespace ruvuvuri::hw
