@@ -276,6 +276,10 @@ void PanelWindow::BuildControls() {
                  kButtonIdBase + static_cast<int>(i));
         x += kButtonWidth + 4;
     }
+    // Enter presses the first button.
+    if (!file_.buttons.empty()) {
+        SendMessageA(dialog_, DM_SETDEFID, kButtonIdBase, 0);
+    }
 }
 
 PanelWindow::Field* PanelWindow::FindField(int control) {
