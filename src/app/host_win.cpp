@@ -81,8 +81,13 @@ void Warn(const std::string& text) {
     WriteOut(STD_ERROR_HANDLE, "ruvuvuri: " + text + "\n");
 }
 
+// A script that captures the error output gets the line there and is not held
+// up by a box nobody may be there to close; everyone else sees the box.
 void ReportFailure(const std::string& text) {
-    WriteOut(STD_ERROR_HANDLE, "ruvuvuri: " + text + "\n");
+    if (IsUsable(GetStdHandle(STD_ERROR_HANDLE))) {
+        WriteTo(GetStdHandle(STD_ERROR_HANDLE), "ruvuvuri: " + text + "\n");
+        return;
+    }
     MessageBoxA(nullptr, ui::win32::ToAnsi(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
 }
 
