@@ -76,10 +76,11 @@ std::vector<WORD> DialogTemplate(const std::string& title, int width, int height
     return words;
 }
 
-// Read-only card facts, clocks and timings each get a section of their own.
+// The read-only card facts, the clocks and the timings each get a section of
+// their own.
 bool NewSection(app::ControlKind kind, bool editable, app::ControlKind previous_kind,
                 bool previous_editable) {
-    return editable != previous_editable || kind != previous_kind;
+    return editable != previous_editable || (editable && kind != previous_kind);
 }
 
 }  // namespace
@@ -218,8 +219,10 @@ void PanelWindow::BuildControls() {
         const PanelFileControl& control = *field.control;
         const int id = kControlIdBase + control.id;
         if (control.id == app::PANEL_BANNER) {
-            HWND banner = AddChild("STATIC", control.text, SS_CENTER | SS_NOPREFIX,
-                                   {kMargin, y, kDialogWidth - kMargin, y + kBannerHeight}, id);
+            // Above the form, wherever the file lists it.
+            HWND banner =
+                AddChild("STATIC", control.text, SS_CENTER | SS_NOPREFIX,
+                         {kMargin, kMargin, kDialogWidth - kMargin, kMargin + kBannerHeight}, id);
             field.edit = banner;
             LOGFONTA bold{};
             auto font = reinterpret_cast<HFONT>(SendMessageA(dialog_, WM_GETFONT, 0, 0));
