@@ -30,6 +30,9 @@ Platform::Platform(const RunOptions& options) {
             break;
     }
     if (!options.trace_path.empty()) {
+        trace_buffer_.resize(64 * 1024);
+        trace_file_.rdbuf()->pubsetbuf(trace_buffer_.data(),
+                                       static_cast<std::streamsize>(trace_buffer_.size()));
         trace_file_.open(options.trace_path, std::ios::app);
         if (!trace_file_) {
             throw hw::PlatformError("cannot write the trace file " + options.trace_path + " (" +

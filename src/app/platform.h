@@ -3,6 +3,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/options.h"
 #include "app/run_lock.h"
@@ -48,6 +49,10 @@ class Platform {
     std::optional<hw::ProfileSession> profile_;
     std::unique_ptr<hw::SimCard> sim_;
     std::optional<StopSignals> stop_signals_;  // only with a profile
+    // Large enough that the lines of a whole interrupt bracket fit: the trace
+    // is flushed when the bracket closes, never by a full buffer inside it
+    // (where, with interrupts really off, a file write could hang the machine).
+    std::vector<char> trace_buffer_;
     std::ofstream trace_file_;
     std::unique_ptr<hw::TraceIo> trace_;
     hw::PortIo* io_ = nullptr;

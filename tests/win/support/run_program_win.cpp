@@ -20,7 +20,8 @@ std::string Quote(const std::string& argument) {
         }
         quoted += c;
     }
-    return quoted + "\"";
+    quoted += '"';
+    return quoted;
 }
 
 std::string Drain(HANDLE pipe) {
@@ -52,7 +53,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     }
     std::string command = Quote(program);
     for (const std::string& arg : args) {
-        command += " " + Quote(arg);
+        command += ' ';
+        command += Quote(arg);
     }
     HANDLE in_read, in_write, out_read, out_write, err_read, err_write;
     Pipe(&in_read, &in_write, true);
@@ -98,7 +100,9 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input) {
     std::vector<std::string> console{"--ui=console"};
     console.insert(console.end(), args.begin(), args.end());
-    return RunProgram(std::string(RUVUVURI_BINARY_DIR) + "/ruvuvuri.exe", console, input);
+    std::string program = RUVUVURI_BINARY_DIR;
+    program += "/ruvuvuri.exe";
+    return RunProgram(program, console, input);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
