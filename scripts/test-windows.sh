@@ -14,7 +14,7 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_B
 cmake --build "$build" -j"$(nproc)"
 
 # A wine prefix of the build's own, made once.
-export WINEPREFIX=${WINEPREFIX:-$PWD/$build/wineprefix}
+export WINEPREFIX=${WINEPREFIX:-$(realpath -m "$build")/wineprefix}
 export WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
