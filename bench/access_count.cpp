@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/builtin_card.h"
 #include "clock/clock_engine.h"
 #include "hw/backends/sim_card.h"
 #include "hw/backends/trace.h"
@@ -79,25 +80,24 @@ class Counter {
 }  // namespace
 
 int main() {
-    ruvuvuri::hw::SimCard card(ruvuvuri::hw::BuiltinGeForce2Gts());
+    ruvuvuri::hw::SimCard card(ruvuvuri::app::BuiltinGeForce2Gts());
     std::ostringstream trace;
     {
         ruvuvuri::hw::TraceIo traced(card, trace);
-        RegisterWindow window(traced);
-        ClockEngine engine(window);
-        engine.CanChangeClocks = 1;
         Counter counter(trace);
-
-        window.SetBaseport();
+        // Building the window chooses its CRT controller port.
+        RegisterWindow window(traced);
         counter.Report("set_baseport", kSetBaseport);
+        ClockEngine engine(window);
+        engine.EnableClockChanges();
         // Also unlocks the extended registers, which the window needs.
-        engine.GetCurrentClocks();
+        const ruvuvuri::clock::ClockReading reading = engine.GetCurrentClocks();
         counter.Report("get_current_clocks", kGetCurrentClocks);
         window.IN_LONGWORD(ruvuvuri::clock::kStrapRegister);
         counter.Report("register_read", kRegisterAccess);
-        window.OUT_LONGWORD(ruvuvuri::clock::kTiming0Register, engine.tim0);
+        window.OUT_LONGWORD(ruvuvuri::clock::kTiming0Register, reading.tim0);
         counter.Report("register_write", kRegisterAccess);
-        engine.ChangeSpeed(183000, engine.nvclk);
+        engine.ChangeSpeed(183000, reading.nvclk);
         counter.Report("change_speed", kChangeSpeed);
     }
     const int faults = static_cast<int>(card.state().faults.size());

@@ -7,6 +7,7 @@
 # program does not run. BENCH_CLI_RUNS and BENCH_QT_RUNS change the run counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh bench
 build_dir=${BUILD_DIR:-build-bench}
 cli_runs=${BENCH_CLI_RUNS:-200}
 qt_runs=${BENCH_QT_RUNS:-20}
@@ -22,7 +23,7 @@ fail() {
 # --- build -------------------------------------------------------------------
 echo "Building (Release) in $build_dir ..."
 if ! { cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DRUVUVURI_SANITIZE=OFF \
-         -DRUVUVURI_BUILD_BENCH=ON &&
+         -DRUVUVURI_BENCH=ON &&
        cmake --build "$build_dir" -j"$(nproc)" --target ruvuvuri_bench_all; } >"$tmp/build.log" 2>&1; then
   tail -n 40 "$tmp/build.log" >&2
   fail "the build failed (full log above, last 40 lines)"
@@ -87,18 +88,23 @@ row "empty program peak memory (reference)" "$(mb "$min_kib") MB" "-" "-"
 # --- 2. start to panel shown, offscreen -----------------------------------------
 echo
 echo "2. ruvuvuri --sim --ui=qt to the panel shown (offscreen), $qt_runs runs"
-qt_env=(env QT_QPA_PLATFORM=offscreen RUVUVURI_QUIT_WHEN_SHOWN=1 XDG_RUNTIME_DIR="$tmp/xdg")
+# The probe plugin (bench/panel_shown_probe.cpp) ends the run once the panel has
+# been painted; the program itself has no benchmark hook.
+qt_env=(env QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$bin/bench/plugins"
+  QT_QPA_GENERIC_PLUGINS=ruvuvuripanelshown XDG_RUNTIME_DIR="$tmp/xdg")
 mkdir -m 700 "$tmp/xdg"
 qt_figure="n/a"
 qt_within="n/a"
 if [ ! -e "$bin/libruvuvuri_qt.so" ]; then
-  qt_reason="the Qt module is not built (Qt 6 development packages missing or RUVUVURI_BUILD_QT=OFF)"
+  qt_reason="the Qt module is not built (Qt 6 development packages missing or RUVUVURI_QT=OFF)"
+elif [ ! -e "$bin/bench/plugins/generic/libruvuvuri_bench_panel_shown.so" ]; then
+  qt_reason="the panel-shown probe plugin was not built"
 else
   qt_status=0
   timeout -k 1 5 "${qt_env[@]}" "$program" --sim --ui=qt </dev/null >"$tmp/qt.out" 2>"$tmp/qt.err" ||
     qt_status=$?
   if [ "$qt_status" -eq 124 ] || [ "$qt_status" -eq 137 ]; then
-    qt_reason="the panel did not quit within 5 s (RUVUVURI_QUIT_WHEN_SHOWN not honoured?)"
+    qt_reason="the panel did not quit within 5 s (probe plugin not loaded, or no panel painted?)"
   elif [ "$qt_status" -ne 0 ]; then
     qt_reason="exit status $qt_status: $(head -n 1 "$tmp/qt.err")"
   elif [ -s "$tmp/qt.out" ]; then
@@ -169,6 +175,18 @@ pll_ns=$(awk -F, 'NR > 1 && $7 != "" { ns = 1e9 / $7; if (ns > worst) worst = ns
   "$tmp/pll.csv")
 row "PLL search, ns per call (slowest sweep)" "$pll_ns ns" "< 20 ns" \
   "$(awk -v n="$pll_ns" 'BEGIN { print (n < 20) ? "yes" : "no" }')"
+
+# --- 5. Simulator profile save --------------------------------------------------------
+echo
+echo "5. Simulator profile save and load, by card registers (Google Benchmark, real time)"
+"$bin/bench/ruvuvuri_bench_profile_save" --benchmark_format=csv >"$tmp/profile.csv" 2>/dev/null ||
+  fail "ruvuvuri_bench_profile_save failed"
+# name,iterations,real_time,cpu_time,time_unit,...
+awk -F, 'NR > 1 && $3 != "" { gsub(/"/, "", $1); printf "   %-28s %8.1f ms\n", $1, $3 }' "$tmp/profile.csv"
+save_ms=$(awk -F, 'NR > 1 { gsub(/"/, "", $1) } $1 == "BM_SaveProfile/100000" { printf "%.1f", $3 }' \
+  "$tmp/profile.csv")
+row "profile save, 100,000 registers" "$save_ms ms" "< 1000 ms" \
+  "$(awk -v n="$save_ms" 'BEGIN { print (n != "" && n < 1000) ? "yes" : "no" }')"
 
 # --- table -----------------------------------------------------------------------
 echo

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds into ./build (or $BUILD_DIR), with extra CMake arguments passed through.
+# Configures and builds into ./build (or $BUILD_DIR), with extra CMake arguments
+# passed through (for example -DRUVUVURI_TESTS=ON).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build}

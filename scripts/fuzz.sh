@@ -6,7 +6,7 @@
 # prints where the reproducer is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh fuzz
 
 root=$PWD
 build_dir=${BUILD_DIR:-build-fuzz}
@@ -17,8 +17,8 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DRUVUVURI_BUILD_FUZZ=ON -DRUVUVURI_WERROR=ON -DRUVUVURI_BUILD_QT=OFF \
-  -DRUVUVURI_BUILD_TESTS=OFF -DRUVUVURI_BUILD_BENCH=OFF >/dev/null
+  -DRUVUVURI_FUZZ=ON -DRUVUVURI_WERROR=ON -DRUVUVURI_QT=OFF \
+  -DRUVUVURI_TESTS=OFF -DRUVUVURI_BENCH=OFF >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -5,11 +5,11 @@
 # run. Extra arguments go to CMake.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh test
 build_dir=${BUILD_DIR:-build-asan}
 # Benchmarks are not tests and mean nothing under the sanitizers.
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Debug -DRUVUVURI_SANITIZE=ON -DRUVUVURI_WERROR=ON \
-  -DRUVUVURI_BUILD_BENCH=OFF "$@" >/dev/null
+  -DRUVUVURI_TESTS=ON -DRUVUVURI_BENCH=OFF -DRUVUVURI_FUZZ=OFF "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"
 
 # Reports abort the process, so that a test whose child program hits one

@@ -1,9 +1,11 @@
 // The synthetic video BIOS: the option ROM layout read back from raw offsets.
 
 #include "card/bios_builder.h"
+#include "card/bios_image.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <ostream>
 #include <string>
@@ -106,6 +108,31 @@ TEST(Builder, HeaderPointerOutsideTheImage) {
     ASSERT_EQ(image.size(), 8192u);
     EXPECT_EQ(Word(image, 0x18), 0xFFF0u);
     EXPECT_EQ(Sum(image, image.size()), 0u);
+}
+
+// The shape a virtual machine's firmware maps as its VGA ROM: the structure
+// behind the header pointer names the emulated device, the first "PCIR" in the
+// image names NVIDIA, and the card check goes by the latter's vendor and the
+// former's device.
+TEST(Builder, LeadingPciDataStructureAndInitEntry) {
+    BiosLayout layout;
+    layout.vendor = 0x1234;
+    layout.device = 0x1111;
+    layout.init_entry = 0xCB;
+    layout.leading_pcir_offset = 0x0100;
+    const auto image = BuildBiosImage(layout);
+
+    EXPECT_EQ(image[3], 0xCB);
+    EXPECT_EQ(std::string(image.begin() + 0x100, image.begin() + 0x104), "PCIR");
+    EXPECT_EQ(Word(image, 0x104), 0x10DEu);
+    EXPECT_EQ(Word(image, 0x180 + 4), 0x1234u);
+    EXPECT_EQ(Word(image, 0x180 + 6), 0x1111u);
+    EXPECT_EQ(Sum(image, image.size()), 0u);
+
+    ruvuvuri::card::BiosImage bios;
+    std::copy(image.begin(), image.begin() + ruvuvuri::card::kBiosImageSize, bios.image().begin());
+    EXPECT_EQ(bios.CheckBIOSinfo(), 0);
+    EXPECT_EQ(bios.DeviceId(), 0x1111);
 }
 
 }  // namespace

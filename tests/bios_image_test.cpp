@@ -146,13 +146,6 @@ TEST(BiosImageCheck, JudgesEachImage) {
     }
 }
 
-TEST(BiosImageCheck, SetsBufsizeFromSizeByte) {
-    BiosImage bios = GeForceImage();
-    PutByte(bios, 0x02, 0x81);
-    bios.CheckBIOSinfo();
-    EXPECT_EQ(bios.bufsize, 0x81 * 512);
-}
-
 TEST(BiosImageFields, DeviceIdGoesThroughHeaderPointerWithinImage) {
     struct Case {
         std::uint16_t pointer;

@@ -16,6 +16,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -133,21 +134,40 @@ TEST(Profile, NumbersMayBeJsonNumbersHexOrDecimalStrings) {
     }
 }
 
-TEST(Profile, BiosOfAnyLengthIsReadRelativeToTheProfileFolder) {
+// Only the 8 KB that the card check reads are loaded, whatever the file holds.
+TEST(Profile, BiosIsReadRelativeToTheProfileFolderUpTo8K) {
     TempDir dir;
     fs::create_directory(dir.path() / "roms");
     const std::string image(20000, '\x5a');
     WriteFile(dir.path() / "roms" / "big.rom", image);
     const CardState state = ParseProfile("{\"bios\": \"roms/big.rom\"}", dir.path(), "card.json");
-    EXPECT_EQ(state.bios.size(), image.size());
+    EXPECT_EQ(state.bios, std::vector<std::uint8_t>(8192, 0x5a));
     EXPECT_EQ(state.bios_path, "roms/big.rom");
+}
+
+// A sparse 64 GB file costs no disk, and once cost an abort on allocation.
+TEST(Profile, BiosLargerThanAnyRomIsRefused) {
+    TempDir dir;
+    const fs::path rom = dir.path() / "huge.rom";
+    WriteFile(rom, "");
+    ASSERT_EQ(::truncate(rom.c_str(), 64ll << 30), 0);
+    try {
+        ParseProfile("{\"bios\": \"huge.rom\"}", dir.path(), "card.json");
+        FAIL() << "accepted a 64 GB BIOS image";
+    } catch (const ProfileError& error) {
+        EXPECT_NE(std::string(error.what())
+                      .find("68719476736 bytes long, over the limit of "
+                            "16777216"),
+                  std::string::npos)
+            << error.what();
+    }
 }
 
 // --- Malformed profiles -----------------------------------------------------
 
 struct BadCase {
     const char* name;
-    const char* text;
+    std::string_view text;
     const char* field;    // quoted in the message
     const char* problem;  // also in the message
 };
@@ -162,7 +182,7 @@ TEST_P(MalformedProfile, IsRefusedNamingFileAndFieldAndLeftUntouched) {
     const BadCase& c = GetParam();
     TempDir dir;
     const fs::path path = dir.path() / "card.json";
-    WriteFile(path, c.text);
+    WriteFile(path, std::string(c.text));
     const auto before = FolderEntries(dir.path());
     try {
         ProfileSession session(path);
@@ -176,6 +196,7 @@ TEST_P(MalformedProfile, IsRefusedNamingFileAndFieldAndLeftUntouched) {
         }
         EXPECT_NE(message.find(c.problem), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_EQ(message.find('\x1b'), std::string::npos) << message;
     }
     EXPECT_EQ(ReadFile(path), c.text);
     EXPECT_EQ(FolderEntries(dir.path()), before);
@@ -210,7 +231,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"FaultNotString", "{\"faults\": [\"ok\", 1]}", "faults[1]", "expected a string"},
         BadCase{"MissingBios", "{\"bios\": \"missing.rom\"}", "bios", "missing.rom"},
         BadCase{"UnknownField", "{\"regsiters\": {}}", "regsiters",
-                "probably a typo (did you mean \"registers\"?)"}),
+                "probably a typo (did you mean \"registers\"?)"},
+        BadCase{"RepeatedField", "{\"misc_output\": 1, \"misc_output\": 2}", "misc_output",
+                "appears twice"},
+        BadCase{"RepeatedRegister", "{\"registers\": {\"0x680500\": 1, \"0x680500\": 2}}",
+                "registers.0x680500", "appears twice"},
+        BadCase{"TextAfterValue", "{} {\"misc_output\": 1}", nullptr, "expected end of input"},
+        BadCase{"TextAfterNul", std::string_view("{}\0{\"misc_output\": 1}", 21), nullptr,
+                "NUL character"},
+        BadCase{"EscapeSequenceInBiosPath", "{\"bios\": \"a\\u001b[2Jb.rom\"}", "bios",
+                "/a\\x1b[2Jb.rom\" ("},
+        BadCase{"EscapeSequenceInKey", "{\"\\u001b]0;title\\u0007\": 1}", "\\x1b]0;title\\x07",
+                "unknown field"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 
 TEST(ProfileSession, MissingProfileIsRefusedNamingTheFile) {
@@ -268,6 +300,35 @@ TEST(ProfileSession, SaveReplacesTheProfileAndKeepsBiosAndDescription) {
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"card.json", "card.rom"}));
+}
+
+// A save killed before its rename leaves its temporary file behind; the next
+// save of that profile removes it. What has that name is never written through:
+// a link planted there leaves its target as it was.
+TEST(ProfileSession, SaveClearsWhatAnUnfinishedSaveLeft) {
+    for (const bool planted_link : {false, true}) {
+        SCOPED_TRACE(planted_link ? "link" : "stale file");
+        TempDir dir;
+        const fs::path path = dir.path() / "card.json";
+        const fs::path leftover = dir.path() / ".card.json.saving";
+        const fs::path victim = dir.path() / "victim";
+        WriteFile(path, "{}");
+        WriteFile(victim, "keep");
+        if (planted_link) {
+            fs::create_symlink(victim, leftover);
+        } else {
+            WriteFile(leftover, "{\"misc_output\": \"0x");
+        }
+        {
+            ProfileSession session(path);
+            CardState state = session.loaded();
+            state.misc_output = 0x42;
+            session.Save(state);
+        }
+        EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"card.json", "victim"}));
+        EXPECT_EQ(ReadFile(victim), "keep");
+        EXPECT_EQ(ProfileSession(path).loaded().misc_output, 0x42);
+    }
 }
 
 // Permissions do not stop root, so the check runs in a child that gives root up.

@@ -17,6 +17,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 constexpr std::uint32_t kCore = 0x680500, kMem = 0x680504, kSelect = 0x68050c;
 constexpr std::uint32_t kTiming[3] = {0x100220, 0x100224, 0x100228};
@@ -46,6 +47,11 @@ const ApplyCase kApplyCases[] = {
     {{"t0=AAAAAAAA"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
     {{"t3=5", "c200", "x=1"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
     {{"c=abc"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
+    // Text that only begins a number converts nothing; a number followed by
+    // text converts; a timing above 32 bits is ignored.
+    {{"t0=0x", "c=100e"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
+    {{"t2=123456789"}, 0x6207, 0x740a, {0x22322222, 0xa0a, 0x05050505}, true},
+    {{"c=150MHz", "t0=-1", "t1=0x1zzz"}, 0x880d, 0x740a, {0xffffffff, 0x1, 0x05050505}, false},
 };
 
 std::string Describe(const std::vector<std::string>& args) {
@@ -229,6 +235,17 @@ TEST(CommandLine, BadProfilesAreRefusedAndLeftAsTheyWere) {
     EXPECT_THAT(missing.err, HasSubstr("/nonexistent/card.json"));
 }
 
+// An unset variable in `--sim=$PROFILE` must not program the real card.
+TEST(CommandLine, AnEmptySimulatorProfileEndsTheRunBeforeAnyHardware) {
+    TempDir dir;
+    const auto trace = dir / "run.trace";
+    const ProgramResult run = RunRuvuvuri({"--sim=", "--trace=" + trace.string(), "m=183"});
+    EXPECT_EQ(run.exit_code, 255);
+    EXPECT_THAT(run.err, HasSubstr("ruvuvuri: --sim= needs a profile file name"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(trace));
+}
+
 TEST(CommandLine, RealHardwareWithoutPortAccessSaysWhyAndWhatToDo) {
     const ProgramResult run = RunRuvuvuri({"m=183"});
     EXPECT_EQ(run.exit_code, 255);
@@ -250,11 +267,13 @@ TEST(CommandLine, DoesNotLoadQt) {
 TEST(CommandLine, HelpVersionAndUnknownOptions) {
     const ProgramResult version = RunRuvuvuri({"--version"});
     EXPECT_EQ(version.exit_code, 0);
-    EXPECT_EQ(version.out, "ruvuvuri 1.0.2.0\n");
+    EXPECT_THAT(version.out, StartsWith("ruvuvuri 1.0.2.0\n"));
+    EXPECT_THAT(version.out, HasSubstr("GNU GPL version 2 or later"));
 
     const ProgramResult help = RunRuvuvuri({"--help"});
     EXPECT_EQ(help.exit_code, 0);
-    for (const char* option : {"c=", "m=", "t0=", "--sim", "--trace", "--info", "--ui", "apply"}) {
+    for (const char* option :
+         {"c=", "m=", "t0=", "--sim", "--trace", "--info", "--ui", "apply", "man ruvuvuri"}) {
         EXPECT_THAT(help.out, HasSubstr(option));
     }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -42,8 +44,7 @@ hw::CardState LockedState(const CardModel& model) {
 
 struct Engine {
     explicit Engine(const CardModel& model) : card(LockedState(model)), engine(card.window) {
-        card.window.SetBaseport();
-        engine.CanChangeClocks = 1;
+        engine.EnableClockChanges();
     }
     TracedCard card;
     ClockEngine engine;
@@ -82,12 +83,13 @@ TEST(ClockReadout, GetSpeedTraceAndValues) {
         SCOPED_TRACE(c.name);
         const CardModel model = LockedModel(c.strap, c.memory_pll, c.core_pll);
         Engine rig(model);
-        std::uint32_t memory = 1;
-        std::uint32_t core = 1;
-        EXPECT_EQ(rig.engine.GetSpeed(&memory, &core), 0);
-        EXPECT_EQ(memory, c.memory_khz);
-        EXPECT_EQ(core, c.core_khz);
-        EXPECT_EQ(rig.engine.base_freq, c.base_freq);
+        const std::optional<Speed> speed = rig.engine.GetSpeed();
+        ASSERT_TRUE(speed);
+        EXPECT_EQ(speed->memclk, c.memory_khz);
+        EXPECT_EQ(speed->nvclk, c.core_khz);
+        EXPECT_EQ(speed->mem_pll_word, c.memory_pll);
+        EXPECT_EQ(speed->core_pll_word, c.core_pll);
+        EXPECT_EQ(speed->base_freq, c.base_freq);
         EXPECT_EQ(rig.card.Lines(), GetSpeedTrace(model).lines());
         EXPECT_EQ(rig.card.sim.state().crtc_index, 0x11);
         EXPECT_TRUE(rig.card.sim.state().faults.empty());
@@ -98,18 +100,17 @@ TEST(ClockReadout, MonoCrtControllerKeepsWindowPorts) {
     CardModel model = LockedModel(kStrap14318, 0x0000'740A, 0x0000'6207);
     model.misc_output = 0x66;
     Engine rig(model);
-    std::uint32_t memory = 0;
-    std::uint32_t core = 0;
-    rig.engine.GetSpeed(&memory, &core);
-    EXPECT_EQ(memory, 166088u);
-    EXPECT_EQ(core, 200452u);
+    const std::optional<Speed> speed = rig.engine.GetSpeed();
+    ASSERT_TRUE(speed);
+    EXPECT_EQ(speed->memclk, 166088u);
+    EXPECT_EQ(speed->nvclk, 200452u);
     EXPECT_EQ(rig.card.Lines(), GetSpeedTrace(model).lines());
 }
 
 TEST(ClockReadout, GetCurrentClocksReadsClocksThenTimings) {
     const CardModel model = LockedModel(kStrap14318, 0x0001'7B0B, 0x0000'6207);
     Engine rig(model);
-    rig.engine.GetCurrentClocks();
+    const ClockReading e = rig.engine.GetCurrentClocks();
 
     ExpectedTrace expected = GetSpeedTrace(model);
     expected.RegisterRead(kTiming0Register)
@@ -117,7 +118,9 @@ TEST(ClockReadout, GetCurrentClocksReadsClocksThenTimings) {
         .RegisterRead(kTiming2Register);
     EXPECT_EQ(rig.card.Lines(), expected.lines());
 
-    const ClockEngine& e = rig.engine;
+    EXPECT_EQ(e.base_freq, kCrystal14318);
+    EXPECT_EQ(e.mem_pll_word, 0x0001'7B0Bu);
+    EXPECT_EQ(e.core_pll_word, 0x0000'6207u);
     EXPECT_EQ(e.memclk, 80050u);
     EXPECT_EQ(e.nvclk, 200452u);
     EXPECT_DOUBLE_EQ(e.memclk_d, 80.05);
@@ -125,30 +128,47 @@ TEST(ClockReadout, GetCurrentClocksReadsClocksThenTimings) {
     EXPECT_EQ(e.tim0, 0x2232'2222u);
     EXPECT_EQ(e.tim1, 0x0000'0A0Au);
     EXPECT_EQ(e.tim2, 0x0505'0505u);
+    EXPECT_EQ(rig.engine.current().tim2, 0x0505'0505u);
+}
+
+// The three timings go to their own registers, each as one complete write, and
+// an index that names no timing register is refused before any port access.
+TEST(ClockProgramming, SetTimingWritesOneWholeRegister) {
+    const CardModel model = LockedModel(kStrap14318, 0x0001'7B0B, 0x0000'6207);
+    TracedCard card(StateFor(model));
+    ClockEngine engine(card.window);
+    engine.EnableClockChanges();
+    engine.SetTiming(0, 0x1111'1111);
+    engine.SetTiming(2, 0x8000'8001);
+    EXPECT_THROW(engine.SetTiming(3, 0), std::out_of_range);
+
+    ExpectedTrace expected(model);
+    expected.SetBaseport()
+        .RegisterWrite(kTiming0Register, 0x1111'1111)
+        .RegisterWrite(kTiming2Register, 0x8000'8001);
+    EXPECT_EQ(card.Lines(), expected.lines());
+    EXPECT_EQ(card.sim.state().registers.at(kTiming1Register), 0x0000'0A0Au);
+    EXPECT_EQ(card.sim.state().registers.at(kTiming2Register), 0x8000'8001u);
+    EXPECT_TRUE(card.sim.state().faults.empty());
 }
 
 TEST(ClockEngineGate, NothingTouchedWhileCanChangeClocksIsZero) {
     const CardModel model = LockedModel(kStrap14318, 0x0001'7B0B, 0x0000'6207);
     TracedCard card(LockedState(model));
     ClockEngine engine(card.window);
-    engine.memclk = 7;
-    engine.nvclk = 8;
-    engine.memclk_d = 9.0;
-    engine.tim0 = 10;
+    const std::vector<std::string> before = card.Lines();
 
-    std::uint32_t memory = 11;
-    std::uint32_t core = 12;
-    EXPECT_EQ(engine.GetSpeed(&memory, &core), 0);
-    engine.GetCurrentClocks();
+    EXPECT_FALSE(engine.CanChangeClocks());
+    EXPECT_FALSE(engine.GetSpeed());
+    EXPECT_EQ(engine.GetCurrentClocks().nvclk, 0u);
     engine.ChangeSpeed(183000, 200000);
+    engine.SetTiming(0, 0x1234'5678);
 
-    EXPECT_EQ(memory, 11u);
-    EXPECT_EQ(core, 12u);
-    EXPECT_EQ(engine.memclk, 7u);
-    EXPECT_EQ(engine.nvclk, 8u);
-    EXPECT_EQ(engine.memclk_d, 9.0);
-    EXPECT_EQ(engine.tim0, 10u);
-    EXPECT_EQ(card.Lines(), std::vector<std::string>{test::kTraceHeader});
+    EXPECT_EQ(engine.current().memclk, 0u);
+    EXPECT_EQ(engine.current().tim0, 0u);
+    // The window's own port choice is all there is.
+    EXPECT_EQ(before, ExpectedTrace(model).SetBaseport().lines());
+    EXPECT_EQ(card.Lines(), before);
     EXPECT_EQ(card.sim.state().registers, model.registers);
 }
 
@@ -242,14 +262,12 @@ TEST(ClockProgramming, EndStateAfterChangeSpeed183000And200000) {
     EXPECT_EQ(state.registers.at(kPllSelectRegister), 0xA000'0701u);
     EXPECT_EQ(state.registers.at(kStrapRegister), kStrap14318);
     EXPECT_TRUE(state.faults.empty());
-    EXPECT_EQ(rig.engine.base_freq, kCrystal14318);
 
     // Read back, the card now produces what the search chose.
-    std::uint32_t memory = 0;
-    std::uint32_t core = 0;
-    rig.engine.GetSpeed(&memory, &core);
-    EXPECT_EQ(memory, 182952u);
-    EXPECT_EQ(core, 200452u);
+    const std::optional<Speed> speed = rig.engine.GetSpeed();
+    ASSERT_TRUE(speed);
+    EXPECT_EQ(speed->memclk, 182952u);
+    EXPECT_EQ(speed->nvclk, 200452u);
 }
 
 }  // namespace

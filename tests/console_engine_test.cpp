@@ -11,12 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::ui {
 namespace {
-
-using namespace ruvuvuri::app;
 
 const std::string kPanelPath = RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui";
 const std::string kQuestion = "Core,Memory clocks and Timings will be changed now!\nAre You shure?";
@@ -298,13 +296,15 @@ TEST(ConsoleEngine, ExitAndEndOfInputPressTheExitButton) {
     }
 }
 
-TEST(ConsoleEngine, ClockFieldsKeepThreeDecimalsWithinTheirLimits) {
+// A clock the program sets is shown as it is, also outside the limits (a PLL
+// left there by another tool), so that an untouched field gives it back.
+TEST(ConsoleEngine, ClockFieldsKeepThreeDecimalsAndShowWhatTheProgramSets) {
     struct Case {
         double set;
         double kept;
     };
     for (const Case& c : {Case{200.4524, 200.452}, Case{200.4526, 200.453}, Case{166.0884, 166.088},
-                          Case{500.0, 400.0}, Case{10.0, 80.0},
+                          Case{500.0, 500.0}, Case{69.999, 69.999}, Case{0.0, 0.0},
                           Case{std::numeric_limits<double>::quiet_NaN(), 80.0},
                           Case{std::numeric_limits<double>::infinity(), 400.0}}) {
         Session session("");

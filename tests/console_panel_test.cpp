@@ -62,12 +62,27 @@ TEST(ConsolePanel, TheQuestionGoesToStderr) {
                                    "now!\nAre You shure?"));
 }
 
-// Without its panel file the program ends with 255 and says nothing.
+// A memory PLL at 62.999 MHz, below the panel's limits: the panel shows it as
+// it is, and Apply with the field untouched programs that clock again.
+TEST(ConsolePanel, AnUntouchedClockOutsideTheLimitsIsKept) {
+    TempDir dir;
+    ProfileCard card;
+    card.registers[kMem] = 0x0002b00a;
+    const auto profile = WriteProfile(dir.path(), card);
+
+    const ProgramResult run = RunRuvuvuri({"--sim=" + profile.string()}, "apply\ny\n");
+
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("62.999 MHz"));
+    EXPECT_EQ(SavedRegister(profile, kMem), 0x0002b00au);
+}
+
+// Without its panel file the program ends with 255 and one line saying why.
 TEST(ConsolePanel, AMissingPanelFileEndsTheRunWith255) {
     TempDir dir;
     const auto program = dir / "ruvuvuri";
     std::filesystem::copy_file(std::string(RUVUVURI_BINARY_DIR) + "/ruvuvuri", program);
-    if (std::filesystem::exists(std::string(RUVUVURI_DATA_DIR) + "/Ruvuvuri.ui")) {
+    if (std::filesystem::exists(dir.path() / RUVUVURI_DATA_DIR_FROM_BIN / "Ruvuvuri.ui")) {
         GTEST_SKIP() << "an installed panel file would be found";
     }
     const auto profile = WriteProfile(dir.path(), {});
@@ -76,7 +91,10 @@ TEST(ConsolePanel, AMissingPanelFileEndsTheRunWith255) {
                                          {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
 
     EXPECT_EQ(run.exit_code, 255);
-    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(run.err, HasSubstr("ruvuvuri: cannot open the panel file"));
+    EXPECT_THAT(run.err, HasSubstr("Ruvuvuri.ui"));
+    EXPECT_THAT(run.err, HasSubstr("reinstall"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.out, "");
 }
 

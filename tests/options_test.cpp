@@ -113,6 +113,15 @@ TEST(ParseOptions, ClockAndTimingOptionsAfterTheRangeCheck) {
         {{"t0=deadBEEF", "T2=0X1"}, Timings(0xdeadbeef, kNot, 1)},
         {{"t2=-1"}, Timings(kNot, kNot, 0xffffffff)},
         {{"t0=AAAAAAAA"}, ClockOptions{}},
+        // Only a complete number converts; what follows one is left alone.
+        {{"t0=0x", "T1=0X", "t2=-"}, ClockOptions{}},
+        {{"c=100e", "m=1.5E-"}, Clocks(0.0, 0.0)},
+        {{"c=150", "c=0x1.8p+", "m=200", "m=."}, Clocks(200.0, 150.0)},
+        {{"c=150MHz", "m=0x1.2cp7"}, Clocks(150.0, 150.0)},
+        {{"t0=0x1zzz", "t2=0x1_0"}, Timings(1, kNot, 1)},
+        {{"t0=-1"}, Timings(0xffffffff, kNot, kNot)},
+        // Above 32 bits: ignored, not cut to the low bits.
+        {{"t2=5", "t2=123456789"}, Timings(kNot, kNot, 5)},
         // Skipped without a word.
         {{"t3=5", "c200", "x=1"}, ClockOptions{}},
         {{"t=5", "t0", "t05", "c", "m:100", "", "cm=100"}, ClockOptions{}},
@@ -191,7 +200,6 @@ TEST(ParseRunOptions, DoubleDashOptionsAndWarnings) {
         {{"--sim=cards/gts.json"}, ProfileSim("cards/gts.json"), {}},
         {{"--sim=a.json", "--sim"}, BuiltInSim(), {}},
         {{"--sim", "--sim=a=b.json"}, ProfileSim("a=b.json"), {}},
-        {{"--sim="}, RunOptions{}, {{"--sim=", "file name"}}},
         {{"--trace=run.trace"}, Trace("run.trace"), {}},
         {{"--trace=", "--trace"},
          RunOptions{},
@@ -221,6 +229,19 @@ TEST(ParseRunOptions, DoubleDashOptionsAndWarnings) {
             }
         }
     }
+}
+
+// An empty profile name must never turn a simulated run into a real one.
+TEST(ParseRunOptions, AnEmptySimulatorProfileIsAnError) {
+    for (const auto& args :
+         {std::vector<std::string>{"--sim="}, std::vector<std::string>{"--sim=a.json", "--sim="}}) {
+        const Argv argv(args);
+        const ParsedRunOptions parsed = ParseRunOptions(argv.argc(), argv.argv());
+        EXPECT_THAT(parsed.error, HasSubstr("--sim= needs a profile file name"));
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos);
+    }
+    const Argv fine({"--sim=a.json"});
+    EXPECT_THAT(ParseRunOptions(fine.argc(), fine.argv()).error, IsEmpty());
 }
 
 TEST(UsageText, ListsEveryOptionWithItsRange) {

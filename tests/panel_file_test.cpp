@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::ui {
 namespace {
@@ -53,17 +53,17 @@ TEST(PanelFile, ShippedFileDescribesEveryControl) {
         bool read_only;
     };
     const Expected expected[] = {
-        {app::PANEL_BIOSVER, "QLineEdit", "BIOS version", true},
-        {app::PANEL_BIOSTEXT, "QLineEdit", "BIOS text", true},
-        {app::PANEL_ROMWORD_54, "QLineEdit", "Subsystem vendor", true},
-        {app::PANEL_ROMWORD_56, "QLineEdit", "Subsystem device", true},
-        {app::PANEL_DEVICEID, "QLineEdit", "Device ID", true},
-        {app::PANEL_CORECLK, "QDoubleSpinBox", "Core clock", false},
-        {app::PANEL_MEMCLK, "QDoubleSpinBox", "Memory clock", false},
-        {app::PANEL_TIMING0, "QLineEdit", "Timing 0 (0x100220)", false},
-        {app::PANEL_TIMING1, "QLineEdit", "Timing 1 (0x100224)", false},
-        {app::PANEL_TIMING2, "QLineEdit", "Timing 2 (0x100228)", false},
-        {app::PANEL_BANNER, "QLabel", "", false},
+        {PANEL_BIOSVER, "QLineEdit", "BIOS version", true},
+        {PANEL_BIOSTEXT, "QLineEdit", "BIOS text", true},
+        {PANEL_ROMWORD_54, "QLineEdit", "Subsystem vendor", true},
+        {PANEL_ROMWORD_56, "QLineEdit", "Subsystem device", true},
+        {PANEL_DEVICEID, "QLineEdit", "Device ID", true},
+        {PANEL_CORECLK, "QDoubleSpinBox", "Core clock", false},
+        {PANEL_MEMCLK, "QDoubleSpinBox", "Memory clock", false},
+        {PANEL_TIMING0, "QLineEdit", "Timing 0 (0x100220)", false},
+        {PANEL_TIMING1, "QLineEdit", "Timing 1 (0x100224)", false},
+        {PANEL_TIMING2, "QLineEdit", "Timing 2 (0x100228)", false},
+        {PANEL_BANNER, "QLabel", "", false},
     };
     ASSERT_EQ(panel.controls.size(), std::size(expected));
     for (const Expected& want : expected) {
@@ -80,7 +80,7 @@ TEST(PanelFile, ShippedFileDescribesEveryControl) {
         double maximum;
     };
     for (const Limits& want :
-         {Limits{app::PANEL_CORECLK, 80.0, 400.0}, Limits{app::PANEL_MEMCLK, 80.0, 800.0}}) {
+         {Limits{PANEL_CORECLK, 80.0, 400.0}, Limits{PANEL_MEMCLK, 80.0, 800.0}}) {
         const PanelFileControl* control = panel.FindControl(want.id);
         EXPECT_EQ(control->minimum, want.minimum) << control->name;
         EXPECT_EQ(control->maximum, want.maximum) << control->name;
@@ -101,7 +101,7 @@ TEST(PanelFile, AcceleratorsAndTrailingColonLeaveTheLabel) {
         ParsePanelFile(PanelWith("<string>&amp;Core clock:</string>",
                                  "<string> Core &amp;&amp; &amp;GPU :</string>"),
                        "test.ui");
-    EXPECT_EQ(panel.FindControl(app::PANEL_CORECLK)->label, "Core & GPU");
+    EXPECT_EQ(panel.FindControl(PANEL_CORECLK)->label, "Core & GPU");
 }
 
 TEST(PanelFile, BrokenFilesFailNamingTheCause) {

@@ -8,16 +8,18 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <variant>
 
-#include "app/panel_ids.h"
 #include "support/expected_trace.h"
 #include "support/trace_decoder.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
 namespace {
 
 using test::TracedCard;
+using namespace ruvuvuri::ui;  // the panel constants
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -34,29 +36,39 @@ class ScriptedEngine final : public ui::UiEngine {
     }
     void SetCtrlVal(int, int control, double value) override { values[control] = value; }
     void SetCtrlVal(int, int control, std::uint32_t value) override { values[control] = value; }
-    void GetCtrlVal(int, int control, std::string* value) override {
-        *value = std::get<std::string>(values.at(control));
-    }
-    void GetCtrlVal(int, int control, double* value) override {
-        *value = std::get<double>(values.at(control));
-    }
-    void GetCtrlVal(int, int control, std::uint32_t* value) override {
-        *value = std::get<std::uint32_t>(values.at(control));
-    }
+    bool GetCtrlVal(int, int control, std::string* value) override { return Get(control, value); }
+    bool GetCtrlVal(int, int control, double* value) override { return Get(control, value); }
+    bool GetCtrlVal(int, int control, std::uint32_t* value) override { return Get(control, value); }
     int ConfirmPopup(const std::string& title, const std::string& message) override {
         questions.push_back(title + "|" + message);
         const int answer = answers.front();
         answers.pop_front();
         return answer;
     }
-    void MessagePopup(const std::string&, const std::string&) override {}
+    void MessagePopup(const std::string&, const std::string& message) override {
+        messages.push_back(message);
+    }
+    const std::string& last_error() const override { return error; }
 
     template <typename T>
     T Value(int control) const {
         return std::get<T>(values.at(control));
     }
 
+    // A field whose text the user left incomplete reads as no value.
+    template <typename T>
+    bool Get(int control, T* value) {
+        if (incomplete.count(control) != 0) {
+            return false;
+        }
+        *value = std::get<T>(values.at(control));
+        return true;
+    }
+
     int load_result = 1;
+    std::string error = "cannot open the panel file missing.ui";
+    std::set<int> incomplete;
+    std::vector<std::string> messages;
     int displayed = 0;
     int quit_code = -1;
     std::deque<int> answers;
@@ -77,20 +89,19 @@ test::CardModel Card14318() {
 
 // The program's world up to the panel: card read, panel started.
 struct PanelWorld {
-    explicit PanelWorld(const test::CardModel& model = Card14318(), card::BiosImage image = {})
-        : card(test::StateFor(model)),
-          bios(image),
-          engine(card.window),
-          panel(bios, engine, card.window) {
-        card.window.SetBaseport();
-        engine.CanChangeClocks = 1;
+    explicit PanelWorld(const test::CardModel& model = Card14318(), card::BiosImage image = {},
+                        bool card_check_passed = true)
+        : card(test::StateFor(model)), bios(image), engine(card.window), panel(bios, engine) {
+        if (card_check_passed) {
+            engine.EnableClockChanges();
+        }
         engine.GetCurrentClocks();
         panel.AttachEngine(ui);
         EXPECT_EQ(panel.Start("Ruvuvuri.ui", "banner"), 0);
         card.out.str("");
     }
 
-    int Apply() { return panel.SetNewClocks(panel.mp, 0, EVENT_COMMIT, nullptr, 0, 0); }
+    int Apply() { return panel.SetNewClocks(panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0); }
     std::vector<std::uint32_t> Written() const { return test::WrittenAddresses(card.Lines()); }
 
     TracedCard card;
@@ -122,9 +133,23 @@ TEST(MainPanel, AnsweringNoWritesNothingAndShowsTheCardAgain) {
     EXPECT_THAT(world.ui.questions,
                 ElementsAre("Ruvuvuri|Core,Memory clocks and Timings will be changed now!\n"
                             "Are You shure?"));
-    EXPECT_THAT(world.Written(), IsEmpty());
-    // The read-back still goes through the window.
-    EXPECT_GT(world.card.Lines().size(), 100u);
+    // Nothing is written, and the read-back is one whole readout through the
+    // window: crystal and both PLLs under the unlock, then the three timings.
+    // The start-up readout left the CRT controller index at CR38.
+    test::CardModel after_start = Card14318();
+    after_start.crtc_index = 0x38;
+    test::ExpectedTrace readback(after_start);
+    readback.SaveIndexAndUnlock()
+        .RegisterRead(0x101000)
+        .RegisterRead(kMem)
+        .RegisterRead(kCore)
+        .RestoreIndex()
+        .RegisterRead(kTiming0)
+        .RegisterRead(kTiming1)
+        .RegisterRead(kTiming2);
+    const std::vector<std::string> expected(readback.lines().begin() + 1,  // after the header
+                                            readback.lines().end());
+    EXPECT_EQ(world.card.Lines(), expected);
     EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_CORECLK), 174.997);
     EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING1), 0x00000a0au);
 }
@@ -162,23 +187,36 @@ TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
     }
 }
 
+// An untouched clock field asks for exactly the kHz that was read. Through
+// MHz, 32638 kHz truncates to 32637, for which the search picks other
+// coefficients (0x25209 instead of 0x24908).
+TEST(MainPanel, AnUntouchedClockFieldAsksForExactlyTheClockRead) {
+    test::CardModel model = Card14318();
+    model.registers[kCore] = 0x0000d45d;
+    PanelWorld world(model);
+    world.ui.answers = {1};
+
+    world.Apply();
+
+    EXPECT_EQ(world.card.sim.state().registers.at(kCore), 0x00024908u);
+}
+
 TEST(MainPanel, OnlyTheCommitEventActs) {
     PanelWorld world;
     for (int event : {0, 2, 3, 11}) {
-        EXPECT_EQ(world.panel.SetNewClocks(world.panel.mp, 0, event, nullptr, 0, 0), 0);
-        EXPECT_EQ(world.panel.Exit(world.panel.mp, 0, event, nullptr, 0, 0), 0);
+        EXPECT_EQ(world.panel.SetNewClocks(world.panel.panel_handle(), 0, event, nullptr, 0, 0), 0);
+        EXPECT_EQ(world.panel.Exit(world.panel.panel_handle(), 0, event, nullptr, 0, 0), 0);
     }
     EXPECT_THAT(world.card.Lines(), IsEmpty());
     EXPECT_THAT(world.ui.questions, IsEmpty());
     EXPECT_EQ(world.ui.quit_code, -1);
 
-    world.panel.Exit(world.panel.mp, 0, EVENT_COMMIT, nullptr, 0, 0);
+    world.panel.Exit(world.panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(world.ui.quit_code, 0);
 }
 
 TEST(MainPanel, NothingHappensBeforeTheCardCheckAllowsIt) {
-    PanelWorld world;
-    world.engine.CanChangeClocks = 0;
+    PanelWorld world(Card14318(), {}, false);
     world.ui.answers = {1};
     world.Apply();
     EXPECT_THAT(world.card.Lines(), IsEmpty());
@@ -187,7 +225,7 @@ TEST(MainPanel, NothingHappensBeforeTheCardCheckAllowsIt) {
 
 TEST(MainPanel, BiosFields) {
     card::BiosImage image;
-    auto& b = image.buff;
+    const std::span<std::uint8_t> b = image.image();
     b[0x7F] = 0x03, b[0x7E] = 0x11, b[0x7D] = 0x01, b[0x7C] = 0x05;
     const char text[] = {'N', 'V', '1', '5', 0, 'X', 'Y', 'Z'};
     std::copy(std::begin(text), std::end(text), b.begin() + 0x38);
@@ -207,12 +245,42 @@ TEST(MainPanel, APanelFileThatDoesNotLoadEndsTheRun) {
     TracedCard card(test::StateFor(Card14318()));
     card::BiosImage bios;
     clock::ClockEngine engine(card.window);
-    MainPanel panel(bios, engine, card.window);
+    MainPanel panel(bios, engine);
     ScriptedEngine ui;
     ui.load_result = -1;
     panel.AttachEngine(ui);
     EXPECT_EQ(panel.Start("missing.ui", "banner"), -1);
     EXPECT_EQ(ui.displayed, 0);
+    EXPECT_EQ(panel.load_error(), "cannot open the panel file missing.ui");
+}
+
+// A field the user left incomplete stops Apply before the question and before
+// any port access; the popup names every such field, and the edits stay.
+TEST(MainPanel, AFieldWithoutACompleteValueStopsApplyAndWritesNothing) {
+    const struct {
+        std::set<int> incomplete;
+        std::vector<const char*> named;
+    } cases[] = {
+        {{PANEL_TIMING0}, {"Timing 0 (0x100220) is not a complete hexadecimal value"}},
+        {{PANEL_CORECLK, PANEL_TIMING2}, {"Core clock holds no number", "Timing 2 (0x100228)"}},
+        {{PANEL_MEMCLK}, {"Memory clock holds no number within the panel's limits"}},
+    };
+    for (const auto& c : cases) {
+        PanelWorld world;
+        world.ui.values[PANEL_TIMING1] = std::uint32_t{0x12345678};
+        world.ui.incomplete = c.incomplete;
+        world.ui.answers = {1};
+
+        EXPECT_EQ(world.Apply(), 0);
+
+        EXPECT_THAT(world.card.Lines(), IsEmpty());
+        EXPECT_THAT(world.ui.questions, IsEmpty());
+        ASSERT_EQ(world.ui.messages.size(), 1u);
+        for (const char* named : c.named) {
+            EXPECT_THAT(world.ui.messages[0], ::testing::HasSubstr(named));
+        }
+        EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING1), 0x12345678u);
+    }
 }
 
 }  // namespace

@@ -130,72 +130,78 @@ TEST(PllSearch, SkipsCandidatesWithNAbove255) {
     }
 }
 
-// An independent reference: the nearest N for each M found from the floor
-// quotient and its successor (halves going up), candidates whose N does not
-// fit 8 bits left out, the strictly smallest truncated error winning.
-struct Reference {
-    int m = 0;
-    int n = 0;
-    int p = 0;
-};
-
-Reference BruteForce(Pll pll, std::int64_t target, std::int64_t crystal) {
-    int p = 0;
-    std::int64_t c = target;
-    while ((target << p) < 128000) {
-        ++p;
-    }
-    c = target << p;
-    int first = 7;
-    int last = 14;
-    if (pll == Pll::kMemory && c >= 300000) {
-        first = 1;
-        last = 4;
-    }
-    Reference best;
-    best.p = p;
-    std::int64_t best_error = target;
-    for (int m = first; m <= last; ++m) {
-        const std::int64_t wanted = c * m;
-        const std::int64_t below = wanted / crystal;
-        const std::int64_t above = below + 1;
-        const std::int64_t n =
-            (wanted - below * crystal) < (above * crystal - wanted) ? below : above;
-        if (n < 1 || n > 255) {
-            continue;
-        }
-        const std::int64_t error = std::llabs(wanted - n * crystal) / m;
-        if (error < best_error) {
-            best_error = error;
-            best.m = m;
-            best.n = static_cast<int>(n);
-        }
-    }
-    return best;
+// The error of one candidate, as the search judges it: the distance of N ×
+// crystal from the scaled target × M, in kHz of the oscillator, truncated.
+std::int64_t Error(std::int64_t scaled, int m, int n, std::int64_t crystal) {
+    return std::llabs(scaled * m - n * crystal) / m;
 }
 
-TEST(PllSearch, SweepMatchesReferenceAndFitsTheWord) {
+// Checks the search's choice against every coefficient set it may choose: the
+// post-divider that scales the target into the oscillator range with the
+// fewest doublings, every M of that PLL's range and every N that fits the word.
+// None may have a smaller error; among equal errors none may have a smaller M;
+// and N is the nearest for its M (halves up).
+void ExpectBestOfEveryCandidate(Pll pll, std::int32_t target, int crystal) {
+    const PllSearchResult r = Calc(pll, target, crystal);
+    ASSERT_TRUE(r.found);
+    const auto [m, n, p] = r.coeff;
+    ASSERT_LE(p, 15);
+    const std::int64_t scaled = std::int64_t{target} << p;
+    ASSERT_GE(scaled, 128000);
+    ASSERT_TRUE(p == 0 || scaled / 2 < 128000) << "P " << p << " doubles more than needed";
+
+    const bool small_dividers = pll == Pll::kMemory && scaled >= 300000;
+    const int first = small_dividers ? 1 : 7;
+    const int last = small_dividers ? 4 : 14;
+    ASSERT_GE(m, first);
+    ASSERT_LE(m, last);
+    ASSERT_GE(n, 1);
+    ASSERT_LE(n, 255);
+
+    const std::int64_t chosen = Error(scaled, m, n, crystal);
+    const std::int64_t chosen_distance = std::llabs(scaled * m - std::int64_t{n} * crystal);
+    for (int other_m = first; other_m <= last; ++other_m) {
+        for (int other_n = 1; other_n <= 255; ++other_n) {
+            const std::int64_t error = Error(scaled, other_m, other_n, crystal);
+            ASSERT_GE(error, chosen) << "M " << other_m << " N " << other_n << " is closer";
+            ASSERT_FALSE(error == chosen && other_m < m)
+                << "M " << other_m << " N " << other_n << " ties with a smaller M";
+            const std::int64_t distance =
+                std::llabs(scaled * other_m - std::int64_t{other_n} * crystal);
+            ASSERT_FALSE(
+                other_m == m && other_n != n &&
+                (distance < chosen_distance || (distance == chosen_distance && other_n > n)))
+                << "N " << other_n << " is nearer for M " << m;
+        }
+    }
+}
+
+TEST(PllSearch, ChoosesTheBestOfEveryLegalCandidate) {
     struct Range {
         Pll pll;
         std::int32_t from;
         std::int32_t to;
+        std::int32_t step;
     };
-    const std::vector<Range> ranges = {{Pll::kCore, 80000, 400000}, {Pll::kMemory, 80000, 800000}};
+    // A sweep of the whole range both front ends allow (and the doubled range
+    // below it), and every target around the places where the ranges, the
+    // scaling or the 8-bit N change.
+    const std::vector<Range> ranges = {
+        {Pll::kCore, 1000, 400000, 97},    {Pll::kMemory, 1000, 800000, 97},
+        {Pll::kCore, 79900, 80100, 1},     {Pll::kMemory, 79900, 80100, 1},
+        {Pll::kCore, 127900, 128100, 1},   {Pll::kMemory, 127900, 128100, 1},
+        {Pll::kMemory, 299800, 300200, 1}, {Pll::kCore, 123731, 123931, 1},
+        {Pll::kCore, 262568, 262768, 1},   {Pll::kMemory, 262568, 262768, 1},
+        {Pll::kCore, 399800, 400000, 1},   {Pll::kMemory, 799800, 800000, 1},
+    };
     for (const Range& range : ranges) {
         for (const int crystal : {kCrystal14318, kCrystal13500}) {
-            int failures = 0;
-            for (std::int32_t target = range.from; target <= range.to && failures < 5; ++target) {
-                const PllSearchResult r = Calc(range.pll, target, crystal);
-                const Reference ref = BruteForce(range.pll, target, crystal);
-                const bool ok = r.found && r.coeff.M >= 1 && r.coeff.N >= 1 && r.coeff.N <= 255 &&
-                                r.coeff.P <= 15 && r.coeff.M == ref.m && r.coeff.N == ref.n &&
-                                r.coeff.P == ref.p;
-                if (!ok) {
-                    ++failures;
-                    ADD_FAILURE() << "crystal " << crystal << " target " << target << ": got M "
-                                  << r.coeff.M << " N " << r.coeff.N << " P " << r.coeff.P
-                                  << " found " << r.found << ", reference M " << ref.m << " N "
-                                  << ref.n << " P " << ref.p;
+            for (std::int32_t target = range.from; target <= range.to; target += range.step) {
+                SCOPED_TRACE(testing::Message() << (range.pll == Pll::kCore ? "core " : "mem ")
+                                                << target << " crystal " << crystal);
+                ExpectBestOfEveryCandidate(range.pll, target, crystal);
+                if (HasFatalFailure()) {
+                    return;
                 }
             }
         }

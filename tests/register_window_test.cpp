@@ -28,8 +28,7 @@ TEST(RegisterWindow, SetBaseportFollowsMiscOutputBit0) {
         CardModel model;
         model.misc_output = c.misc;
         TracedCard card(StateFor(model));
-        card.window.SetBaseport();
-        EXPECT_EQ(card.window.baseport, c.baseport);
+        EXPECT_EQ(card.window.crtc().base(), c.baseport);
         EXPECT_EQ(card.Lines(), ExpectedTrace(model).SetBaseport().lines());
     }
 }
@@ -71,7 +70,6 @@ TEST(RegisterWindow, InLongwordTraceAndRestore) {
         c.model.registers[c.address] = c.value;
         TracedCard card(StateFor(c.model));
         ExpectedTrace expected(c.model);
-        card.window.SetBaseport();
         expected.SetBaseport();
 
         EXPECT_EQ(card.window.IN_LONGWORD(c.address), c.value);
@@ -96,7 +94,6 @@ TEST(RegisterWindow, OutLongwordTraceAndRestore) {
         SCOPED_TRACE(c.name);
         TracedCard card(StateFor(c.model));
         ExpectedTrace expected(c.model);
-        card.window.SetBaseport();
         expected.SetBaseport();
 
         card.window.OUT_LONGWORD(c.address, c.value);
@@ -115,13 +112,11 @@ TEST(RegisterWindow, OutLongwordTraceAndRestore) {
     }
 }
 
-TEST(RegisterWindow, OpenKeepsWindowAddressWithBit15Exactly) {
+TEST(RegisterWindow, AccessKeepsWindowAddressWithBit15Exactly) {
     CardModel model;
     model.window_address = 0xFFFF'FFFC;
     TracedCard card(StateFor(model));
-    card.window.VgaOpen();
-    EXPECT_EQ(card.window.LData1, 0xFFFF'FFFCu);
-    card.window.VgaClose();
+    card.window.IN_LONGWORD(kStrap);
     EXPECT_EQ(card.sim.state().window_address, 0xFFFF'FFFCu);
 }
 

@@ -1,4 +1,4 @@
-#include "hw/signal_block.h"
+#include "base/signal_block.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "support/signal_helpers.h"
 
-namespace ruvuvuri::hw {
+namespace ruvuvuri::base {
 namespace {
 
 using test::CountDelivery;
@@ -81,4 +81,4 @@ TEST_F(SignalBlockTest, RepeatedCallsKeepTheOriginalMask) {
 }
 
 }  // namespace
-}  // namespace ruvuvuri::hw
+}  // namespace ruvuvuri::base

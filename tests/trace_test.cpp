@@ -1,12 +1,18 @@
 #include "hw/backends/trace.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "hw/platform_error.h"
+#include "support/profiles.h"
+#include "support/run_program.h"
 
 namespace ruvuvuri::hw {
 namespace {
@@ -136,6 +142,68 @@ TEST(TraceIo, FlushesWhenTheBracketClosesAndOnDestructionButNotInside) {
         trace.outb(0x3d4, 0x00);
     }
     EXPECT_EQ(buf.syncs, 2);
+}
+
+// --- The trace file --------------------------------------------------------
+
+// A write error is kept, not thrown mid-sequence, and reported once asked; a
+// reader that went away is such an error too, and no SIGPIPE ends the test.
+TEST(TraceFile, WriteErrorsAreReportedWhenChecked) {
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe(pipe_ends), 0);
+    struct Case {
+        std::string path;
+        int reader;  // closed once the file is open
+        const char* error;
+    } cases[] = {{"/dev/full", -1, "No space left on device"},
+                 {"/dev/fd/" + std::to_string(pipe_ends[1]), pipe_ends[0], "Broken pipe"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        TraceFile file(c.path);
+        if (c.reader >= 0) {
+            ::close(c.reader);
+        }
+        file.stream() << std::string(100000, 'x') << std::flush;
+        file.stream() << "irq on\n";
+        try {
+            file.CheckWritten();
+            ADD_FAILURE() << "no error reported";
+        } catch (const PlatformError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(c.path), std::string::npos) << message;
+            EXPECT_NE(message.find(c.error), std::string::npos) << message;
+        }
+    }
+    ::close(pipe_ends[1]);
+}
+
+// End to end: a run whose trace cannot be written still completes its hardware
+// work and saves the card, then ends with 255 and one line saying why; a FIFO
+// that nobody reads is refused at once instead of hanging the run.
+TEST(TraceFile, UnwritableTraceEndsTheRunWith255AndAMessage) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    struct Case {
+        std::string trace;
+        const char* message;
+        std::uint32_t core_after;
+    } cases[] = {
+        {"/dev/full", "(No space left on device); the trace of this run is incomplete", 0x6207},
+        {(dir / "fifo").string(), "that no program is reading", 0x5a0b}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.trace);
+        test::ProfileCard card;
+        card.registers[0x680500] = 0x5a0b;
+        const auto profile = test::WriteProfile(dir.path(), card);
+        const auto result =
+            test::RunRuvuvuri({"--sim=" + profile.string(), "--trace=" + c.trace, "c=200"});
+        EXPECT_EQ(result.exit_code, 255);
+        EXPECT_NE(result.err.find("ruvuvuri: cannot write the trace file \"" + c.trace + "\""),
+                  std::string::npos)
+            << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(test::SavedRegister(profile, 0x680500), c.core_after);
+    }
 }
 
 }  // namespace

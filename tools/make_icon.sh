@@ -1,7 +1,8 @@
 #!/bin/sh
-# Draws the application icon (ui/ruvuvuri-32.png, -16.png and .ico): a clock
+# Draws the application icon (ui/ruvuvuri-32.png, -16.png and .ico, and the
+# 48 and 128 pixel PNGs in packaging/icons): a clock
 # dial over a chip in the 16-colour palette. Needs ImageMagick.
-#   tools/make_icon.sh [OUT_DIR]
+#   tools/make_icon.sh [OUT_DIR [ICON_DIR]]
 set -e
 out=${1:-ui}
 # 32x32
@@ -34,3 +35,10 @@ convert -size 16x16 xc:none +antialias \
   -fill '#000000' -draw 'point 7,8' \
   -colors 16 -strip PNG8:"$out/ruvuvuri-16.png"
 convert "$out/ruvuvuri-32.png" "$out/ruvuvuri-16.png" -colors 16 "$out/ruvuvuri.ico"
+# The larger sizes of the hicolor theme, from the 32x32 drawing: 128 in whole
+# pixels (4x), 48 from a 3x copy halved, so that its edges stay even.
+# packaging/icons/ruvuvuri.svg is the same drawing as a scalable image.
+icons=${2:-packaging/icons}
+convert "$out/ruvuvuri-32.png" -filter point -resize 128x128 -strip PNG32:"$icons/ruvuvuri-128.png"
+convert "$out/ruvuvuri-32.png" -filter point -resize 96x96 -filter box -resize 48x48 -strip \
+  PNG32:"$icons/ruvuvuri-48.png"

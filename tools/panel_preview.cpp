@@ -9,11 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "app/panel_ids.h"
 #include "build_config.h"
 #include "ui/engine_loader.h"
+#include "ui/panel_ids.h"
 
-namespace app = ruvuvuri::app;
 namespace ui = ruvuvuri::ui;
 
 namespace {
@@ -34,7 +33,7 @@ int main(int argc, char** argv) {
         {"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }},
         {"Exit",
          [&engine](int, int, int event, void*, int, int) {
-             if (event == app::EVENT_COMMIT) {
+             if (event == ui::EVENT_COMMIT) {
                  engine->QuitUserInterface(0);
              }
              return 0;
@@ -46,25 +45,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ruvuvuri_panel_preview: %s\n", error.c_str());
         return 255;
     }
-    const int panel = engine->LoadPanel(0, panel_file, app::PANEL);
+    const int panel = engine->LoadPanel(0, panel_file, ui::PANEL);
     if (panel < 0) {
         std::fprintf(stderr, "ruvuvuri_panel_preview: cannot load the panel file %s\n",
                      panel_file.c_str());
         return 255;
     }
     engine->SetCtrlVal(
-        panel, app::PANEL_BANNER,
+        panel, ui::PANEL_BANNER,
         std::string("Ruvuvuri " RUVUVURI_VERSION " \xE2\x80\x94 GeForce clock and timing utility"));
-    engine->SetCtrlVal(panel, app::PANEL_ROMWORD_54, std::uint32_t{0x10DE});
-    engine->SetCtrlVal(panel, app::PANEL_ROMWORD_56, std::uint32_t{0x0150});
-    engine->SetCtrlVal(panel, app::PANEL_DEVICEID, std::uint32_t{0x0150});
-    engine->SetCtrlVal(panel, app::PANEL_BIOSTEXT, std::string("GF2 GTS "));
-    engine->SetCtrlVal(panel, app::PANEL_BIOSVER, std::string("3.11.01.05"));
-    engine->SetCtrlVal(panel, app::PANEL_CORECLK, 200.452);
-    engine->SetCtrlVal(panel, app::PANEL_MEMCLK, 166.088);
-    engine->SetCtrlVal(panel, app::PANEL_TIMING0, std::uint32_t{0x22322222});
-    engine->SetCtrlVal(panel, app::PANEL_TIMING1, std::uint32_t{0x00000A0A});
-    engine->SetCtrlVal(panel, app::PANEL_TIMING2, std::uint32_t{0x05050505});
+    engine->SetCtrlVal(panel, ui::PANEL_ROMWORD_54, std::uint32_t{0x10DE});
+    engine->SetCtrlVal(panel, ui::PANEL_ROMWORD_56, std::uint32_t{0x0150});
+    engine->SetCtrlVal(panel, ui::PANEL_DEVICEID, std::uint32_t{0x0150});
+    engine->SetCtrlVal(panel, ui::PANEL_BIOSTEXT, std::string("GF2 GTS "));
+    engine->SetCtrlVal(panel, ui::PANEL_BIOSVER, std::string("3.11.01.05"));
+    engine->SetCtrlVal(panel, ui::PANEL_CORECLK, 200.452);
+    engine->SetCtrlVal(panel, ui::PANEL_MEMCLK, 166.088);
+    engine->SetCtrlVal(panel, ui::PANEL_TIMING0, std::uint32_t{0x22322222});
+    engine->SetCtrlVal(panel, ui::PANEL_TIMING1, std::uint32_t{0x00000A0A});
+    engine->SetCtrlVal(panel, ui::PANEL_TIMING2, std::uint32_t{0x05050505});
     engine->DisplayPanel(panel);
     return engine->RunUserInterface();
 }

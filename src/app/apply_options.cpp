@@ -4,26 +4,41 @@
 
 namespace ruvuvuri::app {
 
-int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine,
-                      hw::RegisterWindow& window) {
-    int applied = 0;
+clock::ChangeTargets TargetsFromOptions(const ClockOptions& options,
+                                        const clock::ClockReading& reading) {
+    clock::ChangeTargets targets;
     if (options.memory_mhz != 0.0 || options.core_mhz != 0.0) {
         // A clock that was not given is reprogrammed for what it runs at now;
         // it passes through MHz on the way, as the panel's values do.
-        const double memory_mhz = options.memory_mhz != 0.0 ? options.memory_mhz : engine.memclk_d;
-        const double core_mhz = options.core_mhz != 0.0 ? options.core_mhz : engine.nvclk_d;
-        engine.ChangeSpeed(MhzToKhz(memory_mhz), MhzToKhz(core_mhz));
+        const double memory_mhz = options.memory_mhz != 0.0 ? options.memory_mhz : reading.memclk_d;
+        const double core_mhz = options.core_mhz != 0.0 ? options.core_mhz : reading.nvclk_d;
+        targets.clocks = clock::ChangeTargets::Clocks{MhzToKhz(memory_mhz), MhzToKhz(core_mhz)};
+    }
+    for (std::size_t i = 0; i < targets.timings.size(); ++i) {
+        if (options.timing[i] != NOT_GIVEN_TIMING) {
+            targets.timings[i] = options.timing[i];
+        }
+    }
+    return targets;
+}
+
+int ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine) {
+    int applied = 0;
+    if (targets.clocks) {
+        engine.ChangeSpeed(targets.clocks->memory_khz, targets.clocks->core_khz);
         ++applied;
     }
-    static constexpr std::uint32_t kTimingRegisters[3] = {
-        clock::kTiming0Register, clock::kTiming1Register, clock::kTiming2Register};
-    for (int i = 0; i < 3; ++i) {
-        if (options.timing[i] != NOT_GIVEN_TIMING) {
-            window.OUT_LONGWORD(kTimingRegisters[i], options.timing[i]);
+    for (std::size_t i = 0; i < targets.timings.size(); ++i) {
+        if (targets.timings[i]) {
+            engine.SetTiming(i, *targets.timings[i]);
             ++applied;
         }
     }
     return applied;
+}
+
+int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine) {
+    return ApplyTargets(TargetsFromOptions(options, engine.current()), engine);
 }
 
 }  // namespace ruvuvuri::app

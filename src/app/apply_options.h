@@ -1,16 +1,24 @@
 #pragma once
 
 #include "app/options.h"
+#include "clock/change_plan.h"
 #include "clock/clock_engine.h"
-#include "hw/register_window.h"
 
 namespace ruvuvuri::app {
 
-// Applies what the command line asked for, after the card has been read: the
-// clocks through ChangeSpeed (a clock not given keeps the value read at start),
-// then each given timing. Returns how many options took effect; 0 means the
-// panel is shown instead.
-int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine,
-                      hw::RegisterWindow& window);
+// What the command line asks of the card, given the reading at start: both
+// clocks when either was given (a clock not given keeps the value read, after
+// its round trip through MHz, as the panel's values make it), and each timing
+// given.
+clock::ChangeTargets TargetsFromOptions(const ClockOptions& options,
+                                        const clock::ClockReading& reading);
+
+// Applies the targets: the clocks through ChangeSpeed, then each timing.
+// Returns how many options took effect (the clocks count once).
+int ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine);
+
+// Applies what the command line asked for, after the card has been read.
+// Returns how many options took effect; 0 means the panel is shown instead.
+int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine);
 
 }  // namespace ruvuvuri::app

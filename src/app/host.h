@@ -3,16 +3,17 @@
 #include <memory>
 #include <string>
 
+#include "app/keep_question.h"
 #include "app/options.h"
 #include "ui/ui_engine.h"
 
 // What the run needs of the operating system it runs on, one implementation
 // per platform (host_posix.cpp, host_win.cpp): where text goes, where the
-// panel file is, which panel engine shows panels, and giving up rights the
-// run no longer needs.
+// panel file is, which panel engine shows panels, giving up rights the run no
+// longer needs, and the terminal a change asks to be kept on.
 namespace ruvuvuri::app::host {
 
-// A one-line warning the run goes on after ("ruvuvuri: <text>").
+// A one-line warning ("ruvuvuri: <text>"), control characters made visible.
 void Warn(const std::string& text);
 // The one line that says why the run cannot go on.
 void ReportFailure(const std::string& text);
@@ -26,8 +27,12 @@ std::string PanelFilePath();
 // a panel or popup is shown, so a run that shows nothing never pays for it.
 std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks);
 
-// Called once port access and the BIOS image are the run's: gives up what
-// only they needed, before any path a user gave is opened.
-void GiveUpHardwareRights();
+// Called once what needs root is held: goes on as the user who invoked the
+// program, before any path a user gave is opened. Throws hw::PlatformError.
+void DropToInvokingUser();
+
+// Where --revert-after asks whether to keep a change; nullptr, with the whole
+// refusal (cause and remedy) in `refusal`, when there is no such place.
+std::unique_ptr<Terminal> OpenKeepTerminal(std::string* refusal);
 
 }  // namespace ruvuvuri::app::host

@@ -1,23 +1,26 @@
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 
 #include "app/host.h"
 #include "app/privileges.h"
-#include "build_config.h"
+#include "base/printable.h"
 #include "ui/console_engine.h"
 #include "ui/engine_loader.h"
+#include "ui/install_paths.h"
 
 namespace ruvuvuri::app::host {
 namespace {
 
 constexpr const char* kPanelFileName = "Ruvuvuri.ui";
+constexpr const char* kControllingTerminal = "/dev/tty";
 
 }  // namespace
 
+// Every line here may quote a path or an option as given; none may carry a
+// terminal control sequence.
 void Warn(const std::string& text) {
-    std::fprintf(stderr, "ruvuvuri: %s\n", text.c_str());
+    std::fprintf(stderr, "ruvuvuri: %s\n", base::Printable(text).c_str());
 }
 
 void ReportFailure(const std::string& text) {
@@ -28,16 +31,9 @@ void PrintText(const std::string& text) {
     std::fputs(text.c_str(), stdout);
 }
 
+// Beside the program (a build tree) first, then the installed data folder.
 std::string PanelFilePath() {
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const auto beside = program.parent_path() / kPanelFileName;
-        if (std::filesystem::exists(beside, error)) {
-            return beside.string();
-        }
-    }
-    return std::string(RUVUVURI_DATA_DIR) + "/" + kPanelFileName;
+    return ui::FindInstalledFile(ui::InstalledFolder::Data, kPanelFileName);
 }
 
 // Qt when asked for, or by default when there is a display and the module
@@ -56,8 +52,18 @@ std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTa
     return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);
 }
 
-void GiveUpHardwareRights() {
-    DropSudoPrivileges();
+void DropToInvokingUser() {
+    app::DropToInvokingUser();
+}
+
+std::unique_ptr<Terminal> OpenKeepTerminal(std::string* refusal) {
+    std::string why;
+    auto terminal = Terminal::Open(kControllingTerminal, &why);
+    if (!terminal) {
+        *refusal = "--revert-after asks on the terminal, and " + why +
+                   "; run it from a terminal or leave --revert-after out; nothing was done";
+    }
+    return terminal;
 }
 
 }  // namespace ruvuvuri::app::host

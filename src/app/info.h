@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "card/bios_image.h"
@@ -8,9 +7,9 @@
 
 namespace ruvuvuri::app {
 
-// What `--info` prints: the BIOS fields the panel shows, the crystal, both
-// clocks in MHz with their PLL words, and the three timings.
-std::string FormatCardInfo(const card::BiosImage& bios, const clock::ClockEngine& engine,
-                           std::uint32_t core_pll_word, std::uint32_t mem_pll_word);
+// What `--info` prints: the BIOS fields the panel shows, and from one readout
+// the crystal, both clocks in MHz with the PLL words they come from, and the
+// three timings.
+std::string FormatCardInfo(const card::BiosImage& bios, const clock::ClockReading& reading);
 
 }  // namespace ruvuvuri::app

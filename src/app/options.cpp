@@ -1,7 +1,8 @@
 #include "app/options.h"
 
-#include <cstdio>
 #include <string_view>
+
+#include "base/number_text.h"
 
 namespace ruvuvuri::app {
 
@@ -12,18 +13,19 @@ constexpr double kMaxMemoryMhz = 800.0;
 constexpr double kMinCoreMhz = 80.0;
 constexpr double kMaxCoreMhz = 400.0;
 
-// Leaves `target` alone when nothing converts, so "c=150 c=abc" keeps 150.
+// "%lf" and "%x" as the C standard defines them: a value that only begins a
+// number ("100e", "0x") converts nothing. Leaves `target` alone when nothing
+// converts, so "c=150 c=abc" keeps 150.
 void ScanMhz(const char* text, double& target) {
-    double value = 0.0;
-    if (std::sscanf(text, "%lf", &value) == 1) {
-        target = value;
+    if (const auto scan = base::ScanDouble(text); scan.ok()) {
+        target = scan.value;
     }
 }
 
+// A hex value above 32 bits is ignored rather than cut to its low bits.
 void ScanHex(const char* text, std::uint32_t& target) {
-    unsigned int value = 0;
-    if (std::sscanf(text, "%x", &value) == 1) {
-        target = value;
+    if (const auto scan = base::ScanHex32(text); scan.ok()) {
+        target = scan.value;
     }
 }
 
@@ -38,6 +40,15 @@ std::string ValueWarning(std::string_view argument, std::string_view why) {
     warning += ": ";
     warning += why;
     return warning;
+}
+
+// A whole number of seconds within the range, nothing around it.
+bool ParseSeconds(std::string_view text, int& seconds) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos) {
+        return false;
+    }
+    seconds = std::stoi(std::string(text));
+    return seconds >= kMinRevertSeconds && seconds <= kMaxRevertSeconds;
 }
 
 }  // namespace
@@ -81,7 +92,11 @@ void CheckRanges(ClockOptions& options) {
 ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
     ParsedRunOptions parsed;
     RunOptions& options = parsed.options;
-    auto& warnings = parsed.warnings;
+    // Each ignored argument is a warning, and an error under --strict.
+    const auto ignore = [&parsed](std::string_view argument, std::string_view why) {
+        parsed.warnings.push_back(ValueWarning(argument, why));
+        parsed.strict_errors.push_back(std::string(argument) + ": " + std::string(why));
+    };
 
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr) {
@@ -101,16 +116,18 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
                 options.backend = Backend::BuiltInSim;
                 options.profile_path.clear();
             } else if (value.empty()) {
-                warnings.push_back(
-                    ValueWarning(arg, "a profile file name is needed, as in --sim=card.json"));
+                // A simulated run was asked for (an unset variable in a script,
+                // say); it must never fall back to the real card.
+                parsed.error =
+                    "--sim= needs a profile file name, as in --sim=card.json (or --sim alone "
+                    "for the built-in card); nothing was done";
             } else {
                 options.backend = Backend::ProfileSim;
                 options.profile_path = value;
             }
         } else if (name == "--trace") {
             if (value.empty()) {
-                warnings.push_back(
-                    ValueWarning(arg, "a file name is needed, as in --trace=run.trace"));
+                ignore(arg, "a file name is needed, as in --trace=run.trace");
             } else {
                 options.trace_path = value;
             }
@@ -120,23 +137,49 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
             } else if (value == "qt") {
                 options.ui = UiChoice::Qt;
             } else {
-                warnings.push_back(
-                    ValueWarning(arg, "the panel engine is --ui=console or --ui=qt"));
+                ignore(arg, "the panel engine is --ui=console or --ui=qt");
             }
+        } else if (name == "--revert-after") {
+            // A safety net asked for and not there must not let the run go on.
+            if (!ParseSeconds(value, options.revert_after_seconds)) {
+                parsed.error = std::string(arg) +
+                               ": give the seconds to wait for a yes, 1 to 600, as in "
+                               "--revert-after=30; nothing was done";
+                parsed.error_status = 2;
+            }
+        } else if (name == "--explain-trace") {
+            if (value.empty()) {
+                parsed.error = std::string(arg) +
+                               ": give the trace file to explain, as in --explain-trace=run.trace";
+                parsed.error_status = 2;
+            } else {
+                options.explain_trace_path = value;
+            }
+        } else if (!has_value && name == "--dry-run") {
+            options.dry_run = true;
+        } else if (!has_value && name == "--strict") {
+            options.strict = true;
+        } else if (!has_value && name == "--json") {
+            options.json = true;
         } else if (!has_value && name == "--info") {
             options.info = true;
         } else if (!has_value && name == "--help") {
             options.help = true;
         } else if (!has_value && name == "--version") {
             options.version = true;
-        } else if (has_value && (name == "--info" || name == "--help" || name == "--version")) {
-            warnings.push_back(ValueWarning(arg, std::string(name) + " takes no value"));
+        } else if (has_value && (name == "--info" || name == "--help" || name == "--version" ||
+                                 name == "--dry-run" || name == "--strict" || name == "--json")) {
+            ignore(arg, std::string(name) + " takes no value");
         } else {
             std::string warning = "ignoring unknown option ";
             warning += arg;
             warning += "; see --help";
-            warnings.push_back(std::move(warning));
+            parsed.warnings.push_back(std::move(warning));
+            parsed.strict_errors.push_back(std::string(arg) + ": unknown option; see --help");
         }
+    }
+    if (options.json && !options.info) {
+        ignore("--json", "it goes with --info, as in --info --json");
     }
     return parsed;
 }
@@ -160,20 +203,40 @@ std::string UsageText() {
            "  --sim           use the built-in simulated card (a GeForce2 GTS); its state lasts\n"
            "                  for this run only\n"
            "  --sim=FILE      use the simulated card described by the profile FILE and save its\n"
-           "                  state back to FILE at the end of the run\n"
+           "                  state back to FILE at the end of the run; a FILE that does not\n"
+           "                  exist yet is created from the built-in card\n"
            "  --trace=FILE    append every hardware access of this run to FILE\n"
            "  --ui=console    show the panel and messages on the terminal\n"
            "  --ui=qt         show them in windows (the default when a display is available)\n"
            "  --info          print the BIOS fields, the crystal, both clocks and the timings,\n"
            "                  then end; nothing is written to the card\n"
+           "  --info --json   the same facts as one JSON object (docs/info-json.md)\n"
+           "  --dry-run       read the card and print the plan: each register an apply would\n"
+           "                  write, its value now and the value it would get, M, N, P and the\n"
+           "                  clock they give next to the clock asked; nothing is written and\n"
+           "                  no panel is shown\n"
+           "  --strict        every argument that would be ignored (out of range, malformed,\n"
+           "                  unknown, t0=AAAAAAAA, given twice) is an error: one line each,\n"
+           "                  exit status 2, nothing touched; no GeForce exits with 3; the\n"
+           "                  panel is never shown, so a clock or timing option is needed\n"
+           "  --revert-after=SECONDS\n"
+           "                  after an apply (command line or console panel) ask on the\n"
+           "                  terminal \"Keep these settings?\"; anything but yes within\n"
+           "                  SECONDS (1 to 600), or a signal, writes back what was read before\n"
+           "  --explain-trace=FILE\n"
+           "                  print the register reads and writes a trace FILE holds, run by\n"
+           "                  run, and what each run changed; needs no card and no root\n"
            "  --help          print this text and end\n"
            "  --version       print the version and end\n"
            "\n"
            "On the real card the program needs root (or CAP_SYS_RAWIO) for the VGA I/O ports\n"
            "and /dev/mem. Exit status: 0 for every normal outcome, 255 when the panel file or\n"
-           "the hardware (or simulator profile) cannot be used.\n"
+           "the hardware (or simulator profile, or the trace to explain) cannot be used, 2 for\n"
+           "an argument --strict refuses or a bad --revert-after, 3 for no GeForce under "
+           "--strict.\n"
            "\n"
-           "The console panel (--ui=console) reads its commands from standard input.\n";
+           "The console panel (--ui=console) reads its commands from standard input.\n"
+           "The manual, with examples and what to do after a hang: man ruvuvuri\n";
 }
 
 }  // namespace ruvuvuri::app

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/ui_engine.h"
+#include "ui/ui_choice.h"
 
 namespace ruvuvuri::app {
 
@@ -44,6 +44,12 @@ struct RunOptions {
     bool info = false;
     bool help = false;
     bool version = false;
+    // Extensions; without them the run is exactly the original one.
+    bool dry_run = false;            // print the plan instead of writing
+    bool strict = false;             // every ignored option is an error
+    bool json = false;               // --info as one JSON object
+    int revert_after_seconds = 0;    // 0: no confirm-or-revert question
+    std::string explain_trace_path;  // empty: no trace to explain
 
     bool operator==(const RunOptions&) const = default;
 };
@@ -53,7 +59,19 @@ struct ParsedRunOptions {
     // One line each, for the user: unknown "--" options and bad values, which
     // are otherwise skipped like any unrecognised argument.
     std::vector<std::string> warnings;
+    // The same arguments as errors, "ARGUMENT: why", for --strict.
+    std::vector<std::string> strict_errors;
+    // A request the run cannot honour safely (--sim= without a file): the
+    // program must end with this one line instead of starting.
+    std::string error;
+    // The exit status for `error`: -1 for a platform that must not start, 2
+    // for an extension's value that is out of its range.
+    int error_status = -1;
 };
+
+// The range of --revert-after, in seconds.
+inline constexpr int kMinRevertSeconds = 1;
+inline constexpr int kMaxRevertSeconds = 600;
 
 ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]);
 

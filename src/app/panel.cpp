@@ -1,12 +1,26 @@
 #include "app/panel.h"
 
-#include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "app/clock_units.h"
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
+namespace {
+
+constexpr const char* kCoreName = "Core clock";
+constexpr const char* kMemoryName = "Memory clock";
+constexpr const char* kTimingNames[3] = {"Timing 0 (0x100220)", "Timing 1 (0x100224)",
+                                         "Timing 2 (0x100228)"};
+
+// An untouched clock field gives back exactly the clock that was read: the
+// MHz round trip alone can lose a kHz (128.003 x 1000.0 truncates to 128002)
+// and so reprogram a PLL nobody asked to change.
+std::uint32_t TargetKhz(double field_mhz, double shown_mhz, std::uint32_t read_khz) {
+    return field_mhz == shown_mhz ? read_khz : MhzToKhz(field_mhz);
+}
+
+}  // namespace
 
 ui::CallbackTable MainPanel::Callbacks() {
     return {
@@ -20,69 +34,98 @@ ui::CallbackTable MainPanel::Callbacks() {
 }
 
 int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
-    mp = ui_->LoadPanel(0, panel_file, PANEL);
+    mp = ui_->LoadPanel(0, panel_file, ui::PANEL);
     if (mp < 0) {
+        load_error_ = ui_->last_error();
         return -1;
     }
-    ui_->SetCtrlVal(mp, PANEL_BANNER, banner);
+    ui_->SetCtrlVal(mp, ui::PANEL_BANNER, banner);
     GetBIOSinfo();
-    ShowClocksAndTimings();
+    ShowClocksAndTimings(engine_.current());
     ui_->DisplayPanel(mp);
     ui_->RunUserInterface();
     return 0;
 }
 
 void MainPanel::GetBIOSinfo() {
-    ui_->SetCtrlVal(mp, PANEL_ROMWORD_54, std::uint32_t{bios_.RomWord54()});
-    ui_->SetCtrlVal(mp, PANEL_ROMWORD_56, std::uint32_t{bios_.RomWord56()});
+    ui_->SetCtrlVal(mp, ui::PANEL_ROMWORD_54, std::uint32_t{bios_.RomWord54()});
+    ui_->SetCtrlVal(mp, ui::PANEL_ROMWORD_56, std::uint32_t{bios_.RomWord56()});
     // The card check has already refused an image whose header pointer leads
     // outside it, so the device ID is always there when the panel is shown.
-    ui_->SetCtrlVal(mp, PANEL_DEVICEID, std::uint32_t{bios_.DeviceId().value_or(0)});
+    ui_->SetCtrlVal(mp, ui::PANEL_DEVICEID, std::uint32_t{bios_.DeviceId().value_or(0)});
 
-    const std::string text = bios_.BiosText();
-    std::snprintf(tmpstr, sizeof tmpstr, "%s", text.c_str());
-    ui_->SetCtrlVal(mp, PANEL_BIOSTEXT, std::string(tmpstr));
-    const std::string version = bios_.BiosVersion();
-    std::snprintf(tmpstr, sizeof tmpstr, "%s", version.c_str());
-    ui_->SetCtrlVal(mp, PANEL_BIOSVER, std::string(tmpstr));
+    ui_->SetCtrlVal(mp, ui::PANEL_BIOSTEXT, bios_.BiosText());
+    ui_->SetCtrlVal(mp, ui::PANEL_BIOSVER, bios_.BiosVersion());
 }
 
-void MainPanel::ShowClocksAndTimings() {
-    ui_->SetCtrlVal(mp, PANEL_CORECLK, engine_.nvclk_d);
-    ui_->SetCtrlVal(mp, PANEL_MEMCLK, engine_.memclk_d);
-    ui_->SetCtrlVal(mp, PANEL_TIMING0, engine_.tim0);
-    ui_->SetCtrlVal(mp, PANEL_TIMING1, engine_.tim1);
-    ui_->SetCtrlVal(mp, PANEL_TIMING2, engine_.tim2);
+void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
+    ui_->SetCtrlVal(mp, ui::PANEL_CORECLK, reading.nvclk_d);
+    ui_->SetCtrlVal(mp, ui::PANEL_MEMCLK, reading.memclk_d);
+    ui_->SetCtrlVal(mp, ui::PANEL_TIMING0, reading.tim0);
+    ui_->SetCtrlVal(mp, ui::PANEL_TIMING1, reading.tim1);
+    ui_->SetCtrlVal(mp, ui::PANEL_TIMING2, reading.tim2);
+    // What the clock fields hold now, at their decimals: Apply compares with it
+    // to tell an untouched field.
+    shown_core_mhz_ = shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
+    ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &shown_core_mhz_);
+    ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &shown_mem_mhz_);
+}
+
+bool MainPanel::ReadFields(EditedFields* fields) {
+    std::string refused;
+    const auto check = [&](bool complete, const char* name, const char* need) {
+        if (!complete) {
+            refused += std::string(name) + " " + need + ".\n";
+        }
+    };
+    check(ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &fields->core_mhz), kCoreName,
+          "holds no number within the panel's limits");
+    check(ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
+          "holds no number within the panel's limits");
+    for (int i = 0; i < 3; ++i) {
+        check(ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
+              "is not a complete hexadecimal value (eight digits, 00000000 to FFFFFFFF)");
+    }
+    if (refused.empty()) {
+        return true;
+    }
+    ui_->MessagePopup(kPopupTitle,
+                      refused + "Nothing was written; correct the field and apply again.");
+    return false;
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT || engine_.CanChangeClocks == 0) {
+    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
         return 0;
     }
-    // The globals take the edited values before the user answers; a refusal
-    // overwrites them again with what the card reads back.
-    ui_->GetCtrlVal(mp, PANEL_CORECLK, &engine_.nvclk_d);
-    ui_->GetCtrlVal(mp, PANEL_MEMCLK, &engine_.memclk_d);
-    ui_->GetCtrlVal(mp, PANEL_TIMING0, &engine_.tim0);
-    ui_->GetCtrlVal(mp, PANEL_TIMING1, &engine_.tim1);
-    ui_->GetCtrlVal(mp, PANEL_TIMING2, &engine_.tim2);
-
+    // The panel writes only what it shows: a field that holds no complete
+    // value stops Apply before anything is asked or written, and the user's
+    // edits stay in the fields to be corrected.
+    EditedFields fields;
+    if (!ReadFields(&fields)) {
+        return 0;
+    }
     if (ui_->ConfirmPopup(kPopupTitle, kApplyQuestion) == 1) {
-        engine_.ChangeSpeed(MhzToKhz(engine_.memclk_d), MhzToKhz(engine_.nvclk_d));
+        const clock::ClockReading read = engine_.current();
+        engine_.ChangeSpeed(TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
+                            TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk));
         // All three timings are written every time, changed or not.
-        window_.OUT_LONGWORD(clock::kTiming0Register, engine_.tim0);
-        window_.OUT_LONGWORD(clock::kTiming1Register, engine_.tim1);
-        window_.OUT_LONGWORD(clock::kTiming2Register, engine_.tim2);
+        for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
+            engine_.SetTiming(i, fields.timing[i]);
+        }
+        if (after_apply_) {
+            ShowClocksAndTimings(after_apply_(read));
+            return 0;
+        }
     }
     // After an apply the panel shows what the PLLs really produce; after a
     // refusal it shows the card's values again.
-    engine_.GetCurrentClocks();
-    ShowClocksAndTimings();
+    ShowClocksAndTimings(engine_.GetCurrentClocks());
     return 0;
 }
 
 int MainPanel::Exit(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) {
+    if (event == ui::EVENT_COMMIT) {
         ui_->QuitUserInterface(0);
     }
     return 0;

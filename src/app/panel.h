@@ -1,10 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <limits>
 #include <string>
 
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
-#include "hw/register_window.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::app {
@@ -15,32 +16,54 @@ namespace ruvuvuri::app {
 // against ui::UiEngine only, so it works the same on every panel engine.
 class MainPanel {
   public:
-    MainPanel(const card::BiosImage& bios, clock::ClockEngine& engine, hw::RegisterWindow& window)
-        : bios_(bios), engine_(engine), window_(window) {}
+    MainPanel(const card::BiosImage& bios, clock::ClockEngine& engine)
+        : bios_(bios), engine_(engine) {}
 
     // The callbacks the panel file names, for the engine's table.
     ui::CallbackTable Callbacks();
     // The engine is made with the callback table, so it is attached afterwards.
     void AttachEngine(ui::UiEngine& ui) { ui_ = &ui; }
 
+    // Run after an apply in place of the plain read of the card: given the
+    // reading from before the apply, it may revert to it, and it returns the
+    // card's new reading (the confirm-or-revert question).
+    using AfterApply = std::function<const clock::ClockReading&(const clock::ClockReading& before)>;
+    void SetAfterApply(AfterApply after_apply) { after_apply_ = std::move(after_apply); }
+
     // Loads, fills and shows the panel and runs the event loop. 0 when the loop
-    // ends; -1 when the panel file cannot be loaded.
+    // ends; -1 when the panel file cannot be loaded (load_error() says why).
     int Start(const std::string& panel_file, const std::string& banner);
+    // One line naming the panel file, the cause and the remedy.
+    const std::string& load_error() const { return load_error_; }
 
     void GetBIOSinfo();
     int SetNewClocks(int panel, int control, int event, void* callback_data, int data1, int data2);
     int Exit(int panel, int control, int event, void* callback_data, int data1, int data2);
 
-    int mp = -1;        // the panel handle
-    char tmpstr[64]{};  // scratch text for the BIOS fields
+    // The handle LoadPanel gave, negative before Start or when it failed.
+    int panel_handle() const { return mp; }
 
   private:
-    void ShowClocksAndTimings();
+    struct EditedFields {
+        double core_mhz = 0.0;
+        double memory_mhz = 0.0;
+        std::uint32_t timing[clock::kTimingRegisters.size()] = {};
+    };
+
+    void ShowClocksAndTimings(const clock::ClockReading& reading);
+    // Reads the five editable fields; false, after a popup naming every field
+    // that holds no complete value, when any does.
+    bool ReadFields(EditedFields* fields);
 
     const card::BiosImage& bios_;
     clock::ClockEngine& engine_;
-    hw::RegisterWindow& window_;
     ui::UiEngine* ui_ = nullptr;
+    int mp = -1;  // the panel handle
+    AfterApply after_apply_;
+    std::string load_error_;
+    // The clock fields as last filled from the card.
+    double shown_core_mhz_ = std::numeric_limits<double>::quiet_NaN();
+    double shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The confirmation the apply button asks for, and the title of every popup.

@@ -1,7 +1,7 @@
 #include "app/privileges.h"
 
 #include <grp.h>
-#include <sched.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -11,9 +11,11 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "base/error_text.h"
 #include "hw/platform_error.h"
+#include "hw/realtime_bracket.h"
 
 namespace ruvuvuri::app {
 
@@ -29,13 +31,47 @@ Id ParseId(const char* name, const char* text) {
     if (text == end || error != std::errc() || rest != end ||
         value >= std::numeric_limits<Id>::max()) {
         throw hw::PlatformError(std::string(name) + " is not a valid id ('" + text +
-                                "'); start ruvuvuri with sudo unchanged, or as root directly");
+                                "'); start ruvuvuri with sudo or pkexec unchanged, or as root "
+                                "directly");
     }
     return static_cast<Id>(value);
 }
 
+PrivilegeDrop PlanFromSudo(const LauncherVariables& launcher) {
+    if (launcher.sudo_uid == nullptr || launcher.sudo_gid == nullptr) {
+        const bool uid_missing = launcher.sudo_uid == nullptr;
+        throw hw::PlatformError(std::string(uid_missing ? "SUDO_GID" : "SUDO_UID") +
+                                " is set but " + (uid_missing ? "SUDO_UID" : "SUDO_GID") +
+                                " is not; start ruvuvuri with sudo unchanged, or as root directly");
+    }
+    PrivilegeDrop plan;
+    plan.uid = ParseId<uid_t>("SUDO_UID", launcher.sudo_uid);
+    plan.gid = ParseId<gid_t>("SUDO_GID", launcher.sudo_gid);
+    // sudo from root: the caller was root already.
+    plan.drop = plan.uid != 0;
+    return plan;
+}
+
+PrivilegeDrop PlanFromPkexec(const char* pkexec_uid, const PrimaryGroupLookup& primary_group) {
+    PrivilegeDrop plan;
+    plan.uid = ParseId<uid_t>("PKEXEC_UID", pkexec_uid);
+    if (plan.uid == 0) {
+        return plan;
+    }
+    // pkexec passes no group: the user's own primary group is the one it had.
+    const std::optional<gid_t> gid = primary_group(plan.uid);
+    if (!gid) {
+        throw hw::PlatformError("PKEXEC_UID names uid " + std::to_string(plan.uid) +
+                                ", which has no entry in the user database; start ruvuvuri "
+                                "with pkexec as a known user, or as root directly");
+    }
+    plan.gid = *gid;
+    plan.drop = true;
+    return plan;
+}
+
 [[noreturn]] void Fail(const std::string& what, const PrivilegeDrop& plan) {
-    throw hw::PlatformError("cannot give up root for the sudo user (uid " +
+    throw hw::PlatformError("cannot give up root for the invoking user (uid " +
                             std::to_string(plan.uid) + ", gid " + std::to_string(plan.gid) +
                             "): " + what + "; run ruvuvuri as root directly");
 }
@@ -44,36 +80,57 @@ Id ParseId(const char* name, const char* text) {
     Fail(std::string(call) + ": " + base::ErrorText(error), plan);
 }
 
-// The interrupt bracket raises the thread to the highest real-time priority and
-// locks memory, which an ordinary user may do only as far as its resource limits
-// allow. Limits outlive the change of ids, so root raises them first and the
-// bracket keeps its full protection after the drop. A refusal only weakens the
-// bracket to blocking signals, so it is not an error.
+// Raises a limit to `needed` when it is lower, and no further.
+void RaiseLimitTo(int resource, rlim_t needed) {
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur >= needed) {
+        return;
+    }
+    limit.rlim_cur = needed;
+    if (limit.rlim_max < needed) {
+        limit.rlim_max = needed;
+    }
+    ::setrlimit(resource, &limit);
+}
+
+// The interrupt bracket raises the thread to its real-time priority and locks
+// memory, which an ordinary user may do only as far as its resource limits
+// allow. Limits outlive the change of ids, so root raises them first, just to
+// what the bracket uses. A refusal only weakens the bracket to blocking
+// signals, so it is not an error.
 void KeepBracketProtection() {
-    const auto top = static_cast<rlim_t>(sched_get_priority_max(SCHED_FIFO));
-    const rlimit priority{top, top};
-    ::setrlimit(RLIMIT_RTPRIO, &priority);
-    const rlimit memory{RLIM_INFINITY, RLIM_INFINITY};
-    ::setrlimit(RLIMIT_MEMLOCK, &memory);
+    RaiseLimitTo(RLIMIT_RTPRIO, static_cast<rlim_t>(hw::BracketPriority()));
+    RaiseLimitTo(RLIMIT_MEMLOCK, static_cast<rlim_t>(hw::kBracketLockedMemoryBytes));
+}
+
+std::optional<gid_t> PrimaryGroupFromUserDatabase(uid_t uid) {
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+        return std::nullopt;
+    }
+    return found->pw_gid;
 }
 
 }  // namespace
 
-PrivilegeDrop PlanPrivilegeDrop(const char* sudo_uid, const char* sudo_gid, uid_t effective_uid) {
-    PrivilegeDrop plan;
-    if (effective_uid != 0 || (sudo_uid == nullptr && sudo_gid == nullptr)) {
-        return plan;
+PrivilegeDrop PlanPrivilegeDrop(const ProcessIds& ids, const LauncherVariables& launcher,
+                                const PrimaryGroupLookup& primary_group) {
+    if (ids.effective_uid != 0) {
+        return {};
     }
-    if (sudo_uid == nullptr || sudo_gid == nullptr) {
-        throw hw::PlatformError(std::string(sudo_uid == nullptr ? "SUDO_GID" : "SUDO_UID") +
-                                " is set but " + (sudo_uid == nullptr ? "SUDO_UID" : "SUDO_GID") +
-                                " is not; start ruvuvuri with sudo unchanged, or as root directly");
+    if (ids.real_uid != 0) {
+        return {true, ids.real_uid, ids.real_gid};
     }
-    plan.uid = ParseId<uid_t>("SUDO_UID", sudo_uid);
-    plan.gid = ParseId<gid_t>("SUDO_GID", sudo_gid);
-    // sudo from root: the caller was root already.
-    plan.drop = plan.uid != 0;
-    return plan;
+    if (launcher.sudo_uid != nullptr || launcher.sudo_gid != nullptr) {
+        return PlanFromSudo(launcher);
+    }
+    if (launcher.pkexec_uid != nullptr) {
+        return PlanFromPkexec(launcher.pkexec_uid, primary_group);
+    }
+    return {};
 }
 
 void DropPrivileges(const PrivilegeDrop& plan) {
@@ -99,9 +156,11 @@ void DropPrivileges(const PrivilegeDrop& plan) {
     }
 }
 
-void DropSudoPrivileges() {
-    DropPrivileges(
-        PlanPrivilegeDrop(std::getenv("SUDO_UID"), std::getenv("SUDO_GID"), ::geteuid()));
+void DropToInvokingUser() {
+    const ProcessIds ids{::getuid(), ::geteuid(), ::getgid()};
+    const LauncherVariables launcher{std::getenv("SUDO_UID"), std::getenv("SUDO_GID"),
+                                     std::getenv("PKEXEC_UID")};
+    DropPrivileges(PlanPrivilegeDrop(ids, launcher, PrimaryGroupFromUserDatabase));
 }
 
 }  // namespace ruvuvuri::app

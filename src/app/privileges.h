@@ -2,31 +2,55 @@
 
 #include <sys/types.h>
 
+#include <functional>
+#include <optional>
+
 namespace ruvuvuri::app {
 
-// Who to become once the hardware is open. Started through sudo, the program
-// runs as root only for what needs it (the ports, /dev/mem, the run lock) and
-// then goes on as the user who called sudo, so that files it writes (traces,
-// simulator profiles) belong to that user.
+// Who to become once what needs root is held. The program runs as root only for
+// the ports, /dev/mem, the run lock and the real-time limits, and then goes on as
+// the user who invoked it, so that every file whose path that user gave (trace,
+// profile, the BIOS file a profile names) is opened with that user's rights.
 struct PrivilegeDrop {
     bool drop = false;
     uid_t uid = 0;
     gid_t gid = 0;
 };
 
-// Decides from the SUDO_UID and SUDO_GID values (nullptr when unset) and the
-// effective user id. Not root, or not started through sudo, or sudo from root:
-// nothing to drop. Throws hw::PlatformError for values that are not user and
-// group ids, or when only one of the two is set.
-PrivilegeDrop PlanPrivilegeDrop(const char* sudo_uid, const char* sudo_gid, uid_t effective_uid);
+struct ProcessIds {
+    uid_t real_uid = 0;
+    uid_t effective_uid = 0;
+    gid_t real_gid = 0;
+};
 
-// Gives up the supplementary groups, then the group, then the user (the group
-// cannot be changed once the user is no longer root), and checks that root
-// cannot be regained. Throws hw::PlatformError on failure. Does nothing when
-// plan.drop is false.
+// What sudo and pkexec leave in the environment (nullptr when unset).
+struct LauncherVariables {
+    const char* sudo_uid = nullptr;
+    const char* sudo_gid = nullptr;
+    const char* pkexec_uid = nullptr;
+};
+
+// A user's primary group from the user database; nullopt when it has no entry.
+using PrimaryGroupLookup = std::function<std::optional<gid_t>(uid_t)>;
+
+// Not root: nothing to give up. Installed setuid-root (the real uid is not
+// root): back to the real user and group; the launcher variables are not even
+// read, since whoever runs the program sets them. Really root (a real sudo or
+// pkexec, or root itself): SUDO_UID/SUDO_GID, else PKEXEC_UID with that user's
+// primary group; neither set, or set to root: nothing to drop. Throws
+// hw::PlatformError for values that are not ids, when only one of SUDO_UID and
+// SUDO_GID is set, or when PKEXEC_UID names no known user.
+PrivilegeDrop PlanPrivilegeDrop(const ProcessIds& ids, const LauncherVariables& launcher,
+                                const PrimaryGroupLookup& primary_group);
+
+// Raises the real-time limits just as far as the interrupt bracket needs, gives
+// up the supplementary groups, then the group, then the user (the group cannot
+// be changed once the user is no longer root), and checks that root cannot be
+// regained. Throws hw::PlatformError on failure. Does nothing when plan.drop is
+// false.
 void DropPrivileges(const PrivilegeDrop& plan);
 
-// Both of the above, for this process and its environment.
-void DropSudoPrivileges();
+// Both of the above, for this process, its environment and the user database.
+void DropToInvokingUser();
 
 }  // namespace ruvuvuri::app

@@ -5,11 +5,16 @@
 #include <string>
 
 #include "app/apply_options.h"
+#include "app/confirm_or_revert.h"
+#include "app/extensions.h"
 #include "app/host.h"
 #include "app/info.h"
+#include "app/info_json.h"
+#include "app/keep_question.h"
 #include "app/options.h"
 #include "app/panel.h"
 #include "app/platform.h"
+#include "app/strict_check.h"
 #include "build_config.h"
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
@@ -21,31 +26,43 @@ namespace ruvuvuri::app {
 namespace {
 
 constexpr const char* kNoGeForce = "I think, you don't have GeForce card?";
+constexpr const char* kLicenceText =
+    "Copyright (C) 2026 The Ruvuvuri developers\n"
+    "License GPLv2+: GNU GPL version 2 or later "
+    "<https://www.gnu.org/licenses/old-licenses/gpl-2.0.html>\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
-// The state of one run, built once and owned here.
+// The state of one run that exists before the card check: the BIOS image and
+// the port access. Everything that touches a port is built only after the
+// check has passed.
 struct Card {
-    explicit Card(hw::PortIo& io) : window(io), engine(window), panel(bios, engine, window) {}
+    explicit Card(hw::PortIo& port_io) : io(port_io) {}
 
     card::BiosImage bios;
-    hw::RegisterWindow window;
-    clock::ClockEngine engine;
-    MainPanel panel;
+    hw::PortIo& io;
 };
 
 std::string Banner() {
     return std::string("Ruvuvuri ") + RUVUVURI_VERSION + " - GeForce clock and timing utility";
 }
 
-void PrintCardInfo(Card& card) {
-    const std::uint32_t core_word = card.window.IN_LONGWORD(clock::kCorePllRegister);
-    const std::uint32_t mem_word = card.window.IN_LONGWORD(clock::kMemPllRegister);
-    host::PrintText(FormatCardInfo(card.bios, card.engine, core_word, mem_word));
+void PrintCardInfo(const card::BiosImage& bios, const clock::ClockEngine& engine) {
+    // What is printed comes from the one readout, so each clock agrees with the
+    // PLL word shown beside it and no register is read twice.
+    host::PrintText(FormatCardInfo(bios, engine.current()));
 }
 
-// Everything after the BIOS image has been read.
-int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
+// Everything after the BIOS image has been read. `terminal` is where a change
+// asks to be kept (--revert-after), null otherwise.
+int RunOnCard(Card& card, const RunOptions& run, Terminal* terminal, int argc, char** argv) {
     if (card.bios.CheckBIOSinfo() != 0) {
         // Not a GeForce: no port is touched, whatever the options say.
+        if (run.strict) {
+            host::Warn(std::string(kNoGeForce) +
+                       " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
+            return kExitNoGeForce;
+        }
         auto ui = host::OpenUiEngine(run.ui, {});
         ui->MessagePopup(kPopupTitle, kNoGeForce);
         return 0;
@@ -55,29 +72,74 @@ int RunOnCard(Card& card, const RunOptions& run, int argc, char** argv) {
     ParseOptions(argc, argv, options);
     CheckRanges(options);
 
-    card.engine.CanChangeClocks = 1;
-    card.window.SetBaseport();
-    card.engine.GetCurrentClocks();
+    // The first port access of the run: the window chooses its CRT controller.
+    hw::RegisterWindow window(card.io);
+    clock::ClockEngine engine(window);
+    engine.EnableClockChanges();
+    engine.GetCurrentClocks();
 
     if (run.info) {
-        PrintCardInfo(card);
+        if (run.json) {
+            host::PrintText(
+                FormatCardInfoJson(card.bios, engine.current(), BackendName(run.backend)));
+        } else {
+            PrintCardInfo(card.bios, engine);
+        }
         return 0;
     }
-    if (ApplyClockOptions(options, card.engine, card.window) != 0) {
+    const clock::ChangeTargets targets = TargetsFromOptions(options, engine.current());
+    if (run.dry_run) {
+        PrintDryRun(engine, targets);
         return 0;
+    }
+    const clock::ClockReading before = engine.current();
+    if (ApplyTargets(targets, engine) != 0) {
+        if (terminal != nullptr) {
+            ConfirmOrRevert(engine, before, *terminal, run.revert_after_seconds);
+        }
+        return 0;
+    }
+    if (run.strict) {
+        return kExitUsage;  // refused before the card check; never a panel
     }
 
-    auto ui = host::OpenUiEngine(run.ui, card.panel.Callbacks());
-    card.panel.AttachEngine(*ui);
-    return card.panel.Start(host::PanelFilePath(), Banner());
+    MainPanel panel(card.bios, engine);
+    auto ui = host::OpenUiEngine(run.ui, panel.Callbacks());
+    panel.AttachEngine(*ui);
+    if (terminal != nullptr) {
+        panel.SetAfterApply([&](const clock::ClockReading& read) -> const clock::ClockReading& {
+            return ConfirmOrRevert(engine, read, *terminal, run.revert_after_seconds);
+        });
+    }
+    const int result = panel.Start(host::PanelFilePath(), Banner());
+    if (result < 0) {
+        host::Warn(panel.load_error());
+    }
+    return result;
 }
 
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
     const ParsedRunOptions parsed = ParseRunOptions(argc, argv);
-    for (const std::string& warning : parsed.warnings) {
-        host::Warn(warning);
+    if (parsed.options.strict) {
+        // Every argument that would be ignored is refused before anything,
+        // the card check included, is touched.
+        const std::vector<std::string> errors = StrictErrors(argc, argv, parsed);
+        for (const std::string& error : errors) {
+            host::Warn(error);
+        }
+        if (!errors.empty()) {
+            return kExitUsage;
+        }
+    } else {
+        for (const std::string& warning : parsed.warnings) {
+            host::Warn(warning);
+        }
+    }
+    if (!parsed.error.empty()) {
+        host::Warn(parsed.error);
+        return parsed.error_status;
     }
     const RunOptions& run = parsed.options;
     if (run.help) {
@@ -85,19 +147,41 @@ int RunProgram(int argc, char** argv) {
         return 0;
     }
     if (run.version) {
-        host::PrintText(std::string("ruvuvuri ") + RUVUVURI_VERSION + "\n");
+        host::PrintText(std::string("ruvuvuri ") + RUVUVURI_VERSION + "\n" + kLicenceText);
         return 0;
     }
 
+    if (!run.explain_trace_path.empty()) {
+        // No card and no root: the trace is opened as the invoking user.
+        try {
+            host::DropToInvokingUser();
+        } catch (const hw::PlatformError& error) {
+            host::ReportFailure(error.what());
+            return -1;
+        }
+        return ExplainTraceFile(run.explain_trace_path);
+    }
+    // Where a change asks to be kept; without it none may be made.
+    std::unique_ptr<Terminal> terminal;
+    if (run.revert_after_seconds != 0 && !run.info && !run.dry_run) {
+        std::string refusal;
+        terminal = host::OpenKeepTerminal(&refusal);
+        if (!terminal) {
+            host::Warn(refusal);
+            return kExitUsage;
+        }
+    }
+
     try {
+        // What needs root first, then root is given up, and only then is any
+        // path the user named opened. /dev/mem stays readable through the
+        // descriptor opened as root.
         Platform platform(run);
+        host::DropToInvokingUser();
+        platform.OpenUserFiles();
         Card card(platform.io());
         platform.io().ReadFromPhysicalMemory(card::kBiosAddress, card.bios.image());
-        if (platform.is_real_hardware()) {
-            // Port access and the BIOS image are ours now; nothing else needs root.
-            host::GiveUpHardwareRights();
-        }
-        const int result = RunOnCard(card, run, argc, argv);
+        const int result = RunOnCard(card, run, terminal.get(), argc, argv);
         platform.SaveCard();
         return result;
     } catch (const hw::PlatformError& error) {

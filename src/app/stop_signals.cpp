@@ -5,13 +5,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <exception>
 
 namespace ruvuvuri::app {
 namespace {
 
-constexpr int kStopSignals[StopSignals::kCount] = {SIGINT, SIGTERM, SIGHUP};
+// Whose default action ends the process; SIGRTMIN and SIGRTMAX are not
+// constants, so the real-time ones are added at run time.
+constexpr int kClassicStopSignals[] = {
+    SIGINT,  SIGTERM, SIGHUP,  SIGPIPE,   SIGQUIT, SIGALRM, SIGUSR1,   SIGUSR2,
+    SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, SIGIO,   SIGPWR,  SIGSTKFLT,
+};
 
 // What the handler records. A signal handler can reach nothing but
 // namespace-scope state, so this is the program's one mutable global: two
@@ -47,22 +52,24 @@ extern "C" void OnStopSignal(int signal) {
     errno = saved_errno;
 }
 
-const char* SignalName(int signal) {
-    switch (signal) {
-        case SIGINT:
-            return "SIGINT";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        default:
-            return "unknown";
+std::string SignalName(int signal) {
+    if (const char* abbreviation = sigabbrev_np(signal)) {
+        return std::string("SIG") + abbreviation;
     }
+    if (signal >= SIGRTMIN && signal <= SIGRTMAX) {
+        return "SIGRTMIN+" + std::to_string(signal - SIGRTMIN);
+    }
+    return "unknown";
 }
 
 }  // namespace
 
-StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
+struct StopSignals::SavedActions {
+    struct sigaction actions[kMaxCount] = {};
+};
+
+StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open)
+    : previous_(std::make_unique<SavedActions>()) {
     record.signal = 0;
     record.in_bracket = 0;
     record.bracket_open = bracket_open;
@@ -73,24 +80,30 @@ StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
     // No SA_RESTART: a read of the console panel's input ends with EINTR, so
     // the panel ends as at the end of its input.
     action.sa_flags = 0;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : kStopSignals) {
-        sigaddset(&action.sa_mask, signal);
+    for (const int signal : kClassicStopSignals) {
+        signals_[count_++] = signal;
     }
-    for (int i = 0; i < kCount; ++i) {
-        struct sigaction& previous = previous_[i];
-        sigaction(kStopSignals[i], nullptr, &previous);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX && count_ < kMaxCount; ++signal) {
+        signals_[count_++] = signal;
+    }
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < count_; ++i) {
+        sigaddset(&action.sa_mask, signals_[i]);
+    }
+    for (int i = 0; i < count_; ++i) {
+        struct sigaction& previous = previous_->actions[i];
+        sigaction(signals_[i], nullptr, &previous);
         if (previous.sa_handler == SIG_IGN) {
             continue;  // whoever started us asked for it to be ignored
         }
-        ours_[i] = sigaction(kStopSignals[i], &action, nullptr) == 0;
+        ours_[i] = sigaction(signals_[i], &action, nullptr) == 0;
     }
 }
 
 StopSignals::~StopSignals() {
-    for (int i = 0; i < kCount; ++i) {
+    for (int i = 0; i < count_; ++i) {
         if (ours_[i]) {
-            sigaction(kStopSignals[i], &previous_[i], nullptr);
+            sigaction(signals_[i], &previous_->actions[i], nullptr);
             ours_[i] = false;
         }
     }
@@ -119,10 +132,9 @@ bool StopSignals::took_effect_in_bracket() const {
 }
 
 std::string StopSignals::BracketFaultText() const {
-    char text[96];
-    std::snprintf(text, sizeof text, "signal %d (%s) took effect inside the interrupt bracket",
-                  static_cast<int>(record.signal), SignalName(record.signal));
-    return text;
+    const int signal = record.signal;
+    return "signal " + std::to_string(signal) + " (" + SignalName(signal) +
+           ") took effect inside the interrupt bracket";
 }
 
 void StopSignals::EndByPendingSignal() const {
@@ -139,7 +151,7 @@ void StopSignals::EndByPendingSignal() const {
     sigaddset(&only, signal);
     pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     raise(signal);
-    // Not reached: the default action of every stop signal ends the process.
+    // Not reached: the default action of every caught signal ends the process.
     _exit(128 + signal);
 }
 

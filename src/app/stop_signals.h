@@ -1,13 +1,14 @@
 #pragma once
 
 #include <csignal>
+#include <memory>
 #include <string>
-
-#include "app/signal_action.h"
 
 namespace ruvuvuri::app {
 
-// SIGINT, SIGTERM and SIGHUP, caught for a run on a simulated card kept in a
+// Every signal whose default action ends the process and that can be caught
+// without harm (SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGALRM, the user
+// and real-time signals, ...), caught for a run on a simulated card kept in a
 // profile: the card stands for hardware whose state outlives the process, so
 // such a run must save the card before it ends. The handler only records which
 // signal arrived and whether the card's interrupt bracket was open at that
@@ -15,7 +16,12 @@ namespace ruvuvuri::app {
 // impossible); the run acts on it at its next stop point, outside the handler,
 // and then ends with the signal's default action. The handler also puts
 // /dev/null in place of stdin, so a console panel waiting for a command sees
-// the end of its input and the run goes on to save the card.
+// the end of its input and the run goes on to save the card. A SIGPIPE from a
+// closed stdout thus ends the console panel as well.
+//
+// Left alone: the faults a program raises on itself (SIGSEGV, SIGBUS, SIGFPE,
+// SIGILL, SIGTRAP, SIGSYS, SIGABRT), whose handler could not return to a run
+// worth saving, and SIGKILL and SIGSTOP, which cannot be caught.
 //
 // Signals the process inherited as ignored (nohup, background jobs) stay
 // ignored. One object at a time: the handler reaches its record through the
@@ -45,11 +51,16 @@ class StopSignals {
     // when no signal is pending.
     void EndByPendingSignal() const;
 
-    static constexpr int kCount = 3;  // SIGINT, SIGTERM, SIGHUP
+    // Room for the classic terminating signals and every real-time one.
+    static constexpr int kMaxCount = 64;
 
   private:
-    bool ours_[kCount] = {};  // our handler replaced this disposition
-    SavedSignalAction previous_[kCount] = {};
+    int count_ = 0;
+    int signals_[kMaxCount] = {};
+    bool ours_[kMaxCount] = {};  // our handler replaced this disposition
+    // The dispositions our handler replaced, in the platform's own form.
+    struct SavedActions;
+    std::unique_ptr<SavedActions> previous_;
 };
 
 }  // namespace ruvuvuri::app

@@ -42,6 +42,9 @@ const char* SignalName(int signal) {
 
 }  // namespace
 
+// Windows keeps one list of console handlers; nothing to save per signal.
+struct StopSignals::SavedActions {};
+
 StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
     record.signal = 0;
     record.in_bracket = 0;

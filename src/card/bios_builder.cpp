@@ -11,6 +11,7 @@ constexpr std::size_t kUnit = 512;
 constexpr std::size_t kMinimumSize = 8192;
 
 constexpr std::size_t kSizeOffset = 0x02;
+constexpr std::size_t kInitEntryOffset = 0x03;
 constexpr std::size_t kHeaderPointerOffset = 0x18;
 constexpr std::size_t kTextOffset = 0x38;
 constexpr std::size_t kTextLength = 8;
@@ -51,6 +52,23 @@ class ImageWriter {
     std::vector<std::uint8_t>& image_;
 };
 
+void WritePcir(ImageWriter& out, std::size_t pcir, std::uint16_t vendor, std::uint16_t device,
+               std::uint8_t size_units) {
+    const char* signature = "PCIR";
+    for (std::size_t i = 0; i < 4; ++i) {
+        out.Byte(pcir + i, static_cast<std::uint8_t>(signature[i]));
+    }
+    out.Word(pcir + kPcirVendor, vendor);
+    out.Word(pcir + kPcirDevice, device);
+    out.Word(pcir + kPcirLength, kPcirStructureLength);
+    for (std::size_t i = 0; i < 3; ++i) {
+        out.Byte(pcir + kPcirClassCode + i, kVgaClassCode[i]);
+    }
+    out.Word(pcir + kPcirImageLength, size_units);
+    out.Byte(pcir + kPcirCodeType, kCodeTypeX86);
+    out.Byte(pcir + kPcirIndicator, kLastImage);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> BuildBiosImage(const BiosLayout& layout) {
@@ -61,6 +79,7 @@ std::vector<std::uint8_t> BuildBiosImage(const BiosLayout& layout) {
     out.Byte(0, 0x55);
     out.Byte(1, 0xAA);
     out.Byte(kSizeOffset, layout.size_units);
+    out.Byte(kInitEntryOffset, layout.init_entry);
     out.Word(kHeaderPointerOffset, layout.pcir_offset);
 
     for (std::size_t i = 0; i < kTextLength && i < layout.text.size(); ++i) {
@@ -72,20 +91,11 @@ std::vector<std::uint8_t> BuildBiosImage(const BiosLayout& layout) {
         out.Byte(kVersionOffset + i, layout.version[i]);
     }
 
-    const std::size_t pcir = layout.pcir_offset;
-    const char* signature = "PCIR";
-    for (std::size_t i = 0; i < 4; ++i) {
-        out.Byte(pcir + i, static_cast<std::uint8_t>(signature[i]));
+    if (layout.leading_pcir_offset != 0) {
+        WritePcir(out, layout.leading_pcir_offset, layout.leading_vendor, layout.leading_device,
+                  layout.size_units);
     }
-    out.Word(pcir + kPcirVendor, layout.vendor);
-    out.Word(pcir + kPcirDevice, layout.device);
-    out.Word(pcir + kPcirLength, kPcirStructureLength);
-    for (std::size_t i = 0; i < 3; ++i) {
-        out.Byte(pcir + kPcirClassCode + i, kVgaClassCode[i]);
-    }
-    out.Word(pcir + kPcirImageLength, layout.size_units);
-    out.Byte(pcir + kPcirCodeType, kCodeTypeX86);
-    out.Byte(pcir + kPcirIndicator, kLastImage);
+    WritePcir(out, layout.pcir_offset, layout.vendor, layout.device, layout.size_units);
 
     // The last byte of the stated size makes the stated bytes sum to zero; the
     // bytes after it are zero, so the whole image sums to zero as well.

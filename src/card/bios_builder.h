@@ -18,12 +18,20 @@ struct BiosLayout {
     std::uint16_t word54 = 0x10DE;  // subsystem vendor
     std::uint16_t word56 = 0x0150;  // subsystem device
     std::array<std::uint8_t, 4> version = {0x05, 0x01, 0x11, 0x03};  // bytes 0x7C..0x7F
+    // The byte at 0x03, where the firmware calls the image to initialise it;
+    // 0xCB (a far return) makes that call return at once.
+    std::uint8_t init_entry = 0x00;
+    // A second PCI data structure ahead of the one the header points at, which
+    // a scan for the first "PCIR" finds instead; 0 places none.
+    std::uint16_t leading_pcir_offset = 0;
+    std::uint16_t leading_vendor = 0x10DE;
+    std::uint16_t leading_device = 0x0150;
 };
 
 // Builds a well-formed option ROM image of size_units × 512 bytes (at least
-// 8192): 0x55 0xAA, size, header pointer, PCI data structure (VGA class code,
-// last-image flag), the fields above, and a checksum byte that makes the bytes
-// sum to zero.
+// 8192): 0x55 0xAA, size, init entry, header pointer, PCI data structure(s)
+// (VGA class code, last-image flag), the fields above, and a checksum byte
+// that makes the bytes sum to zero.
 std::vector<std::uint8_t> BuildBiosImage(const BiosLayout& layout = {});
 
 }  // namespace ruvuvuri::card

@@ -22,9 +22,9 @@ constexpr std::size_t kDeviceInPcir = 6;
 constexpr std::uint16_t kNvidiaVendor = 0x10DE;
 constexpr std::uint16_t kFirstGeForceDevice = 0x0100;
 
-// Bytes beyond the image read as zero, whatever the buffer holds there.
+// Bytes beyond the image read as zero.
 std::uint8_t ByteAt(const BiosImage& bios, std::size_t offset) {
-    return offset < kBiosImageSize ? bios.buff[offset] : 0;
+    return offset < kBiosImageSize ? bios.image()[offset] : 0;
 }
 
 std::uint16_t WordAt(const BiosImage& bios, std::size_t offset) {
@@ -38,8 +38,8 @@ std::uint32_t LongAt(const BiosImage& bios, std::size_t offset) {
 
 }  // namespace
 
-int BiosImage::CheckBIOSinfo() {
-    bufsize = static_cast<std::int32_t>(buff[kSizeByteOffset]) * kSizeUnit;
+int BiosImage::CheckBIOSinfo() const {
+    const std::int32_t bufsize = static_cast<std::int32_t>(buff[kSizeByteOffset]) * kSizeUnit;
     if (bufsize > kMaxRomSize) {
         return 1;
     }

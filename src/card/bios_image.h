@@ -11,21 +11,19 @@ namespace ruvuvuri::card {
 
 inline constexpr std::uint32_t kBiosAddress = 0xC0000;
 inline constexpr std::size_t kBiosImageSize = 8192;
-// Zero bytes after the image, so that a field read running just past its end
-// sees zeros instead of foreign memory.
-inline constexpr std::size_t kBiosPadding = 16;
 
 // The first 8 KB of the video BIOS as read once at start, and the check that
 // gates every register access: is this a GeForce? Pure code over bytes.
 class BiosImage {
   public:
-    // The 8192 bytes the start-up read fills (`buff`); the padding stays zero.
-    std::span<std::uint8_t> image() { return {buff.data(), kBiosImageSize}; }
-    std::span<const std::uint8_t> image() const { return {buff.data(), kBiosImageSize}; }
+    // The 8192 bytes the start-up read fills (`buff`). A field that runs past
+    // their end reads zeros there.
+    std::span<std::uint8_t> image() { return buff; }
+    std::span<const std::uint8_t> image() const { return buff; }
 
     // 0 when the image belongs to a GeForce (NVIDIA vendor, device 0x0100 or
-    // above), 1 otherwise. Sets `bufsize`.
-    int CheckBIOSinfo();
+    // above), 1 otherwise. Judges the bytes alone and changes nothing.
+    int CheckBIOSinfo() const;
 
     // The fields the panel shows.
     std::uint16_t RomWord54() const;
@@ -38,8 +36,8 @@ class BiosImage {
     // "%x.%02x.%02x.%02x" of bytes 0x7F, 0x7E, 0x7D, 0x7C.
     std::string BiosVersion() const;
 
-    std::array<std::uint8_t, kBiosImageSize + kBiosPadding> buff{};
-    std::int32_t bufsize = 0;
+  private:
+    std::array<std::uint8_t, kBiosImageSize> buff{};
 };
 
 }  // namespace ruvuvuri::card

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "hw/register_window.h"
 
@@ -14,6 +17,8 @@ inline constexpr std::uint32_t kPllSelectRegister = 0x68050C;
 inline constexpr std::uint32_t kTiming0Register = 0x100220;
 inline constexpr std::uint32_t kTiming1Register = 0x100224;
 inline constexpr std::uint32_t kTiming2Register = 0x100228;
+inline constexpr std::array<std::uint32_t, 3> kTimingRegisters = {
+    kTiming0Register, kTiming1Register, kTiming2Register};
 
 inline constexpr std::uint32_t kStrapCrystalBit = 0x40;
 inline constexpr int kCrystal14318 = 14318;
@@ -57,38 +62,81 @@ struct PllSearchResult {
 PllSearchResult CalcMemPLL(std::int32_t target_khz, int base_freq);
 PllSearchResult CalcCorePLL(std::int32_t target_khz, int base_freq);
 
-// The clock engine: reads the crystal, both clocks and the three timing
-// registers, and reprograms the PLLs. Every operation does nothing while
-// CanChangeClocks is 0, which the program sets only after the card check.
-class ClockEngine {
-  public:
-    explicit ClockEngine(hw::RegisterWindow& window) : window_(window) {}
+// What one readout of the PLLs gives: the crystal, both coefficient words as
+// read and the clocks they produce.
+struct Speed {
+    int base_freq = 0;                // reference crystal, kHz
+    std::uint32_t mem_pll_word = 0;   // 0x680504 as read
+    std::uint32_t core_pll_word = 0;  // 0x680500 as read
+    std::uint32_t memclk = 0;         // memory clock, kHz
+    std::uint32_t nvclk = 0;          // core clock, kHz
+};
 
-    // Fills both outputs (kHz); leaves them untouched while CanChangeClocks is 0.
-    // Always returns 0.
-    int GetSpeed(std::uint32_t* memory_khz, std::uint32_t* core_khz);
-    // Refreshes memclk, nvclk, their MHz twins and tim0..tim2.
-    void GetCurrentClocks();
-    // Reprograms both PLLs, each in two stages inside the interrupt bracket.
-    void ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz);
-
-    int CanChangeClocks = 0;
-    int base_freq = 0;
-    std::uint32_t memclk = 0;
-    std::uint32_t nvclk = 0;
+// A whole readout of the card: the PLLs, both clocks in MHz (the values the
+// front ends show and edit) and the raw contents of the three timing registers.
+struct ClockReading : Speed {
     double memclk_d = 0.0;
     double nvclk_d = 0.0;
     std::uint32_t tim0 = 0;
     std::uint32_t tim1 = 0;
     std::uint32_t tim2 = 0;
+};
+
+// The clock engine owns the card contract: reading the crystal, both clocks
+// and the three timings, reprogramming the PLLs and writing the timings. Every
+// operation does nothing until the program has called EnableClockChanges(),
+// which it does only after the card check.
+class ClockEngine {
+  public:
+    explicit ClockEngine(hw::RegisterWindow& window) : window_(window) {}
+
+    // The card check has passed; from now on the operations reach the card.
+    void EnableClockChanges() { can_change_clocks_ = true; }
+    bool CanChangeClocks() const { return can_change_clocks_; }
+
+    // Reads the crystal and both PLLs. Nothing (and no port touched) while
+    // clock changes are not enabled.
+    std::optional<Speed> GetSpeed();
+    // Reads the PLLs and the three timings and keeps them as the current
+    // reading, which it returns. While clock changes are not enabled it
+    // touches nothing and returns the reading it already had.
+    const ClockReading& GetCurrentClocks();
+    // The reading of the last GetCurrentClocks (all zero before the first).
+    const ClockReading& current() const { return reading_; }
+
+    // Reprograms both PLLs, each in two stages inside the interrupt bracket.
+    void ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz);
+    // Writes back a reading exactly: both PLL words as they were read (all 32
+    // bits), through the same two-stage sequence in the same bracket as
+    // ChangeSpeed, then all three timings. How a change is reverted; the caller
+    // reads the card again afterwards.
+    void Restore(const ClockReading& reading);
+    // One read of the PLL select register (0x68050C), which a change of clocks
+    // reads and rewrites; nullopt while clock changes are not enabled.
+    std::optional<std::uint32_t> ReadPllSelect();
+    // Writes timing register `which` (0, 1 or 2; 0x100220, 0x100224,
+    // 0x100228) as a whole 32-bit value. Throws std::out_of_range for any
+    // other index.
+    void SetTiming(std::size_t which, std::uint32_t value);
 
   private:
     // Saves the CRT controller index, unlocks the extended registers (the
-    // window needs them) and sets base_freq from the strap register. Returns
-    // the saved index, which the caller puts back when its sequence ends.
-    std::uint8_t UnlockAndReadCrystal();
+    // window needs them) and reads the crystal from the strap register. The
+    // caller puts the saved index back when its sequence ends.
+    struct Unlocked {
+        std::uint8_t saved_index;
+        int base_freq;
+    };
+    Unlocked UnlockAndReadCrystal();
+    // The select register, then each PLL in two stages, inside the interrupt
+    // bracket; the saved CRT controller index is put back before it closes. A
+    // PLL without a word gets back what it holds.
+    void ProgramPlls(const Unlocked& unlocked, std::optional<std::uint32_t> memory_word,
+                     std::optional<std::uint32_t> core_word);
 
     hw::RegisterWindow& window_;
+    bool can_change_clocks_ = false;  // CanChangeClocks
+    ClockReading reading_;
 };
 
 }  // namespace ruvuvuri::clock

@@ -10,48 +10,78 @@ constexpr std::uint32_t kNoAnswer = 0xFFFFFFFF;
 
 // Writes one PLL in two stages: first the new M and N under the P (and upper
 // bits) the PLL already has, then the complete word, so the post-divider never
-// changes under the old M and N. Without a usable search result the PLL gets
-// back the value it holds, in both stages, so the sequence keeps its shape and
-// no half-made word reaches the card.
+// changes under the old M and N. Without a usable word the PLL gets back the
+// value it holds, in both stages, so the sequence keeps its shape and no
+// half-made word reaches the card.
 //
 // A read of all ones is a card that did not answer (absent, or hung on the
 // bus): its "old P and upper bits" are not real, and mixing them into the new
 // M and N would send P 15 with every reserved bit set. The complete word then
 // goes out in both stages.
-void WritePll(hw::RegisterWindow& window, std::uint32_t address, const PllSearchResult& result) {
+void WritePll(hw::RegisterWindow& window, std::uint32_t address,
+              std::optional<std::uint32_t> word) {
     const std::uint32_t held = window.IN_LONGWORD(address);
-    const std::uint32_t word = result.coeff.word();
-    const std::uint32_t first_stage =
-        held == kNoAnswer ? word : (word & kLowHalf) | (held & kHighHalf);
-    window.OUT_LONGWORD(address, result.found ? first_stage : held);
+    const std::uint32_t first_stage = !word               ? held
+                                      : held == kNoAnswer ? *word
+                                                          : (*word & kLowHalf) | (held & kHighHalf);
+    window.OUT_LONGWORD(address, first_stage);
     window.IN_LONGWORD(address);
-    window.OUT_LONGWORD(address, result.found ? word : held);
+    window.OUT_LONGWORD(address, word.value_or(held));
+}
+
+std::optional<std::uint32_t> WordOf(const PllSearchResult& result) {
+    return result.found ? std::optional(result.coeff.word()) : std::nullopt;
 }
 
 }  // namespace
 
 void ClockEngine::ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) {
-    if (CanChangeClocks == 0) {
+    if (!can_change_clocks_) {
         return;
     }
-    hw::PortIo& io = window_.io();
-    const std::uint16_t port = window_.baseport;
-
-    const std::uint8_t saved_index = UnlockAndReadCrystal();
+    const Unlocked unlocked = UnlockAndReadCrystal();
 
     // Both searches run before the bracket; targets beyond the signed range
     // count as invalid, like any other target of 0 or less.
-    const PllSearchResult memory = CalcMemPLL(static_cast<std::int32_t>(memory_khz), base_freq);
-    const PllSearchResult core = CalcCorePLL(static_cast<std::int32_t>(core_khz), base_freq);
+    const PllSearchResult memory =
+        CalcMemPLL(static_cast<std::int32_t>(memory_khz), unlocked.base_freq);
+    const PllSearchResult core =
+        CalcCorePLL(static_cast<std::int32_t>(core_khz), unlocked.base_freq);
 
+    ProgramPlls(unlocked, WordOf(memory), WordOf(core));
+}
+
+void ClockEngine::Restore(const ClockReading& reading) {
+    if (!can_change_clocks_) {
+        return;
+    }
+    // The same sequence as a change of clocks, crystal read included, so a
+    // revert reaches the card exactly as an apply does.
+    ProgramPlls(UnlockAndReadCrystal(), reading.mem_pll_word, reading.core_pll_word);
+    const std::uint32_t timings[] = {reading.tim0, reading.tim1, reading.tim2};
+    for (std::size_t i = 0; i < kTimingRegisters.size(); ++i) {
+        SetTiming(i, timings[i]);
+    }
+}
+
+void ClockEngine::ProgramPlls(const Unlocked& unlocked, std::optional<std::uint32_t> memory_word,
+                              std::optional<std::uint32_t> core_word) {
+    hw::PortIo& io = window_.io();
     // Inside the bracket: window accesses only.
     io.DisableInterrupts();
     const std::uint32_t select = window_.IN_LONGWORD(kPllSelectRegister);
     window_.OUT_LONGWORD(kPllSelectRegister, select | kPllSelectProgrammed);
-    WritePll(window_, kCorePllRegister, core);
-    WritePll(window_, kMemPllRegister, memory);
-    io.outb(port, saved_index);
+    WritePll(window_, kCorePllRegister, core_word);
+    WritePll(window_, kMemPllRegister, memory_word);
+    window_.crtc().SelectCrtcIndex(unlocked.saved_index);
     io.EnableInterrupts();
+}
+
+void ClockEngine::SetTiming(std::size_t which, std::uint32_t value) {
+    const std::uint32_t address = kTimingRegisters.at(which);
+    if (can_change_clocks_) {
+        window_.OUT_LONGWORD(address, value);
+    }
 }
 
 }  // namespace ruvuvuri::clock

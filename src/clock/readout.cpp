@@ -20,44 +20,52 @@ std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
     return oscillator >> coeff.P;
 }
 
-std::uint8_t ClockEngine::UnlockAndReadCrystal() {
-    hw::PortIo& io = window_.io();
-    const std::uint16_t port = window_.baseport;
-    const std::uint8_t saved_index = io.inb(port);
-    io.outb(port, kCr1fIndex);
-    io.outb(static_cast<std::uint16_t>(port + 1), kUnlockExtended);
+ClockEngine::Unlocked ClockEngine::UnlockAndReadCrystal() {
+    hw::Crtc& crtc = window_.crtc();
+    const std::uint8_t saved_index = crtc.CrtcIndex();
+    crtc.CrtcWrite(kCr1fIndex, kUnlockExtended);
 
     const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
-    base_freq = (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
-    return saved_index;
+    return {saved_index, (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500};
 }
 
-int ClockEngine::GetSpeed(std::uint32_t* memory_khz, std::uint32_t* core_khz) {
-    if (CanChangeClocks == 0) {
-        return 0;
+std::optional<Speed> ClockEngine::GetSpeed() {
+    if (!can_change_clocks_) {
+        return std::nullopt;
     }
     // The caller's index selection is put back afterwards.
-    const std::uint8_t saved_index = UnlockAndReadCrystal();
-    const std::uint32_t memory_word = window_.IN_LONGWORD(kMemPllRegister);
-    const std::uint32_t core_word = window_.IN_LONGWORD(kCorePllRegister);
+    const Unlocked unlocked = UnlockAndReadCrystal();
+    Speed speed;
+    speed.base_freq = unlocked.base_freq;
+    speed.mem_pll_word = window_.IN_LONGWORD(kMemPllRegister);
+    speed.core_pll_word = window_.IN_LONGWORD(kCorePllRegister);
+    window_.crtc().SelectCrtcIndex(unlocked.saved_index);
 
-    window_.io().outb(window_.baseport, saved_index);
-
-    *memory_khz = PllOutputKhz(memory_word, base_freq);
-    *core_khz = PllOutputKhz(core_word, base_freq);
-    return 0;
+    speed.memclk = PllOutputKhz(speed.mem_pll_word, speed.base_freq);
+    speed.nvclk = PllOutputKhz(speed.core_pll_word, speed.base_freq);
+    return speed;
 }
 
-void ClockEngine::GetCurrentClocks() {
-    if (CanChangeClocks == 0) {
-        return;
+const ClockReading& ClockEngine::GetCurrentClocks() {
+    const std::optional<Speed> speed = GetSpeed();
+    if (!speed) {
+        return reading_;
     }
-    GetSpeed(&memclk, &nvclk);
-    memclk_d = memclk / 1000.0;
-    nvclk_d = nvclk / 1000.0;
-    tim0 = window_.IN_LONGWORD(kTiming0Register);
-    tim1 = window_.IN_LONGWORD(kTiming1Register);
-    tim2 = window_.IN_LONGWORD(kTiming2Register);
+    ClockReading reading{*speed};
+    reading.memclk_d = reading.memclk / 1000.0;
+    reading.nvclk_d = reading.nvclk / 1000.0;
+    reading.tim0 = window_.IN_LONGWORD(kTiming0Register);
+    reading.tim1 = window_.IN_LONGWORD(kTiming1Register);
+    reading.tim2 = window_.IN_LONGWORD(kTiming2Register);
+    reading_ = reading;
+    return reading_;
+}
+
+std::optional<std::uint32_t> ClockEngine::ReadPllSelect() {
+    if (!can_change_clocks_) {
+        return std::nullopt;
+    }
+    return window_.IN_LONGWORD(kPllSelectRegister);
 }
 
 }  // namespace ruvuvuri::clock

@@ -5,11 +5,13 @@
 
 namespace ruvuvuri::hw {
 
-RealtimeBracket::RealtimeBracket() {
-    // Looked up once here, so Enter() does only the calls that change state.
+int BracketPriority() {
     const int max = sched_get_priority_max(SCHED_FIFO);
-    fifo_max_priority_ = max > 0 ? max : 0;
+    return max > 0 ? max : 0;
 }
+
+// Looked up once here, so Enter() does only the calls that change state.
+RealtimeBracket::RealtimeBracket() : priority_(BracketPriority()) {}
 
 void RealtimeBracket::Enter() {
     if (entered_) {
@@ -22,9 +24,9 @@ void RealtimeBracket::Enter() {
 
     priority_raised_ = false;
     const pthread_t self = pthread_self();
-    if (fifo_max_priority_ > 0 && pthread_getschedparam(self, &saved_policy_, &saved_param_) == 0) {
+    if (priority_ > 0 && pthread_getschedparam(self, &saved_policy_, &saved_param_) == 0) {
         sched_param fifo{};
-        fifo.sched_priority = fifo_max_priority_;
+        fifo.sched_priority = priority_;
         priority_raised_ = pthread_setschedparam(self, SCHED_FIFO, &fifo) == 0;
     }
 }

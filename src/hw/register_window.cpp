@@ -14,12 +14,11 @@ constexpr std::uint16_t kCrtcMono = 0x3B4;
 constexpr std::uint16_t kWindowLow = 0x3D0;
 constexpr std::uint16_t kWindowHigh = 0x3D2;
 
+// CR38 and its three window modes.
 constexpr std::uint8_t kCr38Index = 0x38;
-// CR38 index in the low byte, window mode in the high byte.
-constexpr std::uint16_t kModeAddress = 0x0338;
-constexpr std::uint16_t kModeRead = 0x0538;
-constexpr std::uint16_t kModeWrite = 0x0738;
-constexpr std::uint16_t kReadModeHigh = 0x0500;
+constexpr std::uint8_t kModeAddress = 0x03;
+constexpr std::uint8_t kModeRead = 0x05;
+constexpr std::uint8_t kModeWrite = 0x07;
 
 std::uint16_t High(std::uint32_t value) {
     return static_cast<std::uint16_t>(value >> 16);
@@ -27,22 +26,27 @@ std::uint16_t High(std::uint32_t value) {
 std::uint16_t Low(std::uint32_t value) {
     return static_cast<std::uint16_t>(value & 0xFFFF);
 }
+std::uint8_t High8(std::uint16_t value) {
+    return static_cast<std::uint8_t>(value >> 8);
+}
+std::uint8_t Low8(std::uint16_t value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
 
 }  // namespace
 
-void RegisterWindow::SetBaseport() {
-    const std::uint8_t misc = io_.inb(kMiscOutputRead);
-    baseport = (misc & kMiscColourBit) != 0 ? kCrtcColour : kCrtcMono;
+std::uint16_t RegisterWindow::SetBaseport(PortIo& io) {
+    const std::uint8_t misc = io.inb(kMiscOutputRead);
+    return (misc & kMiscColourBit) != 0 ? kCrtcColour : kCrtcMono;
 }
 
 void RegisterWindow::VgaOpen() {
-    io_.outb(baseport, kCr38Index);
-    Data2 = io_.inw(baseport);
+    Data2 = crtc_.CrtcReadWord(kCr38Index);
     // Read mode first: the low data word the window returns now is what the
     // previous user of the window last left in it.
-    io_.outw(baseport, static_cast<std::uint16_t>((Data2 & 0xFF) | kReadModeHigh));
+    crtc_.CrtcWriteWord(Low8(Data2), kModeRead);
     Data3 = io_.inw(kWindowLow);
-    io_.outw(baseport, kModeAddress);
+    crtc_.CrtcWriteWord(kCr38Index, kModeAddress);
     // Both halves as unsigned words, so a low half with bit 15 set does not
     // spill into the high half.
     const std::uint32_t low = io_.inw(kWindowLow);
@@ -51,14 +55,15 @@ void RegisterWindow::VgaOpen() {
 }
 
 void RegisterWindow::VgaClose() {
-    io_.outw(baseport, kModeAddress);
+    crtc_.CrtcWriteWord(kCr38Index, kModeAddress);
     io_.outw(kWindowHigh, High(LData1));
     io_.outw(kWindowLow, Low(LData1));
     // In write mode the low word is only a latch: putting the saved word back
     // writes no register.
-    io_.outw(baseport, kModeWrite);
+    crtc_.CrtcWriteWord(kCr38Index, kModeWrite);
     io_.outw(kWindowLow, Data3);
-    io_.outw(baseport, Data2);
+    // Index register and CR38 as they were, in one access.
+    crtc_.CrtcWriteWord(Low8(Data2), High8(Data2));
 }
 
 void RegisterWindow::out32(std::uint32_t address) {
@@ -68,7 +73,7 @@ void RegisterWindow::out32(std::uint32_t address) {
 
 void RegisterWindow::out2x32(std::uint32_t address, std::uint32_t value) {
     out32(address);
-    io_.outw(baseport, kModeWrite);
+    crtc_.CrtcWriteWord(kCr38Index, kModeWrite);
     // The low word goes to the latch; the high word commits both.
     io_.outw(kWindowLow, Low(value));
     io_.outw(kWindowHigh, High(value));
@@ -76,7 +81,7 @@ void RegisterWindow::out2x32(std::uint32_t address, std::uint32_t value) {
 
 std::uint32_t RegisterWindow::out32_in32(std::uint32_t address) {
     out32(address);
-    io_.outw(baseport, kModeRead);
+    crtc_.CrtcWriteWord(kCr38Index, kModeRead);
     const std::uint32_t high = io_.inw(kWindowHigh);
     const std::uint32_t low = io_.inw(kWindowLow);
     return (high << 16) | low;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "hw/crtc.h"
 #include "hw/port_io.h"
 
 namespace ruvuvuri::hw {
@@ -14,11 +15,24 @@ namespace ruvuvuri::hw {
 // driver) finds it as it left it.
 class RegisterWindow {
   public:
-    explicit RegisterWindow(PortIo& io) : io_(io) {}
+    // Chooses the CRT controller port at once (one read of port 0x3CC), so a
+    // window exists only with its port known. Build it only after the card
+    // check has passed: before that no port may be touched.
+    explicit RegisterWindow(PortIo& io) : io_(io), crtc_(io, SetBaseport(io)) {}
 
-    // Chooses the CRT controller port from bit 0 of the miscellaneous output
-    // register (0x3CC): set 0x3D4 (colour), clear 0x3B4 (monochrome).
-    void SetBaseport();
+    // One complete register read / write, each in its own open/close pair.
+    std::uint32_t IN_LONGWORD(std::uint32_t address);
+    void OUT_LONGWORD(std::uint32_t address, std::uint32_t value);
+
+    // The CRT controller the window is switched through (index port 0x3D4 or
+    // 0x3B4), for the sequences that unlock and restore its index.
+    Crtc& crtc() { return crtc_; }
+    PortIo& io() { return io_; }
+
+  private:
+    // Bit 0 of the miscellaneous output register (0x3CC): set 0x3D4 (colour),
+    // clear 0x3B4 (monochrome).
+    static std::uint16_t SetBaseport(PortIo& io);
 
     void VgaOpen();
     void VgaClose();
@@ -26,19 +40,11 @@ class RegisterWindow {
     void out2x32(std::uint32_t address, std::uint32_t value);
     std::uint32_t out32_in32(std::uint32_t address);
 
-    // One complete register read / write, each in its own open/close pair.
-    std::uint32_t IN_LONGWORD(std::uint32_t address);
-    void OUT_LONGWORD(std::uint32_t address, std::uint32_t value);
-
-    PortIo& io() { return io_; }
-
-    std::uint16_t baseport = 0x3D4;  // CRT controller index port; data at baseport + 1
-    std::uint16_t Data2 = 0;         // index register (low) and CR38 (high) when opened
-    std::uint16_t Data3 = 0;         // low data word the window returned when opened
-    std::uint32_t LData1 = 0;        // window address when opened
-
-  private:
     PortIo& io_;
+    Crtc crtc_;
+    std::uint16_t Data2 = 0;   // index register (low) and CR38 (high) when opened
+    std::uint16_t Data3 = 0;   // low data word the window returned when opened
+    std::uint32_t LData1 = 0;  // window address when opened
 };
 
 }  // namespace ruvuvuri::hw

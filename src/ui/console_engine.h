@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/panel_file.h"
+#include "ui/console_panel.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::ui {
@@ -30,41 +30,31 @@ class ConsoleEngine final : public UiEngine {
     void SetCtrlVal(int panel, int control, const std::string& value) override;
     void SetCtrlVal(int panel, int control, double value) override;
     void SetCtrlVal(int panel, int control, std::uint32_t value) override;
-    void GetCtrlVal(int panel, int control, std::string* value) override;
-    void GetCtrlVal(int panel, int control, double* value) override;
-    void GetCtrlVal(int panel, int control, std::uint32_t* value) override;
+    bool GetCtrlVal(int panel, int control, std::string* value) override;
+    bool GetCtrlVal(int panel, int control, double* value) override;
+    bool GetCtrlVal(int panel, int control, std::uint32_t* value) override;
 
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
 
     // Why the last failed call failed: for LoadPanel it names the panel file
     // and the cause. Nothing is printed on such failures.
-    const std::string& last_error() const { return last_error_; }
+    const std::string& last_error() const override { return last_error_; }
 
   private:
-    struct ControlValue {
-        std::string text;
-        double number = 0.0;
-        std::uint32_t integer = 0;
-    };
-    struct Panel {
-        int handle = 0;
-        PanelFile file;
-        std::vector<ControlValue> values;  // parallel to file.controls
-    };
+    using Panel = ConsolePanel;
 
     Panel* FindPanel(int handle);
     // The control's description and value; null (with last_error set) when
     // the panel or control does not exist or takes another kind of value.
-    ControlValue* FindValue(int panel, int control, app::ControlKind kind,
-                            const PanelFileControl** description);
+    ConsoleControlValue* FindValue(int panel, int control, ControlKind kind,
+                                   const PanelFileControl** description);
     Panel* ActivePanel();
 
     void Print(const Panel& panel);
     // Runs one command line; a line it cannot run gets one line on the error
     // stream saying why, and changes nothing.
     void Execute(const std::string& line);
-    void Edit(Panel& panel, int control, const std::vector<std::string>& words);
     void PressButton(Panel& panel, const char* callback);
     void Complain(const std::string& why);
 

@@ -3,27 +3,14 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <climits>
-
-#include "build_config.h"
-#include "hw/signal_block.h"
+#include "base/signal_block.h"
+#include "ui/install_paths.h"
 
 namespace ruvuvuri::ui {
 namespace {
 
 bool IsSet(const char* value) {
     return value != nullptr && value[0] != '\0';
-}
-
-std::string ProgramDirectory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (length <= 0) {
-        return {};
-    }
-    std::string program(path, static_cast<std::size_t>(length));
-    const std::size_t slash = program.rfind('/');
-    return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
 
 void SetError(std::string* error, std::string message) {
@@ -73,13 +60,7 @@ bool ShouldTryQt(const char* display, const char* wayland, UiChoice requested) {
 }
 
 std::vector<std::string> QtModuleCandidates() {
-    std::vector<std::string> candidates;
-    const std::string program_dir = ProgramDirectory();
-    if (!program_dir.empty()) {
-        candidates.push_back(program_dir + "/" + kQtModuleFile);
-    }
-    candidates.push_back(std::string(RUVUVURI_MODULE_DIR) + "/" + kQtModuleFile);
-    return candidates;
+    return InstalledFileCandidates(InstalledFolder::Module, kQtModuleFile);
 }
 
 std::unique_ptr<UiEngine> LoadQtEngineFrom(const std::string& path, const CallbackTable& callbacks,
@@ -89,7 +70,7 @@ std::unique_ptr<UiEngine> LoadQtEngineFrom(const std::string& path, const Callba
     // process can only be taken by the main thread, whose interrupt bracket
     // holds it off: otherwise a Ctrl-C could be taken by a Qt thread and end
     // the process between the two stages of a PLL update.
-    hw::SignalBlock signals;
+    base::SignalBlock signals;
     signals.Block();
     std::unique_ptr<UiEngine> engine = OpenModule(path, callbacks, error);
     signals.Restore();

@@ -1,17 +1,19 @@
 #include "ui/panel_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <map>
 #include <optional>
 #include <pugixml.hpp>
 
-#include "base/error_text.h"
+#include "base/printable.h"
+#include "base/text.h"
 
 namespace ruvuvuri::ui {
 namespace {
+
+using base::Trim;
 
 constexpr const char* kRemedy = "restore the panel file that came with the program";
 
@@ -27,17 +29,6 @@ class WidgetCollector final : public pugi::xml_tree_walker {
     }
     std::vector<pugi::xml_node> widgets;
 };
-
-std::string_view Trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // "&&" stands for one '&'; a single '&' marks the keyboard accelerator.
 std::string StripAccelerators(std::string_view text) {
@@ -126,6 +117,18 @@ void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileContro
     }
 }
 
+// The Qt widget class a control must have: a spin box for the clocks, a label
+// for the banner, a line edit for everything else.
+const char* ExpectedWidgetClass(const PanelControl& control) {
+    if (control.kind == ControlKind::Double) {
+        return "QDoubleSpinBox";
+    }
+    if (control.id == PANEL_BANNER) {
+        return "QLabel";
+    }
+    return "QLineEdit";
+}
+
 // Line number (from 1) of a byte offset, for parser messages.
 std::size_t LineOf(std::string_view text, std::ptrdiff_t offset) {
     const auto clamped = static_cast<std::size_t>(std::max<std::ptrdiff_t>(offset, 0));
@@ -153,14 +156,22 @@ const PanelFileButton* PanelFile::FindButtonByCallback(std::string_view callback
     return nullptr;
 }
 
-const char* ExpectedWidgetClass(const app::PanelControl& control) {
-    if (control.kind == app::ControlKind::Double) {
-        return "QDoubleSpinBox";
+const PanelControl* FindPanelControl(int id) {
+    for (const PanelControl& control : kPanelControls) {
+        if (control.id == id) {
+            return &control;
+        }
     }
-    if (control.id == app::PANEL_BANNER) {
-        return "QLabel";
+    return nullptr;
+}
+
+const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name) {
+    for (const NamedCallback& named : callbacks) {
+        if (named.name == name) {
+            return &named.callback;
+        }
     }
-    return "QLineEdit";
+    return nullptr;
 }
 
 PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
@@ -202,7 +213,7 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         }
     }
 
-    for (const app::PanelControl& wanted : app::kPanelControls) {
+    for (const PanelControl& wanted : kPanelControls) {
         const char* expected_class = ExpectedWidgetClass(wanted);
         const auto count = by_name.count(wanted.name);
         if (count == 0) {
@@ -227,10 +238,34 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         }
         control.text = PropertyText(widget, "text").value_or("");
         control.read_only = Trim(PropertyText(widget, "readOnly").value_or("")) == "true";
-        if (wanted.kind == app::ControlKind::Double) {
+        if (wanted.kind == ControlKind::Double) {
             ReadSpinBox(name, widget, &control);
         }
         panel.controls.push_back(std::move(control));
+    }
+    return panel;
+}
+
+PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,
+                        const CallbackTable& callbacks) {
+    const std::string name = base::Printable(path.string());
+    if (panel_id != PANEL) {
+        throw PanelFileError("panel file " + name + " has no panel " + std::to_string(panel_id) +
+                             "; its only panel is PANEL (" + std::to_string(PANEL) + ")");
+    }
+    PanelFile panel = ReadPanelFile(path);
+    // Every button must lead somewhere, and the apply and exit buttons must be
+    // there: without them the panel could neither change the card nor end.
+    for (const PanelFileButton& button : panel.buttons) {
+        if (!button.callback.empty() && FindCallback(callbacks, button.callback) == nullptr) {
+            Fail(name, "button " + button.name + " calls '" + button.callback +
+                           "', which the program does not have");
+        }
+    }
+    for (const char* callback : {kApplyCallback, kExitCallback}) {
+        if (panel.FindButtonByCallback(callback) == nullptr) {
+            Fail(name, std::string("no button calls ") + callback);
+        }
     }
     return panel;
 }

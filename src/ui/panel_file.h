@@ -6,9 +6,14 @@
 #include <string_view>
 #include <vector>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
+#include "ui/ui_engine.h"
 
 namespace ruvuvuri::ui {
+
+// The callbacks of the apply and exit buttons, which every panel must have.
+inline constexpr const char* kApplyCallback = "SetNewClocks";
+inline constexpr const char* kExitCallback = "Exit";
 
 // The panel file (Qt Designer XML) cannot be used. The message names the file
 // and the cause: unreadable, not XML, or a control missing or of the wrong kind.
@@ -17,7 +22,7 @@ class PanelFileError : public std::runtime_error {
     explicit PanelFileError(const std::string& message) : std::runtime_error(message) {}
 };
 
-// One control of app::kPanelControls as the panel file describes it.
+// One control of kPanelControls as the panel file describes it.
 struct PanelFileControl {
     int id = 0;
     std::string name;          // objectName, the name of the control's constant
@@ -46,21 +51,31 @@ struct PanelFileButton {
 // What a panel engine without a toolkit needs to know of the panel file.
 struct PanelFile {
     std::string title;
-    std::vector<PanelFileControl> controls;  // in the order of app::kPanelControls
+    std::vector<PanelFileControl> controls;  // in the order of kPanelControls
     std::vector<PanelFileButton> buttons;    // in the order of the file
 
     const PanelFileControl* FindControl(int id) const;
     const PanelFileButton* FindButtonByCallback(std::string_view callback) const;
 };
 
-// The Qt widget class a control must have: a spin box for the clocks, a label
-// for the banner, a line edit for everything else.
-const char* ExpectedWidgetClass(const app::PanelControl& control);
+// The entry of kPanelControls with that ID, or nullptr.
+const PanelControl* FindPanelControl(int id);
+
+// The callback the table holds under `name`, or nullptr.
+const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);
 
 // Reads the top-level widget `PANEL` of panel file text; `name` is what
 // messages call the file. Throws PanelFileError.
 PanelFile ParsePanelFile(std::string_view xml, const std::string& name);
 // Reads the panel file at `path`. Throws PanelFileError.
 PanelFile ReadPanelFile(const std::filesystem::path& path);
+
+// Reads panel `panel_id` of the panel file at `path` and checks it against the
+// program, for every panel engine alike: the panel exists, every control is
+// there with its widget class, every button's callback is in `callbacks`, and
+// buttons call kApplyCallback and kExitCallback. Throws PanelFileError with a
+// message that names the file, the cause and the remedy.
+PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,
+                        const CallbackTable& callbacks);
 
 }  // namespace ruvuvuri::ui

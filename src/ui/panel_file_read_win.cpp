@@ -3,7 +3,8 @@
 #include <cerrno>
 
 #include "base/error_text.h"
-#include "hw/win_error_text.h"
+#include "base/printable.h"
+#include "base/win_error_text.h"
 #include "ui/panel_file.h"
 
 // Through the ANSI file functions, which the 95 family implements (the wide
@@ -23,19 +24,20 @@ std::string OpenFailureText(DWORD error) {
         case ERROR_ACCESS_DENIED:
             return base::ErrorText(EACCES);
         default:
-            return hw::WinErrorText(error);
+            return base::WinErrorText(error);
     }
 }
 
 }  // namespace
 
 PanelFile ReadPanelFile(const std::filesystem::path& path) {
-    const std::string name = path.string();
-    const DWORD attributes = GetFileAttributesA(name.c_str());
+    const std::string name = base::Printable(path.string());
+    const std::string file = path.string();
+    const DWORD attributes = GetFileAttributesA(file.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
     }
-    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw PanelFileError("cannot open the panel file " + name + " (" +

@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace ruvuvuri::ui {
+#include "ui/ui_choice.h"
 
-// Which panel engine shows panels and popups: Default picks Qt when there is a
-// display and the Qt module loads, the console otherwise.
-enum class UiChoice { Default, Console, Qt };
+namespace ruvuvuri::ui {
 
 // A control callback: panel handle, control ID, event code, callback data and
 // two event data words; returns 0. Event 1 is the commit event (a button press).
@@ -26,7 +24,7 @@ using CallbackTable = std::vector<NamedCallback>;
 
 // What the program needs of a panel toolkit. The panel callbacks are written
 // against this interface only and never see a toolkit header. Controls are
-// addressed by the IDs of app/panel_ids.h.
+// addressed by the IDs of ui/panel_ids.h.
 class UiEngine {
   public:
     virtual ~UiEngine() = default;
@@ -40,15 +38,26 @@ class UiEngine {
     virtual void QuitUserInterface(int code) = 0;
 
     virtual void SetCtrlVal(int panel, int control, const std::string& value) = 0;
+    // A clock field shows the value as given, at its decimals, even outside
+    // the field's limits: those bound what the user types, not what the card
+    // reports, and an untouched field must give back what it was set to.
     virtual void SetCtrlVal(int panel, int control, double value) = 0;
     virtual void SetCtrlVal(int panel, int control, std::uint32_t value) = 0;
-    virtual void GetCtrlVal(int panel, int control, std::string* value) = 0;
-    virtual void GetCtrlVal(int panel, int control, double* value) = 0;
-    virtual void GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
+    // False, with *value left as it was, when the control does not exist or
+    // does not hold a complete value of that type: a timing field with a digit
+    // missing, a clock typed outside the field's limits. A program-set value
+    // (SetCtrlVal) always reads back, even outside the limits.
+    virtual bool GetCtrlVal(int panel, int control, std::string* value) = 0;
+    virtual bool GetCtrlVal(int panel, int control, double* value) = 0;
+    virtual bool GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
 
     // 1 when the user confirms, 0 otherwise.
     virtual int ConfirmPopup(const std::string& title, const std::string& message) = 0;
     virtual void MessagePopup(const std::string& title, const std::string& message) = 0;
+
+    // Why the last failed call failed; for LoadPanel a line that names the
+    // panel file, the cause and the remedy.
+    virtual const std::string& last_error() const = 0;
 };
 
 }  // namespace ruvuvuri::ui

@@ -2,8 +2,8 @@
 // check that keeps Qt from aborting the process when it has no display.
 #include <QtTest>
 
-#include "app/panel_ids.h"
 #include "ui/engine_loader.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/display_probe.h"
 
 using ruvuvuri::ui::UiChoice;
@@ -56,11 +56,11 @@ class ModuleLoaderTest : public QObject {
             &error);
         QVERIFY2(engine != nullptr, error.c_str());
         const int panel =
-            engine->LoadPanel(0, RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui", ruvuvuri::app::PANEL);
+            engine->LoadPanel(0, RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui", ruvuvuri::ui::PANEL);
         QVERIFY(panel > 0);
-        engine->SetCtrlVal(panel, ruvuvuri::app::PANEL_CORECLK, 200.452);
+        engine->SetCtrlVal(panel, ruvuvuri::ui::PANEL_CORECLK, 200.452);
         double core = 0;
-        engine->GetCtrlVal(panel, ruvuvuri::app::PANEL_CORECLK, &core);
+        engine->GetCtrlVal(panel, ruvuvuri::ui::PANEL_CORECLK, &core);
         QCOMPARE(core, 200.452);
     }
 

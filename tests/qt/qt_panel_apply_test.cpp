@@ -10,9 +10,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "app/builtin_card.h"
 #include "app/panel.h"
-#include "app/panel_ids.h"
 #include "hw/backends/sim_card.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/qt_engine.h"
 
 namespace app = ruvuvuri::app;
@@ -23,13 +24,19 @@ namespace {
 
 const std::string kPanelFile = RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui";
 
+// A memory PLL at 62.999 MHz, below the panel's limits (80 to 800 MHz); the
+// coefficient search gives this word back for that clock.
+constexpr std::uint32_t kSlowMemoryPll = 0x0002b00a;
+
 // The program's world as main builds it, on the built-in card.
 struct World {
-    World()
-        : sim(hw::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine, window) {
+    explicit World(std::uint32_t memory_pll = 0)
+        : sim(app::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine) {
+        if (memory_pll != 0) {
+            sim.state().registers[0x680504] = memory_pll;
+        }
         sim.ReadFromPhysicalMemory(0xC0000, bios.image());
-        engine.CanChangeClocks = 1;
-        window.SetBaseport();
+        engine.EnableClockChanges();
         engine.GetCurrentClocks();
         std::string error;
         ui = QtEngine::Create(panel.Callbacks(), &error);
@@ -66,7 +73,10 @@ void Answer(QMessageBox::StandardButton button, QString* text) {
             return;
         }
         *text = box->text();
-        box->button(button)->click();
+        // Without the expected button (a question where a message was due),
+        // the answer is yes, so that a wrong popup shows in what is written.
+        QAbstractButton* pressed = box->button(button);
+        (pressed != nullptr ? pressed : box->button(QMessageBox::Yes))->click();
     });
 }
 
@@ -129,6 +139,78 @@ class PanelApplyTest : public QObject {
             QCOMPARE(registers.at(0x100220), before.at(0x100220));
             QCOMPARE(registers.at(0x68050C), before.at(0x68050C));
         }
+        QVERIFY(world.sim.state().faults.empty());
+    }
+
+    // The panel writes only what it shows: a field without a complete value
+    // stops Apply with a message naming it, and nothing is written.
+    void incompleteFieldsAreRefusedAndNothingIsWritten_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("digit deleted") << "backspace"
+                                       << "Timing 0 (0x100220)";
+        QTest::newRow("emptied") << "clear"
+                                 << "Timing 0 (0x100220)";
+        QTest::newRow("clock below the limits") << "memory 70"
+                                                << "Memory clock";
+    }
+
+    void incompleteFieldsAreRefusedAndNothingIsWritten() {
+        QFETCH(QString, edit);
+        QFETCH(QString, named);
+        World world(kSlowMemoryPll);
+        const std::map<std::uint32_t, std::uint32_t> before = world.sim.state().registers;
+        QString message;
+        QString timing_after;
+        QTimer::singleShot(0, [&] {
+            auto* timing = Find<QLineEdit>("PANEL_TIMING0");
+            auto* memory = Find<QDoubleSpinBox>("PANEL_MEMCLK");
+            if (timing != nullptr && memory != nullptr) {
+                timing->setFocus();
+                timing->end(false);
+                if (edit == "backspace") {
+                    QTest::keyClick(timing, Qt::Key_Backspace);
+                } else if (edit == "clear") {
+                    timing->clear();
+                } else {
+                    memory->findChild<QLineEdit*>()->setText("70");
+                }
+                Answer(QMessageBox::Ok, &message);
+                QTest::mouseClick(Find<QPushButton>("APPLY"), Qt::LeftButton);
+                timing_after = timing->text();
+            }
+            QTest::mouseClick(Find<QPushButton>("EXIT"), Qt::LeftButton);
+        });
+        QCOMPARE(world.panel.Start(kPanelFile, "banner"), 0);
+
+        QVERIFY2(message.contains(named), qPrintable(message));
+        QVERIFY(message.contains("Nothing was written"));
+        QVERIFY(world.sim.state().registers == before);
+        // The edit stays for the user to correct.
+        QCOMPARE(timing_after, edit == "backspace" ? QString("2232222")
+                               : edit == "clear"   ? QString()
+                                                   : QString("22322222"));
+    }
+
+    // A clock outside the panel's limits is shown as it is, and Apply with the
+    // field untouched programs exactly that clock again, not the limit.
+    void anUntouchedClockOutsideTheLimitsIsKept() {
+        World world(kSlowMemoryPll);
+        QString question;
+        double shown = 0.0;
+        QTimer::singleShot(0, [&] {
+            if (auto* memory = Find<QDoubleSpinBox>("PANEL_MEMCLK")) {
+                shown = memory->value();
+                Answer(QMessageBox::Yes, &question);
+                QTest::mouseClick(Find<QPushButton>("APPLY"), Qt::LeftButton);
+            }
+            QTest::mouseClick(Find<QPushButton>("EXIT"), Qt::LeftButton);
+        });
+        QCOMPARE(world.panel.Start(kPanelFile, "banner"), 0);
+
+        QCOMPARE(shown, 62.999);
+        QVERIFY(!question.isEmpty());
+        QCOMPARE(world.sim.state().registers.at(0x680504), kSlowMemoryPll);
         QVERIFY(world.sim.state().faults.empty());
     }
 };

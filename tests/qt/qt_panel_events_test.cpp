@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/panel_ids.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/qt_engine.h"
 
-namespace app = ruvuvuri::app;
+namespace ui = ruvuvuri::ui;
 using ruvuvuri::ui::CallbackTable;
 using ruvuvuri::ui::qt::QtEngine;
 
@@ -93,7 +93,7 @@ class PanelEventsTest : public QObject {
         QFETCH(QString, callback);
         Recorder recorder;
         auto engine = MakeEngine(recorder.Table());
-        const int panel = engine->LoadPanel(0, kPanelFile, app::PANEL);
+        const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         QVERIFY2(panel > 0, engine->last_error().c_str());
         engine->DisplayPanel(panel);
         auto* push = engine->panel_window(panel)->findChild<QPushButton*>(button);
@@ -103,7 +103,7 @@ class PanelEventsTest : public QObject {
         QCOMPARE(QString::fromStdString(call.name), callback);
         QCOMPARE(call.panel, panel);
         QCOMPARE(call.control, 0);
-        QCOMPARE(call.event, app::EVENT_COMMIT);
+        QCOMPARE(call.event, ui::EVENT_COMMIT);
         QCOMPARE(call.data, nullptr);
         QCOMPARE(call.data1, 0);
         QCOMPARE(call.data2, 0);
@@ -112,7 +112,7 @@ class PanelEventsTest : public QObject {
     void closeBoxActsLikeExit() {
         Recorder recorder;
         auto engine = MakeEngine(recorder.Table());
-        const int panel = engine->LoadPanel(0, kPanelFile, app::PANEL);
+        const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         engine->DisplayPanel(panel);
         QWidget* window = engine->panel_window(panel);
         // The Exit callback decides; one that does nothing keeps the window open.
@@ -120,14 +120,14 @@ class PanelEventsTest : public QObject {
         QVERIFY(window->isVisible());
         QCOMPARE(recorder.calls.size(), std::size_t{1});
         QCOMPARE(recorder.calls.front().name, std::string("Exit"));
-        QCOMPARE(recorder.calls.front().event, app::EVENT_COMMIT);
+        QCOMPARE(recorder.calls.front().event, ui::EVENT_COMMIT);
     }
 
     void exitCallbackEndsTheEventLoop() {
         Recorder recorder;
         auto engine = MakeEngine(recorder.Table());
         recorder.on_exit = [&engine] { engine->QuitUserInterface(0); };
-        const int panel = engine->LoadPanel(0, kPanelFile, app::PANEL);
+        const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         engine->DisplayPanel(panel);
         QWidget* window = engine->panel_window(panel);
         QTimer::singleShot(0, window, [window] { window->close(); });
@@ -154,7 +154,7 @@ class PanelEventsTest : public QObject {
         QFETCH(int, expected);
         Recorder recorder;
         auto engine = MakeEngine(recorder.Table());
-        const int panel = engine->LoadPanel(0, kPanelFile, app::PANEL);
+        const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         engine->DisplayPanel(panel);
         QString shown;
         AnswerNextMessageBox(static_cast<QMessageBox::StandardButton>(answer), &shown);
@@ -180,7 +180,7 @@ class PanelEventsTest : public QObject {
             return 0;
         };
         engine = MakeEngine(table);
-        const int panel = engine->LoadPanel(0, kPanelFile, app::PANEL);
+        const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         engine->DisplayPanel(panel);
         auto* apply = engine->panel_window(panel)->findChild<QPushButton*>("APPLY");
         QTimer::singleShot(0, apply, [apply] { apply->click(); });

@@ -8,6 +8,7 @@
 namespace ruvuvuri::test {
 
 // Byte-level helpers for hand-made video BIOS images (little-endian fields).
+// Bytes past the end of the image are dropped: the check reads zeros there.
 void PutByte(card::BiosImage& bios, std::size_t offset, std::uint8_t value);
 void PutWord(card::BiosImage& bios, std::size_t offset, std::uint16_t value);
 // "PCIR" at `offset`, the vendor four bytes on and the device six bytes on.

@@ -1,6 +1,7 @@
 #include "support/run_program.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,7 +28,8 @@ void SetEnvironment(const std::map<std::string, std::string>& environment) {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input,
-                         const std::map<std::string, std::string>& environment) {
+                         const std::map<std::string, std::string>& environment,
+                         const std::optional<RunAs>& run_as) {
     int in_pipe[2], out_pipe[2], err_pipe[2];
     if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
         pipe2(err_pipe, O_CLOEXEC) != 0) {
@@ -42,6 +44,10 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
         SetEnvironment(environment);
+        if (run_as &&
+            (setgroups(0, nullptr) != 0 || setgid(run_as->gid) != 0 || setuid(run_as->uid) != 0)) {
+            _exit(126);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& arg : args) {
@@ -107,9 +113,17 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     return result;
 }
 
-ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input) {
-    return RunProgram(std::string(RUVUVURI_BINARY_DIR) + "/ruvuvuri", args, input,
-                      {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input,
+                          const std::map<std::string, std::string>& environment) {
+    std::map<std::string, std::string> merged = {{"DISPLAY", ""},
+                                                 {"WAYLAND_DISPLAY", ""},
+                                                 {"SUDO_UID", ""},
+                                                 {"SUDO_GID", ""},
+                                                 {"PKEXEC_UID", ""}};
+    for (const auto& [name, value] : environment) {
+        merged[name] = value;
+    }
+    return RunProgram(std::string(RUVUVURI_BINARY_DIR) + "/ruvuvuri", args, input, merged);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,15 +16,25 @@ struct ProgramResult {
     std::string err;
 };
 
+// An ordinary user to start a program as (only root can).
+struct RunAs {
+    uid_t uid;
+    gid_t gid;
+};
+
 // Runs a program with arguments, feeding `input` to its stdin and collecting
 // stdout and stderr. `environment` entries replace or add variables; an empty
-// value removes one.
+// value removes one. With `run_as`, the child becomes that user before exec.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input = "",
-                         const std::map<std::string, std::string>& environment = {});
+                         const std::map<std::string, std::string>& environment = {},
+                         const std::optional<RunAs>& run_as = std::nullopt);
 
-// The built program, run without a display so that panels use the console.
-ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input = "");
+// The built program, run without a display so that panels use the console, and
+// without the variables of a sudo or pkexec the suite itself may run under
+// (`environment` can set them again).
+ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input = "",
+                          const std::map<std::string, std::string>& environment = {});
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& text);

@@ -1,14 +1,17 @@
 #include "hw/backends/card_profile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
+#include <unordered_set>
+#include <vector>
 
-#include "base/error_text.h"
-#include "hw/backends/profile_files.h"
+#include "base/number_text.h"
+#include "base/printable.h"
+#include "hw/backends/bounded_file.h"
+#include "hw/backends/profile_suggestion.h"
+#include "hw/backends/profile_text.h"
 
 namespace ruvuvuri::hw {
 
@@ -16,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-using OrderedJson = nlohmann::ordered_json;
 
 constexpr std::uint64_t kByteMax = 0xFF;
 constexpr std::uint64_t kWordMax = 0xFFFF;
@@ -31,68 +33,91 @@ constexpr const char* kInjectFields[] = {"reads_all_ones", "ignore_writes", "acc
 // A second per access is already far beyond any bus; more is surely a typo.
 constexpr std::uint64_t kMaxAccessDelayUs = 1000000;
 
-std::string Hex(std::uint64_t value, int digits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
-// Edit distance, to point at the field a misspelt one probably meant.
-std::size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
+// The card check reads 8 KB at 0xC0000; the model shows zeros beyond the image.
+constexpr std::size_t kBiosReadBytes = 8192;
+// The largest expansion ROM a PCI card can decode.
+constexpr std::uint64_t kMaxBiosFileBytes = 16u << 20;
 
 // "0x…" hexadecimal or plain decimal, nothing else; nothing when it is neither
 // or does not fit in 64 bits.
 std::optional<std::uint64_t> ParseNumberText(const std::string& text) {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::size_t start = hex ? 2 : 0;
-    if (text.size() <= start) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (std::size_t i = start; i < text.size(); ++i) {
-        const char c = text[i];
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        const std::uint64_t base = hex ? 16 : 10;
-        if (value > (UINT64_MAX - digit) / base) {
-            return std::nullopt;
-        }
-        value = value * base + digit;
-    }
-    return value;
+    return base::ParseUnsigned64(text);
 }
+
+// Refuses a key that appears twice in one object. The JSON reader would keep
+// the last one silently, so a profile edited by hand could program a value
+// its author had meant to replace. `fail` gets the field's dotted name.
+class DuplicateKeyCheck {
+  public:
+    template <typename Fail>
+    bool Event(Json::parse_event_t event, const Json& parsed, const Fail& fail) {
+        switch (event) {
+            case Json::parse_event_t::object_start:
+            case Json::parse_event_t::array_start:
+                open_.push_back({Child(), event == Json::parse_event_t::object_start, {}});
+                break;
+            case Json::parse_event_t::object_end:
+            case Json::parse_event_t::array_end:
+                if (!open_.empty()) {
+                    open_.pop_back();
+                }
+                break;
+            case Json::parse_event_t::key:
+                key_ = parsed.get<std::string>();
+                if (!open_.empty() && !open_.back().keys.insert(key_).second) {
+                    fail(Child());
+                }
+                break;
+            case Json::parse_event_t::value:
+                break;
+        }
+        return true;
+    }
+
+  private:
+    struct Open {
+        std::string path;
+        bool object;
+        std::unordered_set<std::string> keys;
+    };
+
+    // The dotted name of what the current key (or array element) leads to.
+    std::string Child() const {
+        if (open_.empty()) {
+            return "";
+        }
+        const Open& parent = open_.back();
+        if (!parent.object) {
+            return parent.path;
+        }
+        return parent.path.empty() ? key_ : parent.path + "." + key_;
+    }
+
+    std::vector<Open> open_;
+    std::string key_;
+};
 
 class ProfileParser {
   public:
     ProfileParser(const fs::path& folder, const std::string& name) : folder_(folder), name_(name) {}
 
     CardState Parse(const std::string& text) const {
+        // The JSON reader takes a NUL byte for the end of its input, and would
+        // not see what follows it.
+        if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
+            throw ProfileError(Prefix() + " is not valid JSON: byte " + std::to_string(nul) +
+                               " is a NUL character; remove it and anything after the JSON "
+                               "value");
+        }
+        DuplicateKeyCheck duplicates;
+        const auto check = [&](int /*depth*/, Json::parse_event_t event, Json& parsed) {
+            return duplicates.Event(event, parsed, [&](const std::string& field) {
+                Fail(field, "appears twice in its object; keep one of them");
+            });
+        };
         Json root;
         try {
-            root = Json::parse(text);
+            root = Json::parse(text, check);
         } catch (const Json::exception& error) {
             // Syntax errors, and numbers too large for a double (out_of_range).
             std::string what = error.what();
@@ -100,7 +125,7 @@ class ProfileParser {
             if (bracket != std::string::npos) {
                 what.erase(0, bracket + 2);
             }
-            throw ProfileError(Prefix() + " is not valid JSON: " + what +
+            throw ProfileError(Prefix() + " is not valid JSON: " + base::Printable(what) +
                                "; correct the syntax there (an empty profile is {})");
         }
         if (!root.is_object()) {
@@ -118,15 +143,13 @@ class ProfileParser {
     }
 
   private:
-    std::string Prefix() const { return "simulator profile " + name_; }
+    std::string Prefix() const { return "simulator profile " + base::Printable(name_); }
 
     [[noreturn]] void Fail(const std::string& field, const std::string& problem) const {
-        // A key may hold any character; the message stays one line.
-        std::string shown = field;
-        std::replace_if(
-            shown.begin(), shown.end(),
-            [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
-        throw ProfileError(Prefix() + ": field \"" + shown + "\": " + problem);
+        // A key may hold any character; the message stays one line and
+        // carries no terminal control sequence.
+        throw ProfileError(Prefix() + ": field \"" + base::Printable(field) +
+                           "\": " + base::Printable(problem));
     }
 
     static std::string Describe(const Json& value) {
@@ -209,40 +232,21 @@ class ProfileParser {
             const std::string name = field + "[" + std::to_string(i) + "]";
             const auto address = static_cast<std::uint32_t>(Number(value[i], name, kLongMax));
             if (address % 4 != 0) {
-                Fail(name, Hex(address, 6) +
+                Fail(name, ProfileHex(address, 6) +
                                " is not a register address; card registers are 32 bits wide, at "
                                "multiples of 4");
             }
             if (std::find(inject.ignore_writes.begin(), inject.ignore_writes.end(), address) !=
                 inject.ignore_writes.end()) {
-                Fail(name, "names " + Hex(address, 6) + " a second time; keep one of them");
+                Fail(name, "names " + ProfileHex(address, 6) + " a second time; keep one of them");
             }
             inject.ignore_writes.push_back(address);
         }
     }
 
-    template <std::size_t N>
     [[noreturn]] void Unknown(const std::string& key, const std::string& prefix,
-                              const char* const (&fields)[N]) const {
-        std::string known;
-        std::string closest;
-        std::size_t best = 3;  // suggest only a near miss
-        for (const char* field : fields) {
-            known += known.empty() ? field : std::string(", ") + field;
-            const std::size_t distance = Distance(key, field);
-            if (distance < best) {
-                best = distance;
-                closest = field;
-            }
-        }
-        std::string problem = "unknown field, probably a typo";
-        if (!closest.empty()) {
-            problem += " (did you mean \"" + closest + "\"?)";
-        }
-        Fail(prefix + key,
-             problem + "; the fields" +
-                 (prefix.empty() ? "" : " of " + prefix.substr(0, prefix.size() - 1)) + " are " +
-                 known);
+                              std::span<const char* const> fields) const {
+        Fail(prefix + key, UnknownFieldProblem(key, prefix, fields));
     }
 
     bool Bool(const Json& value, const std::string& field) const {
@@ -260,7 +264,7 @@ class ProfileParser {
     }
 
     std::uint64_t Number(const Json& value, const std::string& field, std::uint64_t max) const {
-        const std::string range = "; use a value from 0 to " + Hex(max, 0);
+        const std::string range = "; use a value from 0 to " + ProfileHex(max, 0);
         std::uint64_t number = 0;
         if (value.is_number_unsigned()) {
             number = value.get<std::uint64_t>();
@@ -298,13 +302,14 @@ class ProfileParser {
                 Fail(name, "the key is not a number; write it as \"0x…\" (hex) or decimal");
             }
             if (*number > key_max) {
-                Fail(name, "the key is out of range; use a key from 0 to " + Hex(key_max, 0));
+                Fail(name,
+                     "the key is out of range; use a key from 0 to " + ProfileHex(key_max, 0));
             }
             const auto at = static_cast<typename Map::key_type>(*number);
             const auto parsed =
                 static_cast<typename Map::mapped_type>(Number(entry, name, value_max));
             if (!table.emplace(at, parsed).second) {
-                Fail(name, "names the same entry as another key (" + Hex(*number, 0) +
+                Fail(name, "names the same entry as another key (" + ProfileHex(*number, 0) +
                                "); keep one of them");
             }
         }
@@ -317,9 +322,11 @@ class ProfileParser {
                  "leave the field out");
         }
         const fs::path path = folder_ / relative;
-        if (const auto error = ReadRegularFile(path, state.bios)) {
+        if (const auto error =
+                ReadRegularFile(path, kMaxBiosFileBytes, kBiosReadBytes, state.bios)) {
             Fail("bios", "cannot read the BIOS image \"" + path.string() + "\" (" + *error +
-                             "); the path is relative to the profile's folder");
+                             "); name a raw video BIOS image of at most 16 MiB, relative to "
+                             "the profile's folder");
         }
         state.bios_path = relative;
     }
@@ -330,64 +337,9 @@ class ProfileParser {
 
 }  // namespace
 
-// The folder a profile lives in, for the BIOS path and the temporary file.
-fs::path FolderOf(const fs::path& path) {
-    const fs::path folder = path.parent_path();
-    return folder.empty() ? fs::path(".") : folder;
-}
 CardState ParseProfile(const std::string& text, const std::filesystem::path& folder,
                        const std::string& name) {
     return ProfileParser(folder, name).Parse(text);
-}
-
-std::string FormatProfile(const CardState& state) {
-    OrderedJson root = OrderedJson::object();
-    if (!state.description.empty()) {
-        root["description"] = state.description;
-    }
-    if (!state.bios_path.empty()) {
-        root["bios"] = state.bios_path;
-    }
-    root["misc_output"] = Hex(state.misc_output, 2);
-    root["crtc_index"] = Hex(state.crtc_index, 2);
-    root["extended_unlocked"] = state.extended_unlocked;
-    OrderedJson crtc = OrderedJson::object();
-    for (const auto& [index, value] : state.crtc) {
-        crtc[Hex(index, 2)] = Hex(value, 2);
-    }
-    root["crtc"] = std::move(crtc);
-    root["window_address"] = Hex(state.window_address, 8);
-    root["window_latch"] = Hex(state.window_latch, 4);
-    OrderedJson registers = OrderedJson::object();
-    for (const auto& [address, value] : state.registers) {
-        registers[Hex(address, 6)] = Hex(value, 8);
-    }
-    root["registers"] = std::move(registers);
-    if (state.inject.any()) {
-        // Saved back as it was asked for, so the next run misbehaves the same
-        // way; an option left at its default is left out, as it can be.
-        const FaultInjection& asked = state.inject;
-        OrderedJson inject = OrderedJson::object();
-        if (asked.reads_all_ones) {
-            inject["reads_all_ones"] = true;
-        }
-        if (!asked.ignore_writes.empty()) {
-            OrderedJson ignored = OrderedJson::array();
-            for (const std::uint32_t address : asked.ignore_writes) {
-                ignored.push_back(Hex(address, 6));
-            }
-            inject["ignore_writes"] = std::move(ignored);
-        }
-        if (asked.access_delay_us != 0) {
-            inject["access_delay_us"] = asked.access_delay_us;
-        }
-        if (asked.bracket_ignores_signals) {
-            inject["bracket_ignores_signals"] = true;
-        }
-        root["inject"] = std::move(inject);
-    }
-    root["faults"] = state.faults;
-    return root.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
 }
 
 }  // namespace ruvuvuri::hw

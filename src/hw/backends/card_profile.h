@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "hw/backends/sim_card.h"
+#include "hw/backends/card_state.h"
 #include "hw/platform_error.h"
 
 namespace ruvuvuri::hw {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "hw/backend.h"
 #include "hw/platform_error.h"
 #include "hw/port_io.h"
 
@@ -17,5 +18,9 @@ namespace ruvuvuri::hw {
 // permission, no /dev/mem, not an x86 machine) throws PlatformError whose
 // message names the cause and the remedy.
 std::unique_ptr<PortIo> OpenLinuxIo();
+
+// The backend record of the real card: OpenLinuxIo() held with the hardware
+// lock (run_lock), so that one run at a time drives the card.
+extern const BackendRecord kLinuxPortsBackend;
 
 }  // namespace ruvuvuri::hw

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <thread>
 
 namespace ruvuvuri::hw {
 
@@ -15,7 +14,6 @@ constexpr std::uint16_t kColourIndexPort = 0x3D4;
 constexpr std::uint16_t kMonoIndexPort = 0x3B4;
 constexpr std::uint16_t kWindowPort = 0x3D0;  // bytes 0..3 at 0x3D0..0x3D3
 constexpr std::uint8_t kNotAnswering = 0xFF;
-constexpr std::uint16_t kNotAnsweringWord = 0xFFFF;
 
 constexpr std::uint8_t kFirstExtendedIndex = 0x19;
 constexpr std::uint8_t kLockIndex = 0x1F;
@@ -53,45 +51,18 @@ std::uint32_t WithByte(std::uint32_t word, unsigned byte, std::uint8_t value) {
 
 }  // namespace
 
-SimCard::SimCard(CardState state)
-    : state_(std::move(state)), access_delay_(state_.inject.access_delay_us) {}
+SimCard::SimCard(CardState state) : state_(std::move(state)) {}
 
-void SimCard::set_stop_point(const volatile std::sig_atomic_t* pending, StopHook hook) {
-    stop_pending_ = pending;
-    stop_hook_ = std::move(hook);
-}
-
-// The card still sees a read of a hung card (a data-mode read is a register
-// read); only the answer is lost on the bus.
-std::uint8_t SimCard::inb(std::uint16_t port) {
-    Delay();
-    StopPoint();
-    const std::uint8_t value = ReadPort(port);
-    return state_.inject.reads_all_ones ? kNotAnswering : value;
-}
-
-void SimCard::outb(std::uint16_t port, std::uint8_t value) {
-    Delay();
-    StopPoint();
-    WritePort(port, value);
-}
-
+// A 16-bit access is exactly two byte accesses, low byte first.
 std::uint16_t SimCard::inw(std::uint16_t port) {
-    Delay();
-    StopPoint();
-    const std::uint8_t low = ReadPort(port);
-    const std::uint8_t high = ReadPort(static_cast<std::uint16_t>(port + 1));
-    if (state_.inject.reads_all_ones) {
-        return kNotAnsweringWord;
-    }
+    const std::uint8_t low = inb(port);
+    const std::uint8_t high = inb(static_cast<std::uint16_t>(port + 1));
     return static_cast<std::uint16_t>(low | (high << 8));
 }
 
 void SimCard::outw(std::uint16_t port, std::uint16_t value) {
-    Delay();
-    StopPoint();
-    WritePort(port, static_cast<std::uint8_t>(value));
-    WritePort(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+    outb(port, static_cast<std::uint8_t>(value));
+    outb(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
 }
 
 void SimCard::ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) {
@@ -103,23 +74,11 @@ void SimCard::ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8
 }
 
 void SimCard::DisableInterrupts() {
-    StopPoint();
     if (interrupts_disabled_) {
         Fault("DisableInterrupts called while interrupts are already disabled");
         return;
     }
-    if (!state_.inject.bracket_ignores_signals) {
-        signals_.Block();
-        if (StopPending()) {
-            // The signal took effect between the stop point and the block: the
-            // run stops before the bracket, as if it had come a moment earlier.
-            signals_.Restore();
-            StopPoint();
-            signals_.Block();
-        }
-    }
     interrupts_disabled_ = true;
-    bracket_open_ = 1;
 }
 
 void SimCard::EnableInterrupts() {
@@ -128,17 +87,12 @@ void SimCard::EnableInterrupts() {
         return;
     }
     interrupts_disabled_ = false;
-    bracket_open_ = 0;
-    // Signals held off by the bracket take effect here, so the stop point
-    // below sees them with both PLLs complete.
-    signals_.Restore();
     // Outside the bracket again: replace the nodes the bracket used.
     spare_crtc_.Refill();
     spare_registers_.Refill();
-    StopPoint();
 }
 
-std::uint8_t SimCard::ReadPort(std::uint16_t port) {
+std::uint8_t SimCard::inb(std::uint16_t port) {
     const std::uint16_t index_port = CrtcIndexPort();
     if (port == kMiscOutputRead) {
         return state_.misc_output;
@@ -155,7 +109,7 @@ std::uint8_t SimCard::ReadPort(std::uint16_t port) {
     return kNotAnswering;
 }
 
-void SimCard::WritePort(std::uint16_t port, std::uint8_t value) {
+void SimCard::outb(std::uint16_t port, std::uint8_t value) {
     const std::uint16_t index_port = CrtcIndexPort();
     if (port == kMiscOutputWrite) {
         state_.misc_output = value;
@@ -329,6 +283,9 @@ void SimCard::WriteRegister(std::uint32_t address, std::uint32_t value) {
     }
 }
 
+// Dropping a register write is the card's doing, not the bus's: a decorator
+// sees only port accesses and would have to decode the window protocol again
+// (CR38 mode, address, latch) to know which register a write reaches.
 bool SimCard::IgnoresWrites(std::uint32_t address) const {
     const auto& ignored = state_.inject.ignore_writes;
     return std::find(ignored.begin(), ignored.end(), address) != ignored.end();
@@ -347,18 +304,6 @@ void SimCard::Fault(const char* format, ...) {
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
     state_.faults.emplace_back(line);
-}
-
-void SimCard::StopPoint() {
-    if (StopPending() && stop_hook_) {
-        stop_hook_();
-    }
-}
-
-void SimCard::Delay() const {
-    if (access_delay_.count() > 0) {
-        std::this_thread::sleep_for(access_delay_);
-    }
 }
 
 }  // namespace ruvuvuri::hw

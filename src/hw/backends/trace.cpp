@@ -1,6 +1,7 @@
 #include "hw/backends/trace.h"
 
 #include <cstdio>
+#include <ctime>
 
 namespace ruvuvuri::hw {
 

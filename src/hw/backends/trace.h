@@ -1,6 +1,8 @@
 #pragma once
 
+#include <memory>
 #include <ostream>
+#include <string>
 
 #include "hw/port_io.h"
 
@@ -28,6 +30,33 @@ class TraceIo final : public PortIo {
   private:
     PortIo& inner_;
     std::ostream& out_;
+};
+
+// The file a trace is appended to. A write error does not stop the run (it may
+// come in the middle of a hardware sequence, which must be completed): the
+// first one is kept, later output is dropped, and CheckWritten() reports it
+// once the run's hardware work is done. A reader that has gone away is such an
+// error too, not a SIGPIPE that would end the run half way.
+class TraceFile {
+  public:
+    // Opens for appending, creating the file if needed. Never waits: a FIFO
+    // that no program reads is refused, as is anything that cannot be opened
+    // for writing. Throws PlatformError naming the path and the remedy.
+    explicit TraceFile(const std::string& path);
+    ~TraceFile();
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+
+    std::ostream& stream();
+    // Flushes, then throws PlatformError if any part of the trace could not
+    // be written (a full disk, /dev/full, a reader that went away).
+    void CheckWritten();
+
+  private:
+    class Buffer;
+    std::string path_;
+    std::unique_ptr<Buffer> buffer_;
+    std::unique_ptr<std::ostream> stream_;
 };
 
 }  // namespace ruvuvuri::hw

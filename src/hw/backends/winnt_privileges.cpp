@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "base/win_error_text.h"
 #include "hw/backends/winnt_native.h"
 #include "hw/platform_error.h"
-#include "hw/win_error_text.h"
 
 namespace ruvuvuri::hw::nt {
 namespace {
@@ -36,7 +36,7 @@ class Handle {
     throw PlatformError(
         "cannot obtain the Tcb privilege (\"act as part of the operating system\") that port "
         "access needs on Windows 2000/XP (" +
-        step + ": " + WinErrorText(GetLastError()) +
+        step + ": " + base::WinErrorText(GetLastError()) +
         "); run Ruvuvuri as a local administrator, not from a restricted account");
 }
 

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include "base/number_text.h"
+
 namespace ruvuvuri::ui::qt {
 
 QString FormatWord(std::uint32_t value) {
@@ -13,19 +15,11 @@ QString FormatRegister(std::uint32_t value) {
 }
 
 std::optional<std::uint32_t> ParseHex(const QString& text) {
-    QString digits = text.trimmed();
-    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        digits.remove(0, 2);
-    }
-    if (digits.isEmpty() || digits.size() > 8) {
+    const base::NumberScan<std::uint32_t> scan = base::ParseHex32(text.trimmed().toStdString());
+    if (!scan.ok()) {
         return std::nullopt;
     }
-    bool ok = false;
-    const qulonglong value = digits.toULongLong(&ok, 16);
-    if (!ok) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(value);
+    return scan.value;
 }
 
 QString TextFromBytes(const std::string& bytes) {

@@ -14,8 +14,8 @@ namespace ruvuvuri::ui::qt {
 QString FormatWord(std::uint32_t value);
 QString FormatRegister(std::uint32_t value);
 
-// Reads either form back, with or without "0x"; nullopt when the text holds
-// no hex digits or more than 32 bits.
+// Reads either form back, with or without "0x"; nullopt unless the text (blanks
+// around it aside) is one complete hex value of at most 32 bits.
 std::optional<std::uint32_t> ParseHex(const QString& text);
 
 // Text for a control from bytes that may come straight from a video BIOS:

@@ -1,6 +1,8 @@
 #include "ui/qt/qt_engine.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,24 +11,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTimer>
 #include <QWidget>
 
-#include "app/panel_ids.h"
+#include "ui/panel_file.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/close_guard.h"
 #include "ui/qt/control_text.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
-
-const app::PanelControl* FindControl(int control) {
-    for (const app::PanelControl& entry : app::kPanelControls) {
-        if (entry.id == control) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
 
 QIcon ApplicationIcon() {
     QIcon icon;
@@ -37,6 +30,18 @@ QIcon ApplicationIcon() {
 
 QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// The limits a clock field has in the panel file. The spin box's own range
+// widens to show a clock outside them, so they are kept beside it.
+std::pair<double, double> FileLimits(QDoubleSpinBox& spin) {
+    static constexpr const char* kMinimum = "ruvuvuriFileMinimum";
+    static constexpr const char* kMaximum = "ruvuvuriFileMaximum";
+    if (!spin.property(kMinimum).isValid()) {
+        spin.setProperty(kMinimum, spin.minimum());
+        spin.setProperty(kMaximum, spin.maximum());
+    }
+    return {spin.property(kMinimum).toDouble(), spin.property(kMaximum).toDouble()};
 }
 
 }  // namespace
@@ -76,9 +81,8 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
     panel->window->setWindowIcon(ApplicationIcon());
     for (const PanelWidgets::Button& button : panel->buttons) {
         ControlCallback callback = button.callback;
-        QObject::connect(
-            button.button, &QAbstractButton::clicked, button.button,
-            [handle, callback] { callback(handle, 0, app::EVENT_COMMIT, nullptr, 0, 0); });
+        QObject::connect(button.button, &QAbstractButton::clicked, button.button,
+                         [handle, callback] { callback(handle, 0, EVENT_COMMIT, nullptr, 0, 0); });
     }
     auto* guard = new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
     panel->window->installEventFilter(guard);
@@ -87,12 +91,10 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
 }
 
 bool QtEngine::OnClose(int panel) {
-    for (const NamedCallback& entry : callbacks_) {
-        if (entry.name == "Exit") {
-            // The callback decides; the window stays until the program ends.
-            entry.callback(panel, 0, app::EVENT_COMMIT, nullptr, 0, 0);
-            return false;
-        }
+    if (const ControlCallback* exit = FindCallback(callbacks_, kExitCallback)) {
+        // The callback decides; the window stays until the program ends.
+        (*exit)(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
+        return false;
     }
     QuitUserInterface(0);
     return true;
@@ -121,11 +123,6 @@ int QtEngine::RunUserInterface() {
         return quit_code_;
     }
     running_ = true;
-    if (std::getenv("RUVUVURI_QUIT_WHEN_SHOWN") != nullptr) {
-        // For the start-up benchmark: leave as soon as the shown panel has been
-        // through one round of the event loop (laid out and painted).
-        QTimer::singleShot(0, [] { QApplication::exit(0); });
-    }
     const int code = QApplication::exec();
     running_ = false;
     return code;
@@ -163,7 +160,7 @@ void QtEngine::SetCtrlVal(int panel, int control, const std::string& value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(TextFromBytes(value));
-    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindPanelControl(control)->kind == ControlKind::Text) {
         static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
     } else if (widget != nullptr) {
         last_error_ = "control " + std::to_string(control) + " does not take text";
@@ -178,7 +175,15 @@ void QtEngine::SetCtrlVal(int panel, int control, double value) {
         }
         return;
     }
-    // The spin box rounds to its decimals and keeps the value within its limits.
+    // The spin box rounds to its decimals. A clock outside the file's limits
+    // (a PLL left so by another tool) is shown as it is, not clamped: the range
+    // widens just to it, and an untouched field then reads back that clock.
+    const auto [low, high] = FileLimits(*spin);
+    if (std::isfinite(value)) {
+        spin->setRange(std::min(low, value), std::max(high, value));
+    } else {
+        spin->setRange(low, high);
+    }
     spin->setValue(value);
 }
 
@@ -187,8 +192,8 @@ void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
     if (widget == nullptr) {
         return;
     }
-    const app::PanelControl* entry = FindControl(control);
-    if (entry->kind != app::ControlKind::Integer) {
+    const PanelControl* entry = FindPanelControl(control);
+    if (entry->kind != ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " does not take an integer";
         return;
     }
@@ -196,42 +201,66 @@ void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
                                                              : FormatWord(value));
 }
 
-void QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
+bool QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
     QWidget* widget = Control(panel, control);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         *value = label->text().toStdString();
-    } else if (widget != nullptr && FindControl(control)->kind == app::ControlKind::Text) {
+    } else if (widget != nullptr && FindPanelControl(control)->kind == ControlKind::Text) {
         *value = static_cast<QLineEdit*>(widget)->text().toStdString();
-    } else if (widget != nullptr) {
-        last_error_ = "control " + std::to_string(control) + " holds no text";
+    } else {
+        if (widget != nullptr) {
+            last_error_ = "control " + std::to_string(control) + " holds no text";
+        }
+        return false;
     }
+    return true;
 }
 
-void QtEngine::GetCtrlVal(int panel, int control, double* value) {
+bool QtEngine::GetCtrlVal(int panel, int control, double* value) {
     auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
     if (spin == nullptr) {
         if (last_error_.empty()) {
             last_error_ = "control " + std::to_string(control) + " holds no number";
         }
-        return;
+        return false;
     }
-    // Takes up text still being typed, as leaving the field would.
+    // Takes up text still being typed, as leaving the field would; text that
+    // is no number within the range stays as typed and is refused.
     spin->interpretText();
-    *value = spin->value();
+    const double shown = spin->value();
+    const auto [low, high] = FileLimits(*spin);
+    // Outside the file's limits only the program-set clock the range was
+    // widened to is accepted, and only when the field still holds it.
+    const bool within =
+        (shown >= low || shown == spin->minimum()) && (shown <= high || shown == spin->maximum());
+    if (!spin->hasAcceptableInput() || !within) {
+        last_error_ = "control " + std::to_string(control) + " holds no number within its limits";
+        return false;
+    }
+    *value = shown;
+    return true;
 }
 
-void QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
+bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
     QWidget* widget = Control(panel, control);
     if (widget == nullptr) {
-        return;
+        return false;
     }
-    if (FindControl(control)->kind != app::ControlKind::Integer) {
+    if (FindPanelControl(control)->kind != ControlKind::Integer) {
         last_error_ = "control " + std::to_string(control) + " holds no integer";
-        return;
+        return false;
     }
-    const std::optional<std::uint32_t> parsed = ParseHex(static_cast<QLineEdit*>(widget)->text());
-    // A field left empty by the user reads as zero.
-    *value = parsed.value_or(0);
+    // Both the field's input mask (all eight digits in the panel file) and the
+    // text itself must make a complete value: a deleted digit or an emptied
+    // field is refused, never read as a shorter number or as zero.
+    auto* edit = static_cast<QLineEdit*>(widget);
+    const std::optional<std::uint32_t> parsed = ParseHex(edit->text());
+    if (!edit->hasAcceptableInput() || !parsed) {
+        last_error_ = "control " + std::to_string(control) + " holds no complete hexadecimal value";
+        return false;
+    }
+    *value = *parsed;
+    return true;
 }
 
 QWidget* QtEngine::PopupParent() const {

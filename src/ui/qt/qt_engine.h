@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ui/qt/application_host.h"
-#include "ui/qt/panel_file.h"
+#include "ui/qt/panel_widgets.h"
 #include "ui/ui_engine.h"
 
 class QWidget;
@@ -33,16 +33,16 @@ class QtEngine final : public UiEngine {
     void SetCtrlVal(int panel, int control, const std::string& value) override;
     void SetCtrlVal(int panel, int control, double value) override;
     void SetCtrlVal(int panel, int control, std::uint32_t value) override;
-    void GetCtrlVal(int panel, int control, std::string* value) override;
-    void GetCtrlVal(int panel, int control, double* value) override;
-    void GetCtrlVal(int panel, int control, std::uint32_t* value) override;
+    bool GetCtrlVal(int panel, int control, std::string* value) override;
+    bool GetCtrlVal(int panel, int control, double* value) override;
+    bool GetCtrlVal(int panel, int control, std::uint32_t* value) override;
 
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
 
     // Why the last call failed (a panel that did not load, an unknown control,
     // a value of the wrong type); empty after success.
-    const std::string& last_error() const { return last_error_; }
+    const std::string& last_error() const override { return last_error_; }
     // The window of a loaded panel, or nullptr.
     QWidget* panel_window(int panel) const;
 

@@ -1,0 +1,146 @@
+#include "app/explain_trace.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "app/plan_text.h"
+#include "clock/clock_engine.h"
+
+namespace ruvuvuri::app {
+namespace {
+
+using Kind = hw::WindowEvent::Kind;
+
+std::string Format(const char* format, auto... values) {
+    char line[200];
+    std::snprintf(line, sizeof line, format, values...);
+    return line;
+}
+
+bool IsPll(std::uint32_t address) {
+    return address == clock::kCorePllRegister || address == clock::kMemPllRegister;
+}
+
+// What a value means for its register, when the program knows.
+std::string Meaning(std::uint32_t address, std::uint32_t value, int base_freq) {
+    if (address == clock::kStrapRegister) {
+        return Format("  crystal %d kHz", (value & clock::kStrapCrystalBit) != 0
+                                              ? clock::kCrystal14318
+                                              : clock::kCrystal13500);
+    }
+    if (!IsPll(address)) {
+        return "";
+    }
+    const clock::PllCoeff coeff = clock::PllCoeff::FromWord(value);
+    std::string text = Format("  M %d N %d P %d", coeff.M, coeff.N, coeff.P);
+    if (base_freq != 0) {
+        text += Format(": %.3f MHz", clock::PllOutputKhz(value, base_freq) / 1000.0);
+    }
+    return text;
+}
+
+std::string Name(std::uint32_t address) {
+    const std::string name = RegisterName(address);
+    return name.empty() ? "Register" : name;
+}
+
+// One run of the trace: its lines, and what it changed.
+class RunText {
+  public:
+    explicit RunText(int number) { out_ = Format("Run %d\n", number); }
+
+    void Add(const hw::WindowEvent& event) {
+        switch (event.kind) {
+            case Kind::RunStart:
+                break;
+            case Kind::BiosRead:
+                out_ += Format("  BIOS read: %u bytes at 0x%X\n", event.value, event.address);
+                break;
+            case Kind::IrqOff:
+                out_ += "  interrupts off\n";
+                break;
+            case Kind::IrqOn:
+                out_ += "  interrupts on\n";
+                break;
+            case Kind::CrtcWrite:
+                out_ += Format("  CRT controller 0x%02X <- 0x%02X%s\n", event.address, event.value,
+                               event.address == 0x1F && event.value == 0x57
+                                   ? " (extended registers unlocked)"
+                                   : "");
+                break;
+            case Kind::RegisterRead:
+                if (event.address == clock::kStrapRegister) {
+                    base_freq_ = (event.value & clock::kStrapCrystalBit) != 0
+                                     ? clock::kCrystal14318
+                                     : clock::kCrystal13500;
+                }
+                first_read_.try_emplace(event.address, event.value);
+                out_ += Line("read ", event, " = ");
+                break;
+            case Kind::RegisterWrite:
+                if (!last_written_.contains(event.address)) {
+                    written_order_.push_back(event.address);
+                }
+                last_written_[event.address] = event.value;
+                out_ += Line("write", event, " <- ");
+                break;
+        }
+    }
+
+    std::string Finish() {
+        if (written_order_.empty()) {
+            return out_ + "  Changed: nothing\n";
+        }
+        out_ += "  Changed:\n";
+        for (const std::uint32_t address : written_order_) {
+            const std::uint32_t after = last_written_[address];
+            const auto before = first_read_.find(address);
+            const std::string was =
+                before == first_read_.end() ? "(not read)" : Format("0x%08X", before->second);
+            out_ += Format("    %-11s 0x%06X  %s -> 0x%08X", Name(address).c_str(), address,
+                           was.c_str(), after);
+            out_ += Meaning(address, after, base_freq_) + "\n";
+        }
+        return out_;
+    }
+
+  private:
+    std::string Line(const char* verb, const hw::WindowEvent& event, const char* sign) const {
+        return Format("  %s %-11s 0x%06X%s0x%08X", verb, Name(event.address).c_str(), event.address,
+                      sign, event.value) +
+               Meaning(event.address, event.value, base_freq_) + "\n";
+    }
+
+    std::string out_;
+    int base_freq_ = 0;
+    std::map<std::uint32_t, std::uint32_t> first_read_;
+    std::map<std::uint32_t, std::uint32_t> last_written_;
+    std::vector<std::uint32_t> written_order_;
+};
+
+}  // namespace
+
+std::string ExplainTrace(const hw::DecodedTrace& trace) {
+    std::string out;
+    std::optional<RunText> run;
+    int runs = 0;
+    for (const hw::WindowEvent& event : trace.events) {
+        if (event.kind == Kind::RunStart || !run) {
+            if (run) {
+                out += run->Finish();
+            }
+            run.emplace(++runs);
+        }
+        run->Add(event);
+    }
+    if (run) {
+        out += run->Finish();
+    } else {
+        out += "No run in this trace.\n";
+    }
+    return out;
+}
+
+}  // namespace ruvuvuri::app

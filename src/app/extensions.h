@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "app/options.h"
+#include "clock/change_plan.h"
+#include "clock/clock_engine.h"
+
+namespace ruvuvuri::app {
+
+// Exit statuses of the extensions: an option --strict refuses, or a bad value
+// of --revert-after; no GeForce under --strict.
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoGeForce = 3;
+
+// --explain-trace=FILE: reads the trace and prints what it did. Opens the file
+// with the rights the run has when called (after root is given up). 0, or -1
+// with one line on stderr when the file cannot be read.
+int ExplainTraceFile(const std::string& path);
+
+// --dry-run: prints the plan of `targets` on stdout. Reads the PLL select
+// register when clocks would change; writes nothing.
+void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets);
+
+// The backend's name in --info --json.
+std::string BackendName(Backend backend);
+
+}  // namespace ruvuvuri::app

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "card/bios_image.h"
+#include "clock/clock_engine.h"
+
+namespace ruvuvuri::app {
+
+// What `--info --json` prints: the facts of --info as one JSON object with
+// the field names documented in docs/info-json.md, followed by a newline.
+// `backend` names where the accesses went ("linux", "sim", "sim-profile").
+std::string FormatCardInfoJson(const card::BiosImage& bios, const clock::ClockReading& reading,
+                               const std::string& backend);
+
+}  // namespace ruvuvuri::app

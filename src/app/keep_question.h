@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace ruvuvuri::app {
+
+// The signals that would end or stop the run (SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGTSTP), held while a change waits for its
+// confirmation and while it is reverted, so that none can leave the new clocks
+// running unconfirmed. fd() becomes readable when one arrives; the destructor
+// puts the signal mask back, and a signal that arrived is then delivered as it
+// would have been: after the card holds what it should.
+class HeldStopSignals {
+  public:
+    HeldStopSignals();
+    ~HeldStopSignals();
+    HeldStopSignals(const HeldStopSignals&) = delete;
+    HeldStopSignals& operator=(const HeldStopSignals&) = delete;
+
+    int fd() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+    struct Mask;
+    std::unique_ptr<Mask> saved_;
+};
+
+// The controlling terminal, where a change asks to be kept. Not stdin, so a
+// script feeding the program cannot confirm by accident.
+class Terminal {
+  public:
+    // Opens `path` (the controlling terminal, /dev/tty, unless a test gives
+    // another); nullptr, with the reason in `why`, when it cannot be opened.
+    static std::unique_ptr<Terminal> Open(const char* path, std::string* why);
+    ~Terminal();
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    // Drops what was typed before, asks "Keep these settings? Reverting in N
+    // s" and waits up to `seconds` for a line. True only for "y" or "yes"
+    // (any case); false for any other line, the end of the input, the time
+    // running out, or `signal_fd` becoming readable.
+    bool AskToKeep(int seconds, int signal_fd);
+    // One line of text to the terminal.
+    void Say(const std::string& line);
+
+  private:
+    explicit Terminal(int fd) : fd_(fd) {}
+    int fd_;
+};
+
+}  // namespace ruvuvuri::app

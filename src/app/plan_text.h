@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "clock/change_plan.h"
+
+namespace ruvuvuri::app {
+
+// A change plan as a table, one line per register in the order of the writes:
+// name, address, value read, value to write, and for each PLL its M, N and P
+// with the clock they produce next to the clock asked for. Every line ends
+// with a newline; an empty plan is one line saying nothing would be written.
+std::string FormatPlan(const clock::ChangePlan& plan);
+
+// The name of a card register the program knows ("Core PLL", "Timing 1"), or
+// an empty text.
+std::string RegisterName(std::uint32_t address);
+
+}  // namespace ruvuvuri::app

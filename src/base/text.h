@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Small text helpers shared by every front end. They follow the C locale
+// whatever locale a toolkit has set, so input reads the same everywhere.
+namespace ruvuvuri::base {
+
+// Space, tab, line feed, vertical tab, form feed or carriage return.
+bool IsBlank(char c);
+
+// `text` without the blanks at either end.
+std::string_view Trim(std::string_view text);
+
+// `text` with A-Z turned into a-z; every other byte is kept.
+std::string AsciiLower(std::string_view text);
+
+}  // namespace ruvuvuri::base

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "hw/port_io.h"
+
+namespace ruvuvuri::hw {
+
+// One backend opened for a run: the port I/O, the physical-memory read and the
+// interrupt bracket the run works through (all three behind io()), and
+// whatever the backend holds until the run ends.
+class OpenedBackend {
+  public:
+    virtual ~OpenedBackend() = default;
+
+    virtual PortIo& io() = 0;
+
+    // Once the run's hardware work is done: writes back the state that outlives
+    // the process (a simulated card kept in a profile). Throws PlatformError.
+    virtual void SaveCard() {}
+
+    // Last of all: ends the process by a stop signal that arrived while nothing
+    // touched the card, now that the card is saved. Nothing to do for backends
+    // that catch no signals.
+    virtual void EndByPendingSignal() {}
+};
+
+// What the command line asked of the backend.
+struct BackendRequest {
+    std::string profile_path;  // for a simulated card kept in a profile
+    // Called before a backend ends the process by a stop signal, so that the
+    // run's own output (the trace) is complete.
+    std::function<void()> before_signal_end;
+};
+
+// One access method, the way libpci lists its methods: a run picks a record
+// and opens it. A new platform adds a record (and its own files); nothing that
+// opens or uses a backend changes.
+struct BackendRecord {
+    const char* name;
+    const char* help;  // one line
+    // Whether the backend can run on this machine at all.
+    bool (*detect)();
+    // Opened before the run gives up root: takes only what needs root and
+    // opens no path a user named. Otherwise opened after, with the user's
+    // rights.
+    bool needs_root;
+    // Throws PlatformError (or ProfileError) naming the cause and the remedy.
+    std::unique_ptr<OpenedBackend> (*open)(const BackendRequest& request);
+};
+
+}  // namespace ruvuvuri::hw

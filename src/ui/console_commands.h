@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/panel_file.h"
+
+// The console engine's command language: one command per line, words apart,
+// the command word in any case.
+namespace ruvuvuri::ui {
+
+enum class ConsoleCommandKind { Empty, Unknown, Help, Edit, Apply, Exit, Show };
+
+struct ConsoleCommand {
+    ConsoleCommandKind kind = ConsoleCommandKind::Empty;
+    std::string name;                // the command word in lower case
+    std::vector<std::string> words;  // the line's words as typed, the command first
+    int control = 0;                 // the field an Edit command edits
+};
+
+ConsoleCommand ParseConsoleCommand(const std::string& line);
+
+// The word that edits `control` ("core", "t0", ...), or nullptr.
+const char* EditWordFor(int control);
+
+// The command that presses `button` ("apply" or "exit"), or nullptr.
+const char* CommandFor(const PanelFileButton& button);
+
+}  // namespace ruvuvuri::ui

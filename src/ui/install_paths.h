@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ruvuvuri::ui {
+
+// The program's own files, found relative to the running program so that an
+// install works from any prefix and a build tree runs where it was built.
+enum class InstalledFolder {
+    Data,    // the panel file and its icons: <prefix>/share/ruvuvuri
+    Module,  // the Qt panel module: <prefix>/lib/<multiarch>/ruvuvuri
+};
+
+// The folder holding the running program; empty when it cannot be told.
+std::string ProgramDirectory();
+
+// Where the file `name` of `folder` may be, in the order to try: beside the
+// program (a build tree), then the installed folder relative to the program.
+std::vector<std::string> InstalledFileCandidates(InstalledFolder folder, const std::string& name);
+
+// The first candidate that exists, or the installed location when none does,
+// so that a message about the file names where it should have been.
+std::string FindInstalledFile(InstalledFolder folder, const std::string& name);
+
+}  // namespace ruvuvuri::ui

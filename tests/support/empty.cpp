@@ -1,1 +1,0 @@
-// Keeps the support library buildable before it has helpers of its own.
