@@ -2,7 +2,9 @@
 #   cmake/mingw-i686.cmake   the product, ruvuvuri.exe for 32-bit Windows 98 SE .. XP
 #   cmake/mingw-x86_64.cmake the portable and Windows-only tests, run under wine64
 # Debian ships no Windows build of pugixml or GoogleTest: both are built here
-# from source (scripts/windows-deps.sh puts pugixml's in third_party/).
+# from source (scripts/windows-deps.sh puts pugixml's in third_party/). The
+# layers are the same libraries as on Linux, with the same include roots; only
+# their platform files differ (ruvuvuri_platform_sources below).
 enable_language(C)
 enable_language(RC)
 
@@ -21,51 +23,80 @@ add_compile_definitions(WINVER=0x0500 _WIN32_WINNT=0x0500 _WIN32_IE=0x0500 WIN32
 # One file: the C++ runtime and libgcc inside the exe.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# The program's files sit beside it.
+set(RUVUVURI_DATA_DIR_FROM_BIN ".")
+set(RUVUVURI_MODULE_DIR_FROM_BIN ".")
+configure_file(src/app/build_config.h.in ${CMAKE_BINARY_DIR}/generated/build_config.h @ONLY)
+add_library(ruvuvuri_build_config INTERFACE)
+target_include_directories(ruvuvuri_build_config INTERFACE ${CMAKE_BINARY_DIR}/generated)
+
 # Only the JSON headers, not the whole of the host's /usr/include.
 set(json_include ${CMAKE_BINARY_DIR}/json-include)
 file(MAKE_DIRECTORY ${json_include})
 file(CREATE_LINK ${RUVUVURI_JSON_INCLUDE_DIR}/nlohmann ${json_include}/nlohmann SYMBOLIC)
-
-set(RUVUVURI_DATA_DIR ".")
-set(RUVUVURI_MODULE_DIR ".")
-configure_file(src/app/build_config.h.in ${CMAKE_BINARY_DIR}/generated/build_config.h @ONLY)
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${json_include})
 
 add_library(ruvuvuri_pugixml STATIC ${RUVUVURI_PUGIXML_SOURCE_DIR}/pugixml.cpp)
 target_include_directories(ruvuvuri_pugixml SYSTEM PUBLIC ${RUVUVURI_PUGIXML_SOURCE_DIR})
+set(RUVUVURI_PUGIXML ruvuvuri_pugixml)
+find_package(Threads REQUIRED)
 
-add_library(ruvuvuri_base STATIC src/base/error_text.cpp)
-target_include_directories(ruvuvuri_base PUBLIC src)
+# Per layer: each POSIX file and its Windows counterpart ("-" where Windows
+# needs none), then the files only Windows has.
+set(ruvuvuri_windows_swaps_base
+  src/base/signal_block.cpp=src/base/signal_block_win.cpp)
+set(ruvuvuri_windows_adds_base src/base/win_error_text.cpp)
+set(ruvuvuri_windows_swaps_hw
+  src/hw/backends/bounded_file.cpp=src/hw/backends/bounded_file_win.cpp
+  src/hw/backends/fault_injection_bracket.cpp=src/hw/backends/fault_injection_bracket_win.cpp
+  src/hw/backends/profile_session.cpp=src/hw/backends/profile_session_win.cpp
+  src/hw/backends/trace_file.cpp=src/hw/backends/trace_file_win.cpp
+  src/hw/backends/linux_io.cpp=-
+  src/hw/backends/linux_io_errors.cpp=-
+  src/hw/backends/linux_ports.cpp=src/hw/backends/win_ports.cpp
+  src/hw/backends/run_lock.cpp=src/hw/backends/win_run_lock.cpp
+  src/hw/realtime_bracket.cpp=src/hw/backends/win_interrupt_bracket.cpp)
+set(ruvuvuri_windows_adds_hw
+  src/hw/backends/win9x_io.cpp
+  src/hw/backends/winnt_io.cpp
+  src/hw/backends/winnt_native.cpp
+  src/hw/backends/winnt_privileges.cpp)
+set(ruvuvuri_windows_swaps_ui
+  src/ui/engine_loader.cpp=-
+  src/ui/install_paths.cpp=-
+  src/ui/panel_file_read.cpp=src/ui/panel_file_read_win.cpp)
+set(ruvuvuri_windows_adds_ui
+  src/ui/win32/ansi_text.cpp
+  src/ui/win32/field_text.cpp
+  src/ui/win32/panel_window.cpp
+  src/ui/win32/win32_engine.cpp)
+set(ruvuvuri_windows_swaps_app
+  src/app/backend_records.cpp=src/app/backend_records_win.cpp
+  src/app/host_posix.cpp=src/app/host_win.cpp
+  src/app/keep_question.cpp=src/app/keep_question_win.cpp
+  src/app/new_file.cpp=src/app/new_file_win.cpp
+  src/app/privileges.cpp=-
+  src/app/stop_signals.cpp=src/app/stop_signals_win.cpp)
 
-# The portable sources plus the Windows platform files, without those of POSIX
-# systems and the entry points.
-file(GLOB RUVUVURI_CORE_SOURCES CONFIGURE_DEPENDS
-     src/hw/*.cpp src/hw/backends/*.cpp src/card/*.cpp src/clock/*.cpp src/app/*.cpp src/ui/*.cpp
-     src/ui/win32/*.cpp)
-list(FILTER RUVUVURI_CORE_SOURCES EXCLUDE REGEX
-     "(_posix|_linux|/linux_io[a-z_]*|/realtime_bracket|/signal_block|/stop_signals|/run_lock|/privileges|/engine_loader|/main|/win_main|/fstat64_win)\\.cpp$")
-add_library(ruvuvuri_core STATIC ${RUVUVURI_CORE_SOURCES})
-target_include_directories(ruvuvuri_core PUBLIC src ${CMAKE_BINARY_DIR}/generated)
-target_include_directories(ruvuvuri_core SYSTEM PUBLIC ${json_include})
-target_link_libraries(ruvuvuri_core PUBLIC ruvuvuri_base ruvuvuri_pugixml comctl32)
-
-# The resources: icon, version 1.0.2.0, the visual-styles manifest.
-string(REPLACE "." "," RUVUVURI_VERSION_COMMAS ${PROJECT_VERSION})
-set(RUVUVURI_ICON ${CMAKE_SOURCE_DIR}/ui/ruvuvuri.ico)
-set(RUVUVURI_MANIFEST ${CMAKE_SOURCE_DIR}/packaging/windows/ruvuvuri.manifest)
-configure_file(packaging/windows/ruvuvuri.rc.in ${CMAKE_BINARY_DIR}/ruvuvuri.rc @ONLY)
-
-add_executable(ruvuvuri WIN32 src/app/win_main.cpp ${CMAKE_BINARY_DIR}/ruvuvuri.rc)
-target_link_libraries(ruvuvuri PRIVATE ruvuvuri_core)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  # Loads on Windows 98 and later; the libstdc++ file streams' _fstat64 import,
-  # which 98 SE lacks, is supplied by the program itself.
-  target_sources(ruvuvuri PRIVATE src/app/fstat64_win.cpp)
-  target_link_options(ruvuvuri PRIVATE -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-                      -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-endif()
-configure_file(ui/Ruvuvuri.ui ${CMAKE_BINARY_DIR}/Ruvuvuri.ui COPYONLY)
-
-if(RUVUVURI_BUILD_TESTS AND EXISTS ${CMAKE_SOURCE_DIR}/tests/win/CMakeLists.txt)
-  enable_testing()
-  add_subdirectory(tests/win)
-endif()
+# Called by ruvuvuri_layer with the layer's source list. A POSIX file in the
+# list that has no entry here is an error, so a new one cannot slip into the
+# Windows build unnoticed.
+function(ruvuvuri_platform_sources layer sources_var)
+  set(sources ${${sources_var}})
+  foreach(swap ${ruvuvuri_windows_swaps_${layer}})
+    string(REPLACE "=" ";" pair ${swap})
+    list(GET pair 0 posix_file)
+    list(GET pair 1 windows_file)
+    list(FIND sources ${posix_file} at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${posix_file} is no longer in the ${layer} layer; update cmake/windows.cmake")
+    endif()
+    list(REMOVE_AT sources ${at})
+    if(NOT windows_file STREQUAL "-")
+      list(INSERT sources ${at} ${windows_file})
+    endif()
+  endforeach()
+  list(APPEND sources ${ruvuvuri_windows_adds_${layer}})
+  set(${sources_var} ${sources} PARENT_SCOPE)
+endfunction()

@@ -9,7 +9,7 @@ bash scripts/windows-deps.sh
 version=$(sed -n 's/^project(Ruvuvuri VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 build=${BUILD_DIR:-build-win32}
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DRUVUVURI_BUILD_TESTS=OFF -DRUVUVURI_WERROR=ON >/dev/null
+  -DRUVUVURI_TESTS=OFF -DRUVUVURI_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 i686-w64-mingw32-strip "$build/ruvuvuri.exe"
 bash scripts/check-windows-exe.sh "$build/ruvuvuri.exe"

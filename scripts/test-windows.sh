@@ -9,7 +9,7 @@ bash scripts/windows-deps.sh
 
 build=${BUILD_DIR:-build-win64}
 # Without debug information: the static test programs link much faster.
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DRUVUVURI_TESTS=ON \
   -DRUVUVURI_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/host.h"
+#include "base/printable.h"
 #include "ui/console_engine.h"
 #include "ui/win32/ansi_text.h"
 #include "ui/win32/win32_engine.h"
@@ -78,14 +79,14 @@ std::string ProgramFolder() {
 void Warn(const std::string& text) {
     // A program started from the desktop has nowhere to say this; the run
     // goes on as it would without the warning.
-    WriteOut(STD_ERROR_HANDLE, "ruvuvuri: " + text + "\n");
+    WriteOut(STD_ERROR_HANDLE, "ruvuvuri: " + base::Printable(text) + "\n");
 }
 
 // A script that captures the error output gets the line there and is not held
 // up by a box nobody may be there to close; everyone else sees the box.
 void ReportFailure(const std::string& text) {
     if (IsUsable(GetStdHandle(STD_ERROR_HANDLE))) {
-        WriteTo(GetStdHandle(STD_ERROR_HANDLE), "ruvuvuri: " + text + "\n");
+        WriteTo(GetStdHandle(STD_ERROR_HANDLE), "ruvuvuri: " + base::Printable(text) + "\n");
         return;
     }
     MessageBoxA(nullptr, ui::win32::ToAnsi(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
@@ -108,10 +109,19 @@ std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTa
     return ui::win32::CreateWin32Engine(callbacks);
 }
 
-void GiveUpHardwareRights() {
-    // The I/O privilege level stays with the process for its whole life and
-    // the BIOS view is already copied; an administrator's token cannot be
-    // given up in place, so there is nothing more to drop on Windows.
+void DropToInvokingUser() {
+    // The program runs as the user who started it: Windows 2000/XP starts it
+    // with that user's own token ("Run as..." is that user's choice), and
+    // there is no setuid to undo. The I/O privilege level stays with the
+    // process; an administrator's token cannot be given up in place.
+}
+
+std::unique_ptr<Terminal> OpenKeepTerminal(std::string* refusal) {
+    *refusal =
+        "--revert-after is not available on Windows: the program has no terminal on which to "
+        "ask, with every way of ending it held off, whether to keep a change; leave "
+        "--revert-after out (--dry-run shows a change before it is made); nothing was done";
+    return nullptr;
 }
 
 }  // namespace ruvuvuri::app::host

@@ -32,13 +32,13 @@ std::string OpenFailureText(DWORD error) {
 
 PanelFile ReadPanelFile(const std::filesystem::path& path) {
     const std::string name = base::Printable(path.string());
-    const std::string file = path.string();
-    const DWORD attributes = GetFileAttributesA(file.c_str());
+    const std::string file_name = path.string();
+    const DWORD attributes = GetFileAttributesA(file_name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
     }
-    HANDLE file = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(file_name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw PanelFileError("cannot open the panel file " + name + " (" +
                              OpenFailureText(GetLastError()) +

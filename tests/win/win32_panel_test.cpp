@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/panel.h"
-#include "app/panel_ids.h"
 #include "card/bios_image.h"
 #include "hw/backends/sim_card.h"
 #include "ui/panel_file.h"
+#include "ui/panel_ids.h"
 #include "ui/win32/win32_engine.h"
 
 namespace ruvuvuri::app {

@@ -6,8 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/backend_table.h"
 #include "hw/backends/card_profile.h"
-#include "hw/backends/hardware_io.h"
 #include "hw/backends/win9x_io.h"
 #include "hw/backends/winnt_io.h"
 #include "support/profiles.h"
@@ -22,7 +22,8 @@ using test::WriteFile;
 using ::testing::AnyOf;
 using ::testing::HasSubstr;
 
-std::string RefusalOf(const std::function<std::unique_ptr<PortIo>()>& open) {
+template <typename Open>
+std::string RefusalOf(Open open) {
     try {
         open();
     } catch (const PlatformError& error) {
@@ -31,8 +32,13 @@ std::string RefusalOf(const std::function<std::unique_ptr<PortIo>()>& open) {
     return "(opened)";
 }
 
+// The table picks the NT family's record under wine64, which refuses 64-bit
+// Windows before any port access.
 TEST(WindowsBackends, SixtyFourBitWindowsIsRefusedBeforeAnyPortAccess) {
-    EXPECT_THAT(RefusalOf(OpenHardwareIo), HasSubstr("64-bit Windows"));
+    const BackendRecord& record = app::ChooseBackend(app::Backend::Hardware);
+    EXPECT_STREQ(record.name, "windows-nt");
+    EXPECT_TRUE(record.needs_root);
+    EXPECT_THAT(RefusalOf([&] { return record.open({}); }), HasSubstr("64-bit Windows"));
 }
 
 // Wine grants neither \Device\PhysicalMemory nor the I/O privilege level: the
@@ -59,6 +65,14 @@ TEST(WindowsProgram, RefusalEndsWithMinusOneAndOneLineThatSaysWhy) {
     const test::ProgramResult run = test::RunRuvuvuri({"c=200"});
     EXPECT_EQ(run.exit_code, 255);
     EXPECT_THAT(run.err, HasSubstr("ruvuvuri: this is 64-bit Windows"));
+    EXPECT_EQ(run.out, "");
+}
+
+// No terminal to ask on: refused as a usage error before the card is touched.
+TEST(WindowsProgram, RevertAfterIsRefusedWithExitTwo) {
+    const test::ProgramResult run = test::RunRuvuvuri({"--sim", "--revert-after=10", "c=200"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_THAT(run.err, HasSubstr("--revert-after is not available on Windows"));
     EXPECT_EQ(run.out, "");
 }
 

@@ -65,6 +65,17 @@ std::optional<std::uint32_t> ParseHex(std::string_view text) {
     return static_cast<std::uint32_t>(value);
 }
 
+std::optional<std::uint32_t> ParseRegister(std::string_view text) {
+    std::string_view digits = Trimmed(text);
+    if (digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.remove_prefix(2);
+    }
+    if (digits.size() != 8) {
+        return std::nullopt;
+    }
+    return ParseHex(digits);
+}
+
 std::optional<double> ParseClock(std::string_view text) {
     const std::string copy(Trimmed(text));
     if (copy.empty() || copy.find_first_not_of("0123456789.+-eE") != std::string::npos) {

@@ -18,6 +18,9 @@ std::string FormatClock(double value, int decimals);
 // Hex with or without "0x", blanks around it allowed; nullopt when the text
 // holds no hex digits, anything else, or more than 32 bits.
 std::optional<std::uint32_t> ParseHex(std::string_view text);
+// A timing register as the field shows it: all eight hex digits, with or
+// without "0x", blanks around it allowed; nullopt for a digit missing.
+std::optional<std::uint32_t> ParseRegister(std::string_view text);
 // A decimal number, blanks around it allowed; nullopt for anything else,
 // NaN and infinities included.
 std::optional<double> ParseClock(std::string_view text);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "ui/win32/ansi_text.h"
 #include "ui/win32/field_text.h"
@@ -31,8 +32,8 @@ constexpr int kIconId = 1;
 // The up-down arrows of a clock field: its control ID plus this.
 constexpr int kArrowsIdBase = 3000;
 
-const app::PanelControl* Describe(int id) {
-    for (const app::PanelControl& control : app::kPanelControls) {
+const PanelControl* Describe(int id) {
+    for (const PanelControl& control : kPanelControls) {
         if (control.id == id) {
             return &control;
         }
@@ -78,7 +79,7 @@ std::vector<WORD> DialogTemplate(const std::string& title, int width, int height
 
 // The read-only card facts, the clocks and the timings each get a section of
 // their own.
-bool NewSection(app::ControlKind kind, bool editable, app::ControlKind previous_kind,
+bool NewSection(ControlKind kind, bool editable, ControlKind previous_kind,
                 bool previous_editable) {
     return editable != previous_editable || (editable && kind != previous_kind);
 }
@@ -88,10 +89,10 @@ bool NewSection(app::ControlKind kind, bool editable, app::ControlKind previous_
 PanelWindow::PanelWindow(PanelFile file, ButtonHandler on_button, CloseHandler on_close)
     : file_(std::move(file)), on_button_(std::move(on_button)), on_close_(std::move(on_close)) {
     for (const PanelFileControl& control : file_.controls) {
-        const app::PanelControl* known = Describe(control.id);
+        const PanelControl* known = Describe(control.id);
         Field field;
         field.control = &control;
-        field.kind = known ? known->kind : app::ControlKind::Text;
+        field.kind = known ? known->kind : ControlKind::Text;
         field.editable = known ? known->editable : false;
         field.clock = control.value;
         fields_.push_back(field);
@@ -111,7 +112,7 @@ bool PanelWindow::Create(std::string* error) {
     int height = kMargin + kBannerHeight;
     const Field* previous = nullptr;
     for (const Field& field : fields_) {
-        if (field.control->id == app::PANEL_BANNER) {
+        if (field.control->id == PANEL_BANNER) {
             continue;
         }
         if (previous &&
@@ -218,7 +219,7 @@ void PanelWindow::BuildControls() {
     for (Field& field : fields_) {
         const PanelFileControl& control = *field.control;
         const int id = kControlIdBase + control.id;
-        if (control.id == app::PANEL_BANNER) {
+        if (control.id == PANEL_BANNER) {
             // Above the form, wherever the file lists it.
             HWND banner =
                 AddChild("STATIC", control.text, SS_CENTER | SS_NOPREFIX,
@@ -245,7 +246,7 @@ void PanelWindow::BuildControls() {
                  SS_LEFT | SS_NOPREFIX, {kMargin, row + 2, kMargin + kLabelWidth, row + 10}, -1);
         DWORD style = ES_AUTOHSCROLL | WS_BORDER;
         style |= field.editable ? static_cast<DWORD>(WS_TABSTOP) : static_cast<DWORD>(ES_READONLY);
-        if (field.kind == app::ControlKind::Double) {
+        if (field.kind == ControlKind::Double) {
             field.edit = AddChild("EDIT", control.text, style,
                                   {kFieldX, row, kFieldX + kClockWidth, row + kEditHeight}, id);
             HWND arrows =
@@ -261,7 +262,7 @@ void PanelWindow::BuildControls() {
         } else {
             field.edit = AddChild("EDIT", control.text, style,
                                   {kFieldX, row, kFieldX + kFieldWidth, row + kEditHeight}, id);
-            if (field.kind == app::ControlKind::Integer && field.editable) {
+            if (field.kind == ControlKind::Integer && field.editable) {
                 SendMessageA(field.edit, EM_LIMITTEXT, 10, 0);  // "0x" and 8 digits
             }
         }
@@ -331,33 +332,46 @@ std::string PanelWindow::GetText(int control) const {
     return text;
 }
 
-double PanelWindow::GetClock(int control) {
-    Field* field = FindField(control);
-    if (!field) {
-        return 0.0;
+// What the field shows, read strictly: the value the program set (even
+// outside the limits), or a complete value the user typed within them;
+// nothing otherwise, so the panel never writes what the field does not show.
+std::optional<double> PanelWindow::GetClock(int control) const {
+    const Field* field = FindField(control);
+    if (!field || field->kind != ControlKind::Double) {
+        return std::nullopt;
     }
-    Normalise(*field);
-    return field->clock;
+    const std::string text = GetText(control);
+    if (text == FormatClock(field->clock, field->control->decimals)) {
+        return field->clock;
+    }
+    const std::optional<double> typed = ParseClock(text);
+    if (!typed || *typed < field->control->minimum || *typed > field->control->maximum) {
+        return std::nullopt;
+    }
+    return typed;
 }
 
-std::uint32_t PanelWindow::GetInteger(int control) {
-    Field* field = FindField(control);
-    if (!field) {
-        return 0;
+std::optional<std::uint32_t> PanelWindow::GetInteger(int control) const {
+    const Field* field = FindField(control);
+    if (!field || field->kind != ControlKind::Integer) {
+        return std::nullopt;
     }
-    Normalise(*field);
-    return field->integer;
+    if (!field->editable) {
+        return field->integer;
+    }
+    return ParseRegister(GetText(control));
 }
 
-// What the field shows is what GetCtrlVal returns: a clock within the limits,
-// an integer that parses; anything else falls back to the field's last value.
+// When a field loses the focus it shows what it will be read as: a clock
+// within the limits, a whole register; text that is neither shows the
+// field's last value again.
 void PanelWindow::Normalise(Field& field) {
     const std::string text = GetText(field.control->id);
-    if (field.kind == app::ControlKind::Double) {
+    if (field.kind == ControlKind::Double) {
         SetClock(field.control->id, ClockWithinLimits(text, field.clock, field.control->minimum,
                                                       field.control->maximum));
-    } else if (field.kind == app::ControlKind::Integer && field.editable) {
-        SetInteger(field.control->id, ParseHex(text).value_or(field.integer));
+    } else if (field.kind == ControlKind::Integer && field.editable) {
+        SetInteger(field.control->id, ParseRegister(text).value_or(field.integer));
     }
 }
 

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/panel_ids.h"
 #include "ui/panel_file.h"
+#include "ui/panel_ids.h"
 
 namespace ruvuvuri::ui::win32 {
 
@@ -38,13 +39,15 @@ class PanelWindow {
     void SetClock(int control, double value);
     void SetInteger(int control, std::uint32_t value);
     std::string GetText(int control) const;
-    double GetClock(int control);
-    std::uint32_t GetInteger(int control);
+    // Nothing when the control is not of that kind or does not hold a
+    // complete value (see GetCtrlVal).
+    std::optional<double> GetClock(int control) const;
+    std::optional<std::uint32_t> GetInteger(int control) const;
 
   private:
     struct Field {
         const PanelFileControl* control = nullptr;
-        app::ControlKind kind = app::ControlKind::Text;
+        ControlKind kind = ControlKind::Text;
         bool editable = false;
         HWND edit = nullptr;
         double clock = 0.0;

@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "app/panel_ids.h"
 #include "ui/panel_file.h"
+#include "ui/panel_ids.h"
 #include "ui/win32/ansi_text.h"
 #include "ui/win32/panel_window.h"
 
@@ -24,30 +24,30 @@ class Win32Engine final : public UiEngine {
 
     int LoadPanel(int parent, const std::string& file, int panel_id) override {
         std::string why;
-        if (parent != 0 || panel_id != app::PANEL) {
-            why = "panel file " + file + " has no top-level panel " + std::to_string(panel_id);
+        if (parent != 0) {
+            why = "panel file " + file + " has no panel inside panel " + std::to_string(parent);
         } else {
             try {
-                PanelFile read = ReadPanelFile(file);
-                why = CheckCallbacks(read, file);
-                if (why.empty()) {
-                    window_.emplace(
-                        std::move(read), [this](const std::string& name) { Press(name); },
-                        [this] { Close(); });
-                    if (!window_->Create(&why)) {
-                        window_.reset();
-                    }
+                // The same check as every other engine: the panel, its
+                // controls, and buttons that lead to the program's callbacks.
+                PanelFile read = LoadPanelFile(file, panel_id, callbacks_);
+                window_.emplace(
+                    std::move(read), [this](const std::string& name) { Press(name); },
+                    [this] { Close(); });
+                if (!window_->Create(&why)) {
+                    window_.reset();
                 }
             } catch (const PanelFileError& error) {
                 why = error.what();
             }
         }
         if (!window_) {
+            last_error_ = why;
             // The program ends with -1 after this; say why first.
             MessageBoxA(nullptr, ToAnsi(why).c_str(), kTitle, MB_OK | MB_ICONERROR);
             return -1;
         }
-        return app::PANEL;
+        return PANEL;
     }
 
     void DisplayPanel(int panel) override {
@@ -92,21 +92,21 @@ class Win32Engine final : public UiEngine {
             window_->SetInteger(control, value);
         }
     }
-    void GetCtrlVal(int panel, int control, std::string* value) override {
-        if (Window(panel)) {
-            *value = window_->GetText(control);
+    bool GetCtrlVal(int panel, int control, std::string* value) override {
+        if (!Window(panel) || FindPanelControl(control) == nullptr) {
+            return Refuse("the panel has no control " + std::to_string(control));
         }
+        *value = window_->GetText(control);
+        return true;
     }
-    void GetCtrlVal(int panel, int control, double* value) override {
-        if (Window(panel)) {
-            *value = window_->GetClock(control);
-        }
+    bool GetCtrlVal(int panel, int control, double* value) override {
+        return Read(panel, control, value, [&] { return window_->GetClock(control); });
     }
-    void GetCtrlVal(int panel, int control, std::uint32_t* value) override {
-        if (Window(panel)) {
-            *value = window_->GetInteger(control);
-        }
+    bool GetCtrlVal(int panel, int control, std::uint32_t* value) override {
+        return Read(panel, control, value, [&] { return window_->GetInteger(control); });
     }
+
+    const std::string& last_error() const override { return last_error_; }
 
     // "No" is the default answer: a stray Enter never reprograms the card.
     int ConfirmPopup(const std::string& title, const std::string& message) override {
@@ -122,53 +122,50 @@ class Win32Engine final : public UiEngine {
     }
 
   private:
-    HWND Window(int panel) const {
-        return panel == app::PANEL && window_ ? window_->window() : nullptr;
+    bool Refuse(const std::string& why) {
+        last_error_ = why;
+        return false;
     }
+
+    template <typename T, typename ReadField>
+    bool Read(int panel, int control, T* value, ReadField read) {
+        if (!Window(panel)) {
+            return Refuse("no panel has the handle " + std::to_string(panel));
+        }
+        const std::optional<T> got = read();
+        if (!got) {
+            return Refuse("control " + std::to_string(control) +
+                          " does not hold a complete value of that kind");
+        }
+        *value = *got;
+        return true;
+    }
+
+    HWND Window(int panel) const { return panel == PANEL && window_ ? window_->window() : nullptr; }
 
     HWND Owner() const {
         HWND window = window_ ? window_->window() : nullptr;
         return window != nullptr && IsWindowVisible(window) ? window : nullptr;
     }
 
-    const NamedCallback* Find(const std::string& name) const {
-        for (const NamedCallback& named : callbacks_) {
-            if (named.name == name && named.callback) {
-                return &named;
-            }
-        }
-        return nullptr;
-    }
-
-    // Every button must lead to a callback of the program.
-    std::string CheckCallbacks(const PanelFile& read, const std::string& file) const {
-        for (const PanelFileButton& button : read.buttons) {
-            if (!button.callback.empty() && !Find(button.callback)) {
-                return "panel file " + file + ": button " + button.name + " names the callback \"" +
-                       button.callback +
-                       "\", which the program does not have; restore the panel file that "
-                       "came with the program";
-            }
-        }
-        return {};
-    }
-
     void Press(const std::string& name) {
-        if (const NamedCallback* named = Find(name)) {
-            named->callback(app::PANEL, 0, app::EVENT_COMMIT, nullptr, 0, 0);
+        if (const ControlCallback* callback = FindCallback(callbacks_, name);
+            callback != nullptr && *callback) {
+            (*callback)(PANEL, 0, EVENT_COMMIT, nullptr, 0, 0);
         }
     }
 
     // The close box, Escape and Alt+F4 act like the button that calls Exit.
     void Close() {
-        if (Find("Exit")) {
-            Press("Exit");
+        if (FindCallback(callbacks_, kExitCallback) != nullptr) {
+            Press(kExitCallback);
         } else {
             QuitUserInterface(0);
         }
     }
 
     CallbackTable callbacks_;
+    std::string last_error_;
     std::optional<PanelWindow> window_;
     bool quit_ = false;
     int code_ = 0;
