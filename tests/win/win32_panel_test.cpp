@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "app/builtin_card.h"
 #include "app/panel.h"
 #include "card/bios_image.h"
-#include "hw/backends/sim_card.h"
+#include "clock/clock_engine.h"
+#include "hw/backends/sim_backend.h"
+#include "hw/register_window.h"
 #include "ui/panel_file.h"
 #include "ui/panel_ids.h"
 #include "ui/win32/win32_engine.h"
@@ -19,6 +22,7 @@
 namespace ruvuvuri::app {
 namespace {
 
+using namespace ui;  // the panel's control constants
 using ui::win32::kButtonIdBase;
 using ui::win32::kControlIdBase;
 
@@ -27,18 +31,16 @@ const std::string kPanelFile = std::string(RUVUVURI_SOURCE_DIR) + "/ui/Ruvuvuri.
 
 // The program's world up to the panel, on the built-in simulated card.
 struct World {
-    World()
-        : sim(hw::BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine, window) {
-        sim.ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
-        engine.CanChangeClocks = 1;
-        window.SetBaseport();
+    World() : sim(BuiltinGeForce2Gts()), window(sim.io()), engine(window), panel(bios, engine) {
+        sim.io().ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
+        engine.EnableClockChanges();
         engine.GetCurrentClocks();
         ui = ui::win32::CreateWin32Engine(panel.Callbacks());
         panel.AttachEngine(*ui);
     }
     std::uint32_t Register(std::uint32_t address) { return sim.state().registers.at(address); }
 
-    hw::SimCard sim;
+    hw::SimBackend sim;
     card::BiosImage bios;
     hw::RegisterWindow window;
     clock::ClockEngine engine;

@@ -47,7 +47,11 @@ void Pipe(HANDLE* read, HANDLE* write, bool child_reads) {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input,
-                         const std::map<std::string, std::string>& environment) {
+                         const std::map<std::string, std::string>& environment,
+                         const std::optional<RunAs>& run_as) {
+    if (run_as) {
+        throw std::runtime_error("running as another user is a POSIX test's; Windows has none");
+    }
     for (const auto& [name, value] : environment) {
         SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
@@ -97,12 +101,13 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     return result;
 }
 
-ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input) {
+ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::string& input,
+                          const std::map<std::string, std::string>& environment) {
     std::vector<std::string> console{"--ui=console"};
     console.insert(console.end(), args.begin(), args.end());
     std::string program = RUVUVURI_BINARY_DIR;
     program += "/ruvuvuri.exe";
-    return RunProgram(program, console, input);
+    return RunProgram(program, console, input, environment);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
