@@ -60,7 +60,8 @@ std::string PanelWith(const std::string& from, const std::string& to) {
 // asks for confirmation, the exit button ends the loop with code 7.
 struct Session {
     explicit Session(const std::string& input, const std::string& panel_file = kPanelPath,
-                     bool exit_quits = true)
+                     bool exit_quits = true,
+                     ConsoleEngine::Input who = ConsoleEngine::Input::Detect)
         : in(input) {
         CallbackTable table = {
             {"SetNewClocks",
@@ -80,7 +81,7 @@ struct Session {
                  return 0;
              }},
         };
-        engine = CreateConsoleEngine(std::move(table), in, out, err);
+        engine = CreateConsoleEngine(std::move(table), in, out, err, who);
         handle = engine->LoadPanel(0, panel_file, PANEL);
         if (handle < 0) {
             return;
@@ -112,6 +113,13 @@ struct Session {
         return value;
     }
     std::size_t PanelsPrinted() const { return Count(out.str(), "== Ruvuvuri =="); }
+    // What was printed after the first panel.
+    std::string AfterFirstPanel() const {
+        const std::string text = out.str();
+        const std::string end = "(help lists the commands)\n";
+        const auto at = text.find(end);
+        return at == std::string::npos ? text : text.substr(at + end.size());
+    }
 
     std::istringstream in;
     std::ostringstream out;
@@ -134,8 +142,9 @@ TEST(ConsoleEngine, PanelShowsEveryControlWithItsLabelAndValue) {
          {Line{"BIOS version", "3.11.01.05"}, Line{"Subsystem vendor", "0x10DE"},
           Line{"Subsystem device", "0x0000"}, Line{"Device ID", "0x0150"},
           Line{"Core clock", "200.452 MHz"}, Line{"Memory clock", "166.088 MHz"},
-          Line{"Timing 0 (0x100220)", "0x22322222"}, Line{"Timing 1 (0x100224)", "0x00000A0A"},
-          Line{"Timing 2 (0x100228)", "0x05050505"}}) {
+          Line{"Timing 0 (0x100220)", "0x22322222"},
+          Line{"Timing 0 (0x100220)", "(t0, 0x00000000 to 0xFFFFFFFF)"},
+          Line{"Timing 1 (0x100224)", "0x00000A0A"}, Line{"Timing 2 (0x100228)", "0x05050505"}}) {
         const auto at = shown.find(line.label);
         ASSERT_NE(at, std::string::npos) << line.label << " missing from:\n" << shown;
         const std::string row = shown.substr(at, shown.find('\n', at) - at);
@@ -204,8 +213,10 @@ TEST(ConsoleEngine, EditsWithinLimitsChangeTheFieldAndOthersChangeNothing) {
         expect_timing(PANEL_TIMING1, 0x00000a0a);
         expect_timing(PANEL_TIMING2, 0x05050505);
 
-        // The panel is shown once at the start and once more after a change.
-        EXPECT_EQ(session.PanelsPrinted(), taken ? 2u : 1u) << c.line;
+        // From a script the panel is shown once; a change prints its row.
+        EXPECT_EQ(session.PanelsPrinted(), 1u) << c.line;
+        const std::string after = session.AfterFirstPanel();
+        EXPECT_EQ(Count(after, "\n"), taken ? 1u : 0u) << c.line << ": " << after;
         if (taken) {
             EXPECT_EQ(session.err.str(), "") << c.line;
         } else {
@@ -250,10 +261,10 @@ TEST(ConsoleEngine, ApplyPressesSetNewClocksAndTheNextLineAnswers) {
         EXPECT_EQ(apply.confirmed, c.confirmed) << c.input;
         EXPECT_EQ(session.calls[1].name, "Exit");
         EXPECT_NE(session.err.str().find("Ruvuvuri: " + kQuestion + " [y/N] "), std::string::npos);
-        // Start, the edit, the apply, and "show" where the input has one: the
-        // answer took exactly one line.
+        // The start and "show" where the input has one: the answer took
+        // exactly one line.
         const bool shows = std::string(c.input).find("show") != std::string::npos;
-        EXPECT_EQ(session.PanelsPrinted(), shows ? 4u : 3u) << c.input;
+        EXPECT_EQ(session.PanelsPrinted(), shows ? 2u : 1u) << c.input;
     }
 }
 
@@ -279,11 +290,11 @@ TEST(ConsoleEngine, ExitAndEndOfInputPressTheExitButton) {
         const char* input;
         bool exit_quits;
         int code;
-        std::size_t panels;
+        bool edit_read;
     };
-    for (const Case& c : {Case{"exit\ncore 250\n", true, 7, 1}, Case{"QUIT\n", true, 7, 1},
-                          Case{"core 250\n", true, 7, 2}, Case{"", true, 7, 1},
-                          Case{"exit\ncore 250\n", false, 0, 2}}) {
+    for (const Case& c : {Case{"exit\ncore 250\n", true, 7, false}, Case{"QUIT\n", true, 7, false},
+                          Case{"core 250\n", true, 7, true}, Case{"", true, 7, false},
+                          Case{"exit\ncore 250\n", false, 0, true}}) {
         Session session(c.input, kPanelPath, c.exit_quits);
         EXPECT_EQ(session.Run(), c.code) << c.input;
         ASSERT_FALSE(session.calls.empty()) << c.input;
@@ -292,7 +303,8 @@ TEST(ConsoleEngine, ExitAndEndOfInputPressTheExitButton) {
             EXPECT_EQ(call.event, EVENT_COMMIT) << c.input;
         }
         // The lines after an exit that quits are never read.
-        EXPECT_EQ(session.PanelsPrinted(), c.panels) << c.input;
+        EXPECT_EQ(session.AfterFirstPanel().find("250.000 MHz") != std::string::npos, c.edit_read)
+            << c.input;
     }
 }
 
@@ -354,6 +366,63 @@ TEST(ConsoleEngine, PopupsGoToTheErrorStream) {
     session.engine->MessagePopup("Ruvuvuri", "I think, you don't have GeForce card?");
     EXPECT_EQ(session.err.str(), "Ruvuvuri: I think, you don't have GeForce card?\n");
     EXPECT_EQ(session.out.str(), "");
+}
+
+// A person at a terminal gets a prompt before each command and the whole
+// panel after each change; a script gets the panel once, then only the rows
+// that changed, and no prompt.
+TEST(ConsoleEngine, TerminalPromptsAndReprintsWhileAScriptSeesOnlyChanges) {
+    struct Case {
+        ConsoleEngine::Input who;
+        std::size_t prompts;
+        std::size_t panels;
+        std::size_t core_rows;  // rows naming the core clock
+        std::size_t memory_rows;
+    };
+    for (const Case& c : {Case{ConsoleEngine::Input::Terminal, 4, 3, 3, 3},
+                          Case{ConsoleEngine::Input::Script, 0, 1, 2, 1}}) {
+        Session session("core 250\ncore 250\nt1 0\n", kPanelPath, true, c.who);
+        session.Run();
+        const std::string out = session.out.str();
+        EXPECT_EQ(Count(out, "ruvuvuri> "), c.prompts) << out;
+        EXPECT_EQ(session.PanelsPrinted(), c.panels) << out;
+        EXPECT_EQ(Count(out, "Core clock "), c.core_rows) << out;
+        EXPECT_EQ(Count(out, "Memory clock "), c.memory_rows) << out;
+        EXPECT_EQ(session.err.str(), "");
+        // A person who reached the end of the input is not asked any more.
+        EXPECT_FALSE(session.engine->interactive());
+    }
+    std::istringstream in("show\n");
+    std::ostringstream out, err;
+    EXPECT_TRUE(ConsoleEngine({}, in, out, err, ConsoleEngine::Input::Terminal).interactive());
+    EXPECT_FALSE(ConsoleEngine({}, in, out, err, ConsoleEngine::Input::Script).interactive());
+}
+
+// Details below the question come before the answer is asked for; the
+// question alone keeps its one-line form.
+TEST(ConsoleEngine, ConfirmationDetailsComeBelowTheQuestion) {
+    std::istringstream in("n\n");
+    std::ostringstream out, err;
+    ConsoleEngine engine({}, in, out, err);
+    EXPECT_EQ(engine.ConfirmPopup("Ruvuvuri", kQuestion + "\n\nCore clock: 1 -> 2"), 0);
+    EXPECT_EQ(err.str(), "Ruvuvuri: " + kQuestion + "\n\nCore clock: 1 -> 2\n[y/N] n\n");
+}
+
+// The status line is the panel's only optional control: a panel file without
+// it still loads and works, and the apply's status shows where it is.
+TEST(ConsoleEngine, TheStatusLineIsOptional) {
+    const std::string file = WriteTemp("console_engine_test_status.ui",
+                                       PanelWith("name=\"PANEL_STATUS\"", "name=\"statusLine\""));
+    for (const std::string& panel : {kPanelPath, file}) {
+        Session session("", panel);
+        ASSERT_GT(session.handle, 0) << session.engine->last_error();
+        session.engine->SetCtrlVal(session.handle, PANEL_STATUS, std::string("Core 1 MHz"));
+        session.Run();
+        EXPECT_EQ(session.out.str().find("  Core 1 MHz\n") != std::string::npos,
+                  panel == kPanelPath)
+            << session.out.str();
+    }
+    std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ TEST(PanelFile, ShippedFileDescribesEveryControl) {
         {PANEL_TIMING1, "QLineEdit", "Timing 1 (0x100224)", false},
         {PANEL_TIMING2, "QLineEdit", "Timing 2 (0x100228)", false},
         {PANEL_BANNER, "QLabel", "", false},
+        {PANEL_STATUS, "QLabel", "", false},
     };
     ASSERT_EQ(panel.controls.size(), std::size(expected));
     for (const Expected& want : expected) {

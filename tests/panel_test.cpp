@@ -48,7 +48,13 @@ class ScriptedEngine final : public ui::UiEngine {
     void MessagePopup(const std::string&, const std::string& message) override {
         messages.push_back(message);
     }
+    bool GetCtrlLimits(int, int control, double* minimum, double* maximum) override {
+        *minimum = 80.0;
+        *maximum = control == PANEL_CORECLK ? 400.0 : 800.0;
+        return true;
+    }
     const std::string& last_error() const override { return error; }
+    bool interactive() const override { return person; }
 
     template <typename T>
     T Value(int control) const {
@@ -65,6 +71,7 @@ class ScriptedEngine final : public ui::UiEngine {
         return true;
     }
 
+    bool person = true;
     int load_result = 1;
     std::string error = "cannot open the panel file missing.ui";
     std::set<int> incomplete;
@@ -130,9 +137,14 @@ TEST(MainPanel, AnsweringNoWritesNothingAndShowsTheCardAgain) {
 
     EXPECT_EQ(world.Apply(), 0);
 
+    // The question as it stands, then what would change, as the fields show it.
     EXPECT_THAT(world.ui.questions,
                 ElementsAre("Ruvuvuri|Core,Memory clocks and Timings will be changed now!\n"
-                            "Are You shure?"));
+                            "Are You shure?\n\n"
+                            "Core clock: 174.997 MHz -> 250.000 MHz\n"
+                            "Timing 1 (0x100224): 0x00000A0A -> 0x12345678"));
+    EXPECT_EQ(world.ui.Value<std::string>(PANEL_STATUS),
+              "Nothing was written; the fields show the card again.");
     // Nothing is written, and the read-back is one whole readout through the
     // window: crystal and both PLLs under the unlock, then the three timings.
     // The start-up readout left the CRT controller index at CR38.
@@ -160,6 +172,10 @@ TEST(MainPanel, AnsweringYesWritesBothPllsAndAllTimingsEvenUnchanged) {
 
     world.Apply();
 
+    ASSERT_EQ(world.ui.questions.size(), 1u);
+    EXPECT_THAT(world.ui.questions[0],
+                ::testing::EndsWith("Are You shure?\n\nNo field was edited: the card is written "
+                                    "with the clocks and timings it has."));
     EXPECT_THAT(world.Written(),
                 ElementsAre(kSelect, kCore, kCore, kMem, kMem, kTiming0, kTiming1, kTiming2));
     EXPECT_THAT(world.card.sim.state().faults, IsEmpty());
@@ -171,7 +187,13 @@ TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
         double typed_mem;
         double shown_core;
         double shown_mem;
-    } cases[] = {{200.0, 183.0, 200.452, 182.952}, {80.0, 800.0, 80.050, 798.228}};
+        const char* status;
+    } cases[] = {{200.0, 183.0, 200.452, 182.952,
+                  "Core 200.452 MHz, asked 200; memory 182.952 MHz, asked 183; timings as "
+                  "written."},
+                 {80.0, 800.0, 80.050, 798.228,
+                  "Core 80.050 MHz, asked 80; memory 798.228 MHz, asked 800; timings as "
+                  "written."}};
     for (const Case& c : cases) {
         PanelWorld world;
         world.ui.values[PANEL_CORECLK] = c.typed_core;
@@ -184,6 +206,7 @@ TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
         EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_CORECLK), c.shown_core);
         EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_MEMCLK), c.shown_mem);
         EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING2), 0xffffffffu);
+        EXPECT_EQ(world.ui.Value<std::string>(PANEL_STATUS), c.status);
     }
 }
 
@@ -261,9 +284,14 @@ TEST(MainPanel, AFieldWithoutACompleteValueStopsApplyAndWritesNothing) {
         std::set<int> incomplete;
         std::vector<const char*> named;
     } cases[] = {
-        {{PANEL_TIMING0}, {"Timing 0 (0x100220) is not a complete hexadecimal value"}},
-        {{PANEL_CORECLK, PANEL_TIMING2}, {"Core clock holds no number", "Timing 2 (0x100228)"}},
-        {{PANEL_MEMCLK}, {"Memory clock holds no number within the panel's limits"}},
+        {{PANEL_TIMING0},
+         {"Timing 0 (0x100220) is not a complete hexadecimal value (eight digits, 0x00000000 "
+          "to 0xFFFFFFFF)"}},
+        {{PANEL_CORECLK, PANEL_TIMING2},
+         {"Core clock holds no number within the panel's limits (80.000 to 400.000 MHz)",
+          "Timing 2 (0x100228)"}},
+        {{PANEL_MEMCLK},
+         {"Memory clock holds no number within the panel's limits (80.000 to 800.000 MHz)"}},
     };
     for (const auto& c : cases) {
         PanelWorld world;
@@ -280,6 +308,44 @@ TEST(MainPanel, AFieldWithoutACompleteValueStopsApplyAndWritesNothing) {
             EXPECT_THAT(world.ui.messages[0], ::testing::HasSubstr(named));
         }
         EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING1), 0x12345678u);
+    }
+}
+
+// Exit asks before it throws away edits a person has not applied; without
+// edits, or with no person to ask (a script), it ends at once.
+TEST(MainPanel, ExitAsksBeforeDiscardingUnappliedEdits) {
+    const struct {
+        bool edited;
+        bool person;
+        std::deque<int> answers;
+        int quit_code;  // -1: the panel stays
+        std::size_t questions;
+    } cases[] = {
+        {false, true, {}, 0, 0},
+        {true, true, {0}, -1, 1},
+        {true, true, {1}, 0, 1},
+        {true, false, {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        PanelWorld world;
+        world.ui.person = c.person;
+        world.ui.answers = c.answers;
+        if (c.edited) {
+            world.ui.values[PANEL_MEMCLK] = 183.0;
+            world.ui.incomplete = {PANEL_TIMING2};
+        }
+
+        world.panel.Exit(world.panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0);
+
+        EXPECT_EQ(world.ui.quit_code, c.quit_code);
+        ASSERT_EQ(world.ui.questions.size(), c.questions);
+        if (c.questions != 0) {
+            EXPECT_EQ(world.ui.questions[0],
+                      "Ruvuvuri|These edits have not been applied. Exit and discard them?\n\n"
+                      "Memory clock: 166.088 MHz -> 183.000 MHz\n"
+                      "Timing 2 (0x100228): 0x05050505 -> (incomplete)");
+        }
+        EXPECT_THAT(world.card.Lines(), IsEmpty());
     }
 }
 

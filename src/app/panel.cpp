@@ -1,5 +1,6 @@
 #include "app/panel.h"
 
+#include <cstdio>
 #include <string>
 
 #include "app/clock_units.h"
@@ -61,9 +62,11 @@ void MainPanel::GetBIOSinfo() {
 void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
     ui_->SetCtrlVal(mp, ui::PANEL_CORECLK, reading.nvclk_d);
     ui_->SetCtrlVal(mp, ui::PANEL_MEMCLK, reading.memclk_d);
-    ui_->SetCtrlVal(mp, ui::PANEL_TIMING0, reading.tim0);
-    ui_->SetCtrlVal(mp, ui::PANEL_TIMING1, reading.tim1);
-    ui_->SetCtrlVal(mp, ui::PANEL_TIMING2, reading.tim2);
+    const std::uint32_t timings[] = {reading.tim0, reading.tim1, reading.tim2};
+    for (int i = 0; i < 3; ++i) {
+        ui_->SetCtrlVal(mp, ui::PANEL_TIMING0 + i, timings[i]);
+        shown_timing_[i] = timings[i];
+    }
     // What the clock fields hold now, at their decimals: Apply compares with it
     // to tell an untouched field.
     shown_core_mhz_ = shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
@@ -71,20 +74,32 @@ void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
     ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &shown_mem_mhz_);
 }
 
+std::string MainPanel::ClockFieldRange(int control) {
+    double minimum = 0.0;
+    double maximum = 0.0;
+    if (!ui_->GetCtrlLimits(mp, control, &minimum, &maximum)) {
+        return "within the panel's limits";
+    }
+    char range[96];
+    std::snprintf(range, sizeof range, "within the panel's limits (%.3f to %.3f MHz)", minimum,
+                  maximum);
+    return range;
+}
+
 bool MainPanel::ReadFields(EditedFields* fields) {
     std::string refused;
-    const auto check = [&](bool complete, const char* name, const char* need) {
+    const auto check = [&](bool complete, const char* name, const std::string& need) {
         if (!complete) {
             refused += std::string(name) + " " + need + ".\n";
         }
     };
     check(ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &fields->core_mhz), kCoreName,
-          "holds no number within the panel's limits");
+          "holds no number " + ClockFieldRange(ui::PANEL_CORECLK));
     check(ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
-          "holds no number within the panel's limits");
+          "holds no number " + ClockFieldRange(ui::PANEL_MEMCLK));
     for (int i = 0; i < 3; ++i) {
         check(ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
-              "is not a complete hexadecimal value (eight digits, 00000000 to FFFFFFFF)");
+              "is not a complete hexadecimal value (eight digits, 0x00000000 to 0xFFFFFFFF)");
     }
     if (refused.empty()) {
         return true;
@@ -92,6 +107,62 @@ bool MainPanel::ReadFields(EditedFields* fields) {
     ui_->MessagePopup(kPopupTitle,
                       refused + "Nothing was written; correct the field and apply again.");
     return false;
+}
+
+std::vector<FieldChange> MainPanel::ChangesToApply(const EditedFields& fields) const {
+    std::vector<FieldChange> changes;
+    const auto clock = [&](const char* name, double shown, double field) {
+        if (field != shown) {
+            changes.push_back({name, MhzValue(shown), MhzValue(field)});
+        }
+    };
+    clock(kCoreName, shown_core_mhz_, fields.core_mhz);
+    clock(kMemoryName, shown_mem_mhz_, fields.memory_mhz);
+    for (int i = 0; i < 3; ++i) {
+        if (fields.timing[i] != shown_timing_[i]) {
+            changes.push_back(
+                {kTimingNames[i], HexValue(shown_timing_[i]), HexValue(fields.timing[i])});
+        }
+    }
+    return changes;
+}
+
+std::vector<FieldChange> MainPanel::EditedSinceShown() {
+    constexpr const char* kIncomplete = "(incomplete)";
+    std::vector<FieldChange> changes;
+    const auto clock = [&](int control, const char* name, double shown) {
+        double field = 0.0;
+        if (!ui_->GetCtrlVal(mp, control, &field)) {
+            changes.push_back({name, MhzValue(shown), kIncomplete});
+        } else if (field != shown) {
+            changes.push_back({name, MhzValue(shown), MhzValue(field)});
+        }
+    };
+    clock(ui::PANEL_CORECLK, kCoreName, shown_core_mhz_);
+    clock(ui::PANEL_MEMCLK, kMemoryName, shown_mem_mhz_);
+    for (int i = 0; i < 3; ++i) {
+        std::uint32_t field = 0;
+        if (!ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &field)) {
+            changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), kIncomplete});
+        } else if (field != shown_timing_[i]) {
+            changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), HexValue(field)});
+        }
+    }
+    return changes;
+}
+
+void MainPanel::ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read) {
+    std::vector<FieldChange> mismatches;
+    const std::uint32_t timings[] = {read.tim0, read.tim1, read.tim2};
+    for (int i = 0; i < 3; ++i) {
+        if (timings[i] != asked.timing[i]) {
+            mismatches.push_back(
+                {kTimingNames[i], HexValue(asked.timing[i]), HexValue(timings[i])});
+        }
+    }
+    ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
+                    AppliedStatus({asked.core_mhz, read.nvclk_d}, {asked.memory_mhz, read.memclk_d},
+                                  mismatches));
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
@@ -105,7 +176,10 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     if (!ReadFields(&fields)) {
         return 0;
     }
-    if (ui_->ConfirmPopup(kPopupTitle, kApplyQuestion) == 1) {
+    const bool confirmed =
+        ui_->ConfirmPopup(kPopupTitle, ConfirmationText(ChangesToApply(fields))) == 1;
+    const clock::ClockReading* now = nullptr;
+    if (confirmed) {
         const clock::ClockReading read = engine_.current();
         engine_.ChangeSpeed(TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
                             TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk));
@@ -114,20 +188,37 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
             engine_.SetTiming(i, fields.timing[i]);
         }
         if (after_apply_) {
-            ShowClocksAndTimings(after_apply_(read));
-            return 0;
+            now = &after_apply_(read);
         }
     }
     // After an apply the panel shows what the PLLs really produce; after a
     // refusal it shows the card's values again.
-    ShowClocksAndTimings(engine_.GetCurrentClocks());
+    if (now == nullptr) {
+        now = &engine_.GetCurrentClocks();
+    }
+    ShowClocksAndTimings(*now);
+    if (confirmed) {
+        ShowAppliedStatus(fields, *now);
+    } else {
+        ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
+                        std::string("Nothing was written; the fields show the card again."));
+    }
     return 0;
 }
 
 int MainPanel::Exit(int, int, int event, void*, int, int) {
-    if (event == ui::EVENT_COMMIT) {
-        ui_->QuitUserInterface(0);
+    if (event != ui::EVENT_COMMIT) {
+        return 0;
     }
+    // Edits the user never applied are not thrown away without a word; a
+    // script has no one to ask and ends as it always has.
+    if (ui_->interactive()) {
+        const std::vector<FieldChange> edited = EditedSinceShown();
+        if (!edited.empty() && ui_->ConfirmPopup(kPopupTitle, DiscardQuestion(edited)) != 1) {
+            return 0;
+        }
+    }
+    ui_->QuitUserInterface(0);
     return 0;
 }
 

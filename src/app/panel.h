@@ -3,7 +3,9 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
+#include "app/panel_changes.h"
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
 #include "ui/ui_engine.h"
@@ -52,8 +54,15 @@ class MainPanel {
 
     void ShowClocksAndTimings(const clock::ClockReading& reading);
     // Reads the five editable fields; false, after a popup naming every field
-    // that holds no complete value, when any does.
+    // that holds no complete value and the range it takes, when any does.
     bool ReadFields(EditedFields* fields);
+    // The fields that differ from what the card showed; a field that holds no
+    // complete value counts as changed to "(incomplete)".
+    std::vector<FieldChange> EditedSinceShown();
+    // The changes an apply of `fields` makes, for the confirmation.
+    std::vector<FieldChange> ChangesToApply(const EditedFields& fields) const;
+    void ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read);
+    std::string ClockFieldRange(int control);
 
     const card::BiosImage& bios_;
     clock::ClockEngine& engine_;
@@ -64,6 +73,8 @@ class MainPanel {
     // The clock fields as last filled from the card.
     double shown_core_mhz_ = std::numeric_limits<double>::quiet_NaN();
     double shown_mem_mhz_ = std::numeric_limits<double>::quiet_NaN();
+    // The timings as last filled from the card.
+    std::uint32_t shown_timing_[clock::kTimingRegisters.size()] = {};
 };
 
 // The confirmation the apply button asks for, and the title of every popup.

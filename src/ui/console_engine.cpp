@@ -30,12 +30,13 @@ const char* KindName(ControlKind kind) {
 }  // namespace
 
 ConsoleEngine::ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out,
-                             std::ostream& err)
+                             std::ostream& err, Input input)
     : callbacks_(std::move(callbacks)),
       in_(in),
       out_(out),
       err_(err),
-      input_is_terminal_(&in == &std::cin && isatty(STDIN_FILENO) == 1) {}
+      input_is_terminal_(input == Input::Terminal || (input == Input::Detect && &in == &std::cin &&
+                                                      isatty(STDIN_FILENO) == 1)) {}
 
 int ConsoleEngine::LoadPanel(int parent, const std::string& file, int panel_id) {
     if (parent != 0) {
@@ -76,7 +77,17 @@ int ConsoleEngine::RunUserInterface() {
     quit_ = false;
     quit_code_ = 0;
     std::string line;
-    while (!quit_ && std::getline(in_, line)) {
+    while (!quit_) {
+        if (input_is_terminal_) {
+            out_ << "ruvuvuri> " << std::flush;
+        }
+        if (!std::getline(in_, line)) {
+            input_ended_ = true;
+            if (input_is_terminal_) {
+                out_ << '\n';
+            }
+            break;
+        }
         Execute(line);
     }
     if (!quit_) {
@@ -142,11 +153,25 @@ bool ConsoleEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
     return stored != nullptr;
 }
 
+bool ConsoleEngine::GetCtrlLimits(int panel, int control, double* minimum, double* maximum) {
+    const PanelFileControl* description = nullptr;
+    if (FindValue(panel, control, ControlKind::Double, &description) == nullptr) {
+        return false;
+    }
+    *minimum = description->minimum;
+    *maximum = description->maximum;
+    return true;
+}
+
 int ConsoleEngine::ConfirmPopup(const std::string& title, const std::string& message) {
     out_.flush();
-    err_ << title << ": " << message << " [y/N] " << std::flush;
+    // Details below the question end on their own line, so the answer is
+    // asked for after them.
+    const bool details = message.find("\n\n") != std::string::npos;
+    err_ << title << ": " << message << (details ? "\n[y/N] " : " [y/N] ") << std::flush;
     std::string answer;
     if (!std::getline(in_, answer)) {
+        input_ended_ = true;
         err_ << '\n';
         return 0;
     }
@@ -234,11 +259,12 @@ void ConsoleEngine::Execute(const std::string& line) {
         Complain("no panel is loaded");
         return;
     }
+    const std::vector<std::string> before = RenderRows(*panel);
     if (command.kind == ConsoleCommandKind::Edit) {
         const PanelFileControl& control = *panel->file.FindControl(command.control);
         const std::string refused = EditField(command.words, control, panel->ValueOf(control));
         if (refused.empty()) {
-            Print(*panel);
+            ShowChanges(*panel, before);
         } else {
             Complain(refused);
         }
@@ -251,13 +277,30 @@ void ConsoleEngine::Execute(const std::string& line) {
     if (command.kind == ConsoleCommandKind::Apply) {
         PressButton(*panel, kApplyCallback);
         if (!quit_) {
-            Print(*panel);
+            ShowChanges(*panel, before);
         }
     } else if (command.kind == ConsoleCommandKind::Exit) {
         PressButton(*panel, kExitCallback);
     } else {
         Print(*panel);
     }
+}
+
+void ConsoleEngine::ShowChanges(const Panel& panel, const std::vector<std::string>& before) {
+    const std::vector<std::string> after = RenderRows(panel);
+    if (after == before) {
+        return;
+    }
+    if (input_is_terminal_) {
+        Print(panel);
+        return;
+    }
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (after[i] != before[i] && !after[i].empty()) {
+            out_ << after[i] << '\n';
+        }
+    }
+    out_ << std::flush;
 }
 
 void ConsoleEngine::PressButton(Panel& panel, const char* callback) {
@@ -276,8 +319,9 @@ void ConsoleEngine::Complain(const std::string& why) {
 }
 
 std::unique_ptr<ConsoleEngine> CreateConsoleEngine(CallbackTable callbacks, std::istream& in,
-                                                   std::ostream& out, std::ostream& err) {
-    return std::make_unique<ConsoleEngine>(std::move(callbacks), in, out, err);
+                                                   std::ostream& out, std::ostream& err,
+                                                   ConsoleEngine::Input input) {
+    return std::make_unique<ConsoleEngine>(std::move(callbacks), in, out, err, input);
 }
 
 }  // namespace ruvuvuri::ui

@@ -17,7 +17,14 @@ namespace ruvuvuri::ui {
 // error stream, and a confirmation reads its answer from the command input.
 class ConsoleEngine final : public UiEngine {
   public:
-    ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out, std::ostream& err);
+    // Who types the commands. A person at a terminal gets a prompt and the
+    // whole panel after each change; a script gets the panel once, then only
+    // the answers and the rows that changed. Detect asks whether `in` is the
+    // standard input and a terminal.
+    enum class Input { Detect, Terminal, Script };
+
+    ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out, std::ostream& err,
+                  Input input = Input::Detect);
 
     int LoadPanel(int parent, const std::string& file, int panel_id) override;
     void DisplayPanel(int panel) override;
@@ -34,12 +41,16 @@ class ConsoleEngine final : public UiEngine {
     bool GetCtrlVal(int panel, int control, double* value) override;
     bool GetCtrlVal(int panel, int control, std::uint32_t* value) override;
 
+    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override;
+
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
 
     // Why the last failed call failed: for LoadPanel it names the panel file
     // and the cause. Nothing is printed on such failures.
     const std::string& last_error() const override { return last_error_; }
+    // A person at a terminal, whose input has not ended.
+    bool interactive() const override { return input_is_terminal_ && !input_ended_; }
 
   private:
     using Panel = ConsolePanel;
@@ -52,6 +63,9 @@ class ConsoleEngine final : public UiEngine {
     Panel* ActivePanel();
 
     void Print(const Panel& panel);
+    // After a command: the whole panel for a person, the rows that differ
+    // from `before` for a script.
+    void ShowChanges(const Panel& panel, const std::vector<std::string>& before);
     // Runs one command line; a line it cannot run gets one line on the error
     // stream saying why, and changes nothing.
     void Execute(const std::string& line);
@@ -63,6 +77,7 @@ class ConsoleEngine final : public UiEngine {
     std::ostream& out_;
     std::ostream& err_;
     bool input_is_terminal_;
+    bool input_ended_ = false;
     std::vector<Panel> panels_;
     int shown_ = 0;  // the handle of the panel displayed last
     bool quit_ = false;
@@ -70,8 +85,9 @@ class ConsoleEngine final : public UiEngine {
     std::string last_error_;
 };
 
-std::unique_ptr<ConsoleEngine> CreateConsoleEngine(CallbackTable callbacks, std::istream& in,
-                                                   std::ostream& out, std::ostream& err);
+std::unique_ptr<ConsoleEngine> CreateConsoleEngine(
+    CallbackTable callbacks, std::istream& in, std::ostream& out, std::ostream& err,
+    ConsoleEngine::Input input = ConsoleEngine::Input::Detect);
 
 // The command list, as `help` prints it (also for the program's --help).
 std::string ConsoleCommandHelp();

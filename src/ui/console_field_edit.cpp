@@ -12,7 +12,7 @@ std::string EditField(const std::vector<std::string>& words, const PanelFileCont
     const std::string command = base::AsciiLower(words[0]);
     const bool clock = FindPanelControl(control.id)->kind == ControlKind::Double;
     const std::string usage =
-        clock ? command + " MHZ, " + LimitsOf(control) : command + " HEX, 0 to FFFFFFFF";
+        clock ? command + " MHZ, " + LimitsOf(control) : command + " HEX, 0x00000000 to 0xFFFFFFFF";
     if (words.size() != 2) {
         return command + " takes one value (" + usage + ")";
     }

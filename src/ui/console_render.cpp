@@ -33,30 +33,28 @@ std::string LabelOf(const PanelFileControl& control) {
     return control.label.empty() ? control.name : control.label;
 }
 
-void RenderPanel(std::ostream& out, const ConsolePanel& panel) {
-    if (!panel.file.title.empty()) {
-        out << "== " << panel.file.title << " ==\n";
-    }
+std::vector<std::string> RenderRows(const ConsolePanel& panel) {
     std::size_t width = 0;
     for (const PanelFileControl& control : panel.file.controls) {
-        if (control.id == PANEL_BANNER) {
-            const std::string& banner = panel.ValueOf(control).text;
-            if (!banner.empty()) {
-                out << banner << '\n';
-            }
-        } else {
+        if (control.id != PANEL_BANNER && control.id != PANEL_STATUS) {
             width = std::max(width, LabelOf(control).size());
         }
     }
+    std::vector<std::string> rows;
     for (const PanelFileControl& control : panel.file.controls) {
         const ConsoleControlValue& value = panel.ValueOf(control);
         const ControlKind kind = FindPanelControl(control.id)->kind;
+        if (control.id == PANEL_BANNER) {
+            rows.emplace_back();
+            continue;
+        }
+        if (control.id == PANEL_STATUS) {
+            rows.push_back(value.text.empty() ? std::string() : "  " + value.text);
+            continue;
+        }
         std::string shown;
         switch (kind) {
             case ControlKind::Text:
-                if (control.id == PANEL_BANNER) {
-                    continue;
-                }
                 shown = value.text;
                 break;
             case ControlKind::Integer:
@@ -66,14 +64,32 @@ void RenderPanel(std::ostream& out, const ConsolePanel& panel) {
                 shown = FormatFixed(value.number, control.decimals) + control.suffix;
                 break;
         }
-        out << "  " << Padded(LabelOf(control), width) << "  ";
+        std::string row = "  " + Padded(LabelOf(control), width) + "  ";
         const char* word = EditWordFor(control.id);
         if (word == nullptr || control.read_only) {
-            out << shown << '\n';
+            row += shown;
         } else if (kind == ControlKind::Double) {
-            out << Padded(shown, 14) << "  (" << word << ", " << LimitsOf(control) << ")\n";
+            row += Padded(shown, 14) + "  (" + word + ", " + LimitsOf(control) + ")";
         } else {
-            out << Padded(shown, 14) << "  (" << word << ")\n";
+            row += Padded(shown, 14) + "  (" + word + ", 0x00000000 to 0xFFFFFFFF)";
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void RenderPanel(std::ostream& out, const ConsolePanel& panel) {
+    if (!panel.file.title.empty()) {
+        out << "== " << panel.file.title << " ==\n";
+    }
+    if (const PanelFileControl* banner = panel.file.FindControl(PANEL_BANNER)) {
+        if (!panel.ValueOf(*banner).text.empty()) {
+            out << panel.ValueOf(*banner).text << '\n';
+        }
+    }
+    for (const std::string& row : RenderRows(panel)) {
+        if (!row.empty()) {
+            out << row << '\n';
         }
     }
     const char* gap = "  ";

@@ -2,6 +2,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "ui/console_panel.h"
 
@@ -12,6 +13,11 @@ namespace ruvuvuri::ui {
 
 // The control's label in the panel file, or its name when it has none.
 std::string LabelOf(const PanelFileControl& control);
+
+// One line per control, parallel to panel.file.controls: label and value,
+// and beside an editable field the command that edits it and its range. Empty
+// for the banner and for a status line that holds nothing.
+std::vector<std::string> RenderRows(const ConsolePanel& panel);
 
 void RenderPanel(std::ostream& out, const ConsolePanel& panel);
 

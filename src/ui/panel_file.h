@@ -51,7 +51,8 @@ struct PanelFileButton {
 // What a panel engine without a toolkit needs to know of the panel file.
 struct PanelFile {
     std::string title;
-    std::vector<PanelFileControl> controls;  // in the order of kPanelControls
+    std::vector<PanelFileControl> controls;  // in the order of kPanelControls; an
+                                             // optional control the file lacks is left out
     std::vector<PanelFileButton> buttons;    // in the order of the file
 
     const PanelFileControl* FindControl(int id) const;

@@ -17,6 +17,7 @@ inline constexpr int PANEL_TIMING0 = 10;    // 32-bit integer (editable)
 inline constexpr int PANEL_TIMING1 = 11;    // 32-bit integer (editable)
 inline constexpr int PANEL_TIMING2 = 12;    // 32-bit integer (editable)
 inline constexpr int PANEL_BANNER = 16;     // text: the banner
+inline constexpr int PANEL_STATUS = 17;     // text: what the last apply achieved (optional)
 
 // The event a button press delivers to its callback.
 inline constexpr int EVENT_COMMIT = 1;
@@ -28,6 +29,8 @@ struct PanelControl {
     const char* name;
     ControlKind kind;
     bool editable;
+    // A panel file may leave it out; the panel then does without it.
+    bool optional = false;
 };
 
 inline constexpr PanelControl kPanelControls[] = {
@@ -42,6 +45,7 @@ inline constexpr PanelControl kPanelControls[] = {
     {PANEL_TIMING1, "PANEL_TIMING1", ControlKind::Integer, true},
     {PANEL_TIMING2, "PANEL_TIMING2", ControlKind::Integer, true},
     {PANEL_BANNER, "PANEL_BANNER", ControlKind::Text, false},
+    {PANEL_STATUS, "PANEL_STATUS", ControlKind::Text, false, true},
 };
 
 }  // namespace ruvuvuri::ui

@@ -51,9 +51,18 @@ class UiEngine {
     virtual bool GetCtrlVal(int panel, int control, double* value) = 0;
     virtual bool GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
 
-    // 1 when the user confirms, 0 otherwise.
+    // The limits the user may type into a clock field; false when the
+    // control does not exist or is no clock field.
+    virtual bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) = 0;
+
+    // 1 when the user confirms, 0 otherwise. A blank line in `message` ends
+    // the question; what follows is detail the engine shows below it.
     virtual int ConfirmPopup(const std::string& title, const std::string& message) = 0;
     virtual void MessagePopup(const std::string& title, const std::string& message) = 0;
+
+    // Whether a person answers the popups. A console fed by a script is not:
+    // questions that only guard a person against a slip are then not asked.
+    virtual bool interactive() const = 0;
 
     // Why the last failed call failed; for LoadPanel a line that names the
     // panel file, the cause and the remedy.

@@ -4,6 +4,7 @@
 // card reads back.
 #include <QApplication>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -64,15 +65,19 @@ T* Find(const char* name) {
     return nullptr;
 }
 
-// Answers the confirmation once it is open, remembering its text.
-void Answer(QMessageBox::StandardButton button, QString* text) {
-    QTimer::singleShot(0, [button, text] {
+// Answers the next popup once it is open, remembering its text and the
+// details below it.
+void Answer(QMessageBox::StandardButton button, QString* text, QString* details = nullptr) {
+    QTimer::singleShot(0, [button, text, details] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr) {
-            Answer(button, text);
+            Answer(button, text, details);
             return;
         }
         *text = box->text();
+        if (details != nullptr) {
+            *details = box->informativeText();
+        }
         // Without the expected button (a question where a message was due),
         // the answer is yes, so that a wrong popup shows in what is written.
         QAbstractButton* pressed = box->button(button);
@@ -91,8 +96,12 @@ class PanelApplyTest : public QObject {
         QTest::addColumn<double>("shown");
         QTest::addColumn<uint>("core_word");
         QTest::addColumn<QString>("timing0");
-        QTest::newRow("yes") << int(QMessageBox::Yes) << 174.997 << 0x00006e09u << "12345678";
-        QTest::newRow("no") << int(QMessageBox::No) << 200.452 << 0x00006207u << "22322222";
+        QTest::addColumn<QString>("status");
+        QTest::newRow("yes") << int(QMessageBox::Yes) << 174.997 << 0x00006e09u << "0x12345678"
+                             << "Core 174.997 MHz, asked 175; memory 166.088 MHz, asked 166.088; "
+                                "timings as written.";
+        QTest::newRow("no") << int(QMessageBox::No) << 200.452 << 0x00006207u << "0x22322222"
+                            << "Nothing was written; the fields show the card again.";
     }
 
     void applyProgramsTheCardAndShowsTheReadBack() {
@@ -100,6 +109,7 @@ class PanelApplyTest : public QObject {
         QFETCH(double, shown);
         QFETCH(uint, core_word);
         QFETCH(QString, timing0);
+        QFETCH(QString, status);
         World world;
         const std::map<std::uint32_t, std::uint32_t> before = world.sim.state().registers;
         QString question;
@@ -108,7 +118,7 @@ class PanelApplyTest : public QObject {
         // What the panel showed is checked after the loop, so that a failed
         // check cannot leave the loop running.
         double shown_before = 0.0, shown_after = 0.0;
-        QString timing_after;
+        QString timing_after, status_after, details;
         QTimer::singleShot(0, [&] {
             auto* core = Find<QDoubleSpinBox>("PANEL_CORECLK");
             auto* timing = Find<QLineEdit>("PANEL_TIMING0");
@@ -116,10 +126,11 @@ class PanelApplyTest : public QObject {
                 shown_before = core->value();
                 core->setValue(175.0);
                 timing->setText("12345678");
-                Answer(QMessageBox::StandardButton(answer), &question);
+                Answer(QMessageBox::StandardButton(answer), &question, &details);
                 QTest::mouseClick(Find<QPushButton>("APPLY"), Qt::LeftButton);
                 shown_after = core->value();
                 timing_after = timing->text();
+                status_after = Find<QLabel>("PANEL_STATUS")->text();
             }
             QTest::mouseClick(Find<QPushButton>("EXIT"), Qt::LeftButton);
         });
@@ -128,8 +139,12 @@ class PanelApplyTest : public QObject {
         QCOMPARE(shown_before, 200.452);
         QCOMPARE(shown_after, shown);
         QCOMPARE(timing_after, timing0);
+        // The question as it stands; the changes below it.
         QCOMPARE(question, QString("Core,Memory clocks and Timings will be changed now!\n"
                                    "Are You shure?"));
+        QCOMPARE(details, QString("Core clock: 200.452 MHz -> 175.000 MHz\n"
+                                  "Timing 0 (0x100220): 0x22322222 -> 0x12345678"));
+        QCOMPARE(status_after, status);
         const auto& registers = world.sim.state().registers;
         QCOMPARE(registers.at(0x680500), core_word);
         if (answer == QMessageBox::Yes) {
@@ -153,6 +168,9 @@ class PanelApplyTest : public QObject {
                                  << "Timing 0 (0x100220)";
         QTest::newRow("clock below the limits") << "memory 70"
                                                 << "Memory clock";
+        QTest::newRow("clock typed past the limits")
+            << "core 999"
+            << "Core clock holds no number within the panel's limits (80.000 to 400.000 MHz)";
     }
 
     void incompleteFieldsAreRefusedAndNothingIsWritten() {
@@ -160,7 +178,7 @@ class PanelApplyTest : public QObject {
         QFETCH(QString, named);
         World world(kSlowMemoryPll);
         const std::map<std::uint32_t, std::uint32_t> before = world.sim.state().registers;
-        QString message;
+        QString message, discard;
         QString timing_after;
         QTimer::singleShot(0, [&] {
             auto* timing = Find<QLineEdit>("PANEL_TIMING0");
@@ -172,13 +190,19 @@ class PanelApplyTest : public QObject {
                     QTest::keyClick(timing, Qt::Key_Backspace);
                 } else if (edit == "clear") {
                     timing->clear();
-                } else {
+                } else if (edit == "memory 70") {
                     memory->findChild<QLineEdit*>()->setText("70");
+                } else {
+                    auto* core = Find<QDoubleSpinBox>("PANEL_CORECLK");
+                    core->findChild<QLineEdit*>()->selectAll();
+                    QTest::keyClicks(core, "999");
                 }
                 Answer(QMessageBox::Ok, &message);
                 QTest::mouseClick(Find<QPushButton>("APPLY"), Qt::LeftButton);
                 timing_after = timing->text();
             }
+            // The edits are still there: Exit asks before discarding them.
+            Answer(QMessageBox::Yes, &discard);
             QTest::mouseClick(Find<QPushButton>("EXIT"), Qt::LeftButton);
         });
         QCOMPARE(world.panel.Start(kPanelFile, "banner"), 0);
@@ -187,9 +211,10 @@ class PanelApplyTest : public QObject {
         QVERIFY(message.contains("Nothing was written"));
         QVERIFY(world.sim.state().registers == before);
         // The edit stays for the user to correct.
-        QCOMPARE(timing_after, edit == "backspace" ? QString("2232222")
+        QCOMPARE(timing_after, edit == "backspace" ? QString("0x2232222")
                                : edit == "clear"   ? QString()
-                                                   : QString("22322222"));
+                                                   : QString("0x22322222"));
+        QVERIFY2(discard.contains("Exit and discard them?"), qPrintable(discard));
     }
 
     // A clock outside the panel's limits is shown as it is, and Apply with the

@@ -69,14 +69,18 @@ class PanelFileTest : public QObject {
                     QVERIFY2(line != nullptr, control.name);
                     break;
                 case ControlKind::Text:
-                    QVERIFY2(line != nullptr || control.id == ui::PANEL_BANNER, control.name);
+                    QVERIFY2(line != nullptr || qobject_cast<QLabel*>(widget) != nullptr,
+                             control.name);
                     break;
             }
             if (line != nullptr) {
                 QVERIFY2(line->isReadOnly() == !control.editable, control.name);
+                // Only what the user can change is a Tab stop.
+                QVERIFY2(((line->focusPolicy() & Qt::TabFocus) != 0) == control.editable,
+                         control.name);
             }
             // The console engine labels each control with its buddy label.
-            bool labelled = control.id == ui::PANEL_BANNER;
+            bool labelled = control.id == ui::PANEL_BANNER || control.id == ui::PANEL_STATUS;
             for (QLabel* label : window->findChildren<QLabel*>()) {
                 labelled = labelled || label->buddy() == widget;
             }
@@ -91,25 +95,45 @@ class PanelFileTest : public QObject {
         QWidget* window = engine->panel_window(panel);
         auto* core = window->findChild<QDoubleSpinBox*>(QStringLiteral("PANEL_CORECLK"));
         auto* memory = window->findChild<QDoubleSpinBox*>(QStringLiteral("PANEL_MEMCLK"));
-        QCOMPARE(core->minimum(), 80.0);
-        QCOMPARE(core->maximum(), 400.0);
-        QCOMPARE(core->decimals(), 3);
-        QCOMPARE(memory->minimum(), 80.0);
-        QCOMPARE(memory->maximum(), 800.0);
-        QCOMPARE(memory->decimals(), 3);
-        QCOMPARE(core->suffix(), QStringLiteral(" MHz"));
+        const struct {
+            int control;
+            QDoubleSpinBox* spin;
+            double maximum;
+            const char* tip;
+        } clocks[] = {
+            {ui::PANEL_CORECLK, core, 400.0, "Core clock: 80.000 to 400.000 MHz"},
+            {ui::PANEL_MEMCLK, memory, 800.0, "Memory clock: 80.000 to 800.000 MHz"},
+        };
+        for (const auto& clock : clocks) {
+            double low = 0, high = 0;
+            QVERIFY(engine->GetCtrlLimits(panel, clock.control, &low, &high));
+            QCOMPARE(low, 80.0);
+            QCOMPARE(high, clock.maximum);
+            QCOMPARE(clock.spin->decimals(), 3);
+            QCOMPARE(clock.spin->suffix(), QStringLiteral(" MHz"));
+            QVERIFY2(clock.spin->toolTip().startsWith(QLatin1String(clock.tip)),
+                     qPrintable(clock.spin->toolTip()));
+            // Typing past the limit keeps every keystroke, for Apply to refuse.
+            clock.spin->findChild<QLineEdit*>()->selectAll();
+            QTest::keyClicks(clock.spin, QStringLiteral("999"));
+            QCOMPARE(clock.spin->cleanText(), QStringLiteral("999"));
+            double read = 0;
+            QVERIFY(!engine->GetCtrlVal(panel, clock.control, &read));
+        }
         for (const char* name : {"PANEL_TIMING0", "PANEL_TIMING1", "PANEL_TIMING2"}) {
             auto* timing = window->findChild<QLineEdit*>(QLatin1String(name));
+            QVERIFY2(timing->toolTip().contains(QLatin1String("0x00000000 to 0xFFFFFFFF")), name);
             timing->setText(QStringLiteral("FFFFFFFF"));
             QVERIFY2(timing->hasAcceptableInput(), name);
             QCOMPARE(timing->text(), QStringLiteral("FFFFFFFF"));
         }
-        const std::pair<const char*, const char*> buttons[] = {{"APPLY", "SetNewClocks"},
-                                                               {"EXIT", "Exit"}};
-        for (const auto& [name, callback] : buttons) {
+        const std::tuple<const char*, const char*, const char*> buttons[] = {
+            {"APPLY", "SetNewClocks", "Alt+A"}, {"EXIT", "Exit", "Alt+X"}};
+        for (const auto& [name, callback, shortcut] : buttons) {
             auto* button = window->findChild<QPushButton*>(QLatin1String(name));
             QVERIFY2(button != nullptr, name);
             QCOMPARE(button->property("callback").toString(), QLatin1String(callback));
+            QCOMPARE(button->shortcut(), QKeySequence(QLatin1String(shortcut)));
         }
     }
 
@@ -173,9 +197,9 @@ class PanelFileTest : public QObject {
         QTest::newRow("vendor word") << ui::PANEL_ROMWORD_54 << 0x10DEu << "0x10DE";
         QTest::newRow("small word") << ui::PANEL_ROMWORD_56 << 0x15u << "0x0015";
         QTest::newRow("device") << ui::PANEL_DEVICEID << 0x0150u << "0x0150";
-        QTest::newRow("timing") << ui::PANEL_TIMING0 << 0x22322222u << "22322222";
-        QTest::newRow("timing leading zeros") << ui::PANEL_TIMING1 << 0x0A0Au << "00000A0A";
-        QTest::newRow("timing all ones") << ui::PANEL_TIMING2 << 0xFFFFFFFFu << "FFFFFFFF";
+        QTest::newRow("timing") << ui::PANEL_TIMING0 << 0x22322222u << "0x22322222";
+        QTest::newRow("timing leading zeros") << ui::PANEL_TIMING1 << 0x0A0Au << "0x00000A0A";
+        QTest::newRow("timing all ones") << ui::PANEL_TIMING2 << 0xFFFFFFFFu << "0xFFFFFFFF";
     }
 
     void integerControlsShowHex() {

@@ -1,5 +1,7 @@
 #include "ui/qt/control_text.h"
 
+#include <algorithm>
+
 #include <QStringDecoder>
 
 #include "base/number_text.h"
@@ -11,7 +13,7 @@ QString FormatWord(std::uint32_t value) {
 }
 
 QString FormatRegister(std::uint32_t value) {
-    return QString::number(value, 16).toUpper().rightJustified(8, '0');
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, '0');
 }
 
 std::optional<std::uint32_t> ParseHex(const QString& text) {
@@ -20,6 +22,20 @@ std::optional<std::uint32_t> ParseHex(const QString& text) {
         return std::nullopt;
     }
     return scan.value;
+}
+
+std::optional<std::uint32_t> ParseRegister(const QString& text) {
+    QString digits = text.trimmed();
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        digits = digits.mid(2);
+    }
+    const auto hex = [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    };
+    if (digits.size() != 8 || !std::all_of(digits.begin(), digits.end(), hex)) {
+        return std::nullopt;
+    }
+    return ParseHex(digits);
 }
 
 QString TextFromBytes(const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "ui/panel_file.h"
+#include "ui/qt/field_setup.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
@@ -92,6 +93,7 @@ std::unique_ptr<PanelWidgets> BuildPanel(const QString& file, int panel_id,
         }
         panel->buttons.push_back({widget, *FindCallback(callbacks, button.callback)});
     }
+    PrepareFields(panel->controls, layout);
     return panel;
 }
 

@@ -1,7 +1,7 @@
 #include "ui/qt/qt_engine.h"
 
 #include <algorithm>
-#include <cmath>
+#include <tuple>
 #include <utility>
 
 #include <QAbstractButton>
@@ -17,6 +17,7 @@
 #include "ui/panel_ids.h"
 #include "ui/qt/close_guard.h"
 #include "ui/qt/control_text.h"
+#include "ui/qt/field_setup.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
@@ -30,18 +31,6 @@ QIcon ApplicationIcon() {
 
 QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// The limits a clock field has in the panel file. The spin box's own range
-// widens to show a clock outside them, so they are kept beside it.
-std::pair<double, double> FileLimits(QDoubleSpinBox& spin) {
-    static constexpr const char* kMinimum = "ruvuvuriFileMinimum";
-    static constexpr const char* kMaximum = "ruvuvuriFileMaximum";
-    if (!spin.property(kMinimum).isValid()) {
-        spin.setProperty(kMinimum, spin.minimum());
-        spin.setProperty(kMaximum, spin.maximum());
-    }
-    return {spin.property(kMinimum).toDouble(), spin.property(kMaximum).toDouble()};
 }
 
 }  // namespace
@@ -176,15 +165,9 @@ void QtEngine::SetCtrlVal(int panel, int control, double value) {
         return;
     }
     // The spin box rounds to its decimals. A clock outside the file's limits
-    // (a PLL left so by another tool) is shown as it is, not clamped: the range
-    // widens just to it, and an untouched field then reads back that clock.
-    const auto [low, high] = FileLimits(*spin);
-    if (std::isfinite(value)) {
-        spin->setRange(std::min(low, value), std::max(high, value));
-    } else {
-        spin->setRange(low, high);
-    }
-    spin->setValue(value);
+    // (a PLL left so by another tool) is shown as it is, not clamped, and an
+    // untouched field then reads back that clock.
+    SetProgramClock(*spin, value);
 }
 
 void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
@@ -225,19 +208,26 @@ bool QtEngine::GetCtrlVal(int panel, int control, double* value) {
         return false;
     }
     // Takes up text still being typed, as leaving the field would; text that
-    // is no number within the range stays as typed and is refused.
+    // is no number within the limits stays as typed and is refused.
     spin->interpretText();
-    const double shown = spin->value();
-    const auto [low, high] = FileLimits(*spin);
-    // Outside the file's limits only the program-set clock the range was
-    // widened to is accepted, and only when the field still holds it.
-    const bool within =
-        (shown >= low || shown == spin->minimum()) && (shown <= high || shown == spin->maximum());
-    if (!spin->hasAcceptableInput() || !within) {
+    const std::optional<double> accepted = AcceptedClock(*spin);
+    if (!accepted) {
         last_error_ = "control " + std::to_string(control) + " holds no number within its limits";
         return false;
     }
-    *value = shown;
+    *value = *accepted;
+    return true;
+}
+
+bool QtEngine::GetCtrlLimits(int panel, int control, double* minimum, double* maximum) {
+    auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
+    if (spin == nullptr) {
+        if (last_error_.empty()) {
+            last_error_ = "control " + std::to_string(control) + " is no clock field";
+        }
+        return false;
+    }
+    std::tie(*minimum, *maximum) = ClockFieldLimits(*spin);
     return true;
 }
 
@@ -250,11 +240,13 @@ bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
         last_error_ = "control " + std::to_string(control) + " holds no integer";
         return false;
     }
-    // Both the field's input mask (all eight digits in the panel file) and the
-    // text itself must make a complete value: a deleted digit or an emptied
-    // field is refused, never read as a shorter number or as zero.
+    // The text must make a complete value: a timing field takes all eight
+    // digits, so a deleted digit or an emptied field is refused, never read
+    // as a shorter number or as zero. An input mask or validator the panel
+    // file gives must be satisfied as well.
     auto* edit = static_cast<QLineEdit*>(widget);
-    const std::optional<std::uint32_t> parsed = ParseHex(edit->text());
+    const std::optional<std::uint32_t> parsed =
+        FindPanelControl(control)->editable ? ParseRegister(edit->text()) : ParseHex(edit->text());
     if (!edit->hasAcceptableInput() || !parsed) {
         last_error_ = "control " + std::to_string(control) + " holds no complete hexadecimal value";
         return false;
@@ -273,11 +265,17 @@ QWidget* QtEngine::PopupParent() const {
 }
 
 int QtEngine::ConfirmPopup(const std::string& title, const std::string& message) {
+    // The question is the box's text as it stands; details after a blank line
+    // go below it.
+    const std::size_t blank = message.find("\n\n");
+    QMessageBox box(QMessageBox::Question, FromStd(title), FromStd(message.substr(0, blank)),
+                    QMessageBox::Yes | QMessageBox::No, PopupParent());
+    if (blank != std::string::npos) {
+        box.setInformativeText(FromStd(message.substr(blank + 2)));
+    }
     // No is the default button: Enter alone never reprograms the card.
-    const QMessageBox::StandardButton answer =
-        QMessageBox::question(PopupParent(), FromStd(title), FromStd(message),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    return answer == QMessageBox::Yes ? 1 : 0;
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? 1 : 0;
 }
 
 void QtEngine::MessagePopup(const std::string& title, const std::string& message) {

@@ -37,12 +37,15 @@ class QtEngine final : public UiEngine {
     bool GetCtrlVal(int panel, int control, double* value) override;
     bool GetCtrlVal(int panel, int control, std::uint32_t* value) override;
 
+    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override;
+
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
 
     // Why the last call failed (a panel that did not load, an unknown control,
     // a value of the wrong type); empty after success.
     const std::string& last_error() const override { return last_error_; }
+    bool interactive() const override { return true; }
     // The window of a loaded panel, or nullptr.
     QWidget* panel_window(int panel) const;
 
