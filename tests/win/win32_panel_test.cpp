@@ -171,7 +171,11 @@ TEST(Win32Panel, ApplyWithYesWritesTheFieldsAndShowsWhatTheCardReadsBack) {
                    }});
     EXPECT_EQ(world.panel.Start(kPanelFile, "banner"), 0);
     ASSERT_TRUE(script.finished());
-    EXPECT_EQ(question, "Core,Memory clocks and Timings will be changed now!\nAre You shure?");
+    // The question, then what changes below it.
+    EXPECT_EQ(question,
+              "Core,Memory clocks and Timings will be changed now!\nAre You shure?\n\n"
+              "Core clock: 200.452 MHz -> 180.000 MHz\n"
+              "Timing 0 (0x100220): 0x22322222 -> 0x11223344");
     EXPECT_EQ(world.Register(kTiming0), 0x11223344u);
     EXPECT_EQ(timing_after, "11223344");
     EXPECT_NE(world.Register(kCorePll), 0x00006207u);
@@ -209,7 +213,7 @@ TEST(Win32Panel, ApplyWithNoWritesNothingAndRestoresTheFields) {
 TEST(Win32Panel, FieldsKeepThePanelFileLimitsAndShowTheBiosFacts) {
     World world;
     struct Seen {
-        std::string too_high, not_a_number, version, device, default_button;
+        std::string too_high, not_a_number, version, device, default_button, discard;
     } seen;
     Script script({[] { return Panel() != nullptr; },
                    [&] {
@@ -227,9 +231,12 @@ TEST(Win32Panel, FieldsKeepThePanelFileLimitsAndShowTheBiosFacts) {
                            std::to_string(LOWORD(SendMessageA(panel, DM_GETDEFID, 0, 0)));
                        Press("Exit");
                        return true;
-                   }});
+                   },
+                   // The edited core clock is not thrown away without asking.
+                   Answer(IDYES, &seen.discard)});
     EXPECT_EQ(world.panel.Start(kPanelFile, "banner"), 0);
     ASSERT_TRUE(script.finished());
+    EXPECT_FALSE(seen.discard.empty());
     EXPECT_EQ(seen.too_high, "400.000");
     EXPECT_EQ(seen.not_a_number, "400.000");
     EXPECT_EQ(seen.version, "3.11.01.05");

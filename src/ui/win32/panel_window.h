@@ -34,6 +34,7 @@ class PanelWindow {
     // Creates the window, hidden. False with the system's reason on failure.
     bool Create(std::string* error);
     HWND window() const { return dialog_; }
+    const PanelFile& file() const { return file_; }
 
     void SetText(int control, const std::string& value);
     void SetClock(int control, double value);

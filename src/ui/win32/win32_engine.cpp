@@ -106,6 +106,21 @@ class Win32Engine final : public UiEngine {
         return Read(panel, control, value, [&] { return window_->GetInteger(control); });
     }
 
+    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
+        const PanelFileControl* field =
+            Window(panel) ? window_->file().FindControl(control) : nullptr;
+        const PanelControl* known = FindPanelControl(control);
+        if (field == nullptr || known == nullptr || known->kind != ControlKind::Double) {
+            return Refuse("control " + std::to_string(control) + " is no clock field");
+        }
+        *minimum = field->minimum;
+        *maximum = field->maximum;
+        return true;
+    }
+
+    // Message boxes are answered by a person.
+    bool interactive() const override { return true; }
+
     const std::string& last_error() const override { return last_error_; }
 
     // "No" is the default answer: a stray Enter never reprograms the card.
