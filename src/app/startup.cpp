@@ -1,41 +1,31 @@
 #include "app/startup.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <iostream>
 #include <memory>
 #include <string>
 
 #include "app/apply_options.h"
 #include "app/confirm_or_revert.h"
 #include "app/extensions.h"
+#include "app/host.h"
 #include "app/info.h"
 #include "app/info_json.h"
 #include "app/keep_question.h"
 #include "app/options.h"
 #include "app/panel.h"
 #include "app/platform.h"
-#include "app/privileges.h"
 #include "app/strict_check.h"
-#include "base/printable.h"
 #include "build_config.h"
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
 #include "hw/platform_error.h"
 #include "hw/register_window.h"
 #include "ui/console_engine.h"
-#include "ui/engine_loader.h"
-#include "ui/install_paths.h"
 
 namespace ruvuvuri::app {
 namespace {
 
 constexpr const char* kNoGeForce = "I think, you don't have GeForce card?";
-constexpr const char* kPanelFileName = "Ruvuvuri.ui";
-constexpr const char* kControllingTerminal = "/dev/tty";
 constexpr const char* kLicenceText =
     "Copyright (C) 2026 The Ruvuvuri developers\n"
     "License GPLv2+: GNU GPL version 2 or later "
@@ -53,50 +43,14 @@ struct Card {
     hw::PortIo& io;
 };
 
-// Every line here may quote a path or an option as given; none may carry a
-// terminal control sequence.
-void Warn(const std::string& text) {
-    std::fprintf(stderr, "ruvuvuri: %s\n", base::Printable(text).c_str());
-}
-
 // Where a change asks to be kept (--revert-after): the controlling terminal,
-// or, when it cannot be opened, why not; only a Qt panel, which asks in a
-// dialog of its own, can then keep a change.
+// or, when it cannot be opened, why not; only a panel that asks in a dialog of
+// its own (Qt) can then keep a change.
 struct KeepQuestion {
     int seconds = 0;  // 0: no question, changes are kept at once
     Terminal* terminal = nullptr;
     std::string no_terminal;
 };
-
-bool QtPanelPossible(UiChoice choice) {
-    return ui::ShouldTryQt(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), choice);
-}
-
-// Qt when asked for, or by default when there is a display and the module
-// loads; the console otherwise. The Qt module is loaded only here, so a run
-// that shows nothing never pays for it. `*qt` tells which it is.
-std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks,
-                                           bool* qt = nullptr) {
-    const ui::UiChoice wanted = choice;
-    if (QtPanelPossible(wanted)) {
-        std::string why;
-        if (auto engine = ui::LoadQtEngine(callbacks, &why)) {
-            if (qt != nullptr) {
-                *qt = true;
-            }
-            return engine;
-        }
-        if (wanted == ui::UiChoice::Qt) {
-            Warn("the Qt panel is not available (" + why + "); using the console panel");
-        }
-    }
-    return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);
-}
-
-// Beside the program (a build tree) first, then the installed data folder.
-std::string PanelFilePath() {
-    return ui::FindInstalledFile(ui::InstalledFolder::Data, kPanelFileName);
-}
 
 std::string Banner() {
     return std::string("Ruvuvuri ") + RUVUVURI_VERSION + " - GeForce clock and timing utility";
@@ -105,7 +59,7 @@ std::string Banner() {
 void PrintCardInfo(const card::BiosImage& bios, const clock::ClockEngine& engine) {
     // What is printed comes from the one readout, so each clock agrees with the
     // PLL word shown beside it and no register is read twice.
-    std::fputs(FormatCardInfo(bios, engine.current()).c_str(), stdout);
+    host::PrintText(FormatCardInfo(bios, engine.current()));
 }
 
 // Everything after the BIOS image has been read.
@@ -113,11 +67,11 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
     if (card.bios.CheckBIOSinfo() != 0) {
         // Not a GeForce: no port is touched, whatever the options say.
         if (run.strict) {
-            Warn(std::string(kNoGeForce) +
-                 " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
+            host::Warn(std::string(kNoGeForce) +
+                       " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
             return kExitNoGeForce;
         }
-        auto ui = OpenUiEngine(run.ui, {});
+        auto ui = host::OpenUiEngine(run.ui, {});
         ui->MessagePopup(kPopupTitle, kNoGeForce);
         return 0;
     }
@@ -134,9 +88,8 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
 
     if (run.info) {
         if (run.json) {
-            std::fputs(
-                FormatCardInfoJson(card.bios, engine.current(), BackendName(run.backend)).c_str(),
-                stdout);
+            host::PrintText(
+                FormatCardInfoJson(card.bios, engine.current(), BackendName(run.backend)));
         } else {
             PrintCardInfo(card.bios, engine);
         }
@@ -149,7 +102,7 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
     }
     const clock::ClockReading before = engine.current();
     if (!targets.empty() && keep.seconds != 0 && keep.terminal == nullptr) {
-        Warn(keep.no_terminal);
+        host::Warn(keep.no_terminal);
         return kExitUsage;
     }
     if (ApplyTargets(targets, engine) != 0) {
@@ -163,10 +116,10 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
     }
 
     MainPanel panel(card.bios, engine);
-    bool qt = false;
-    auto ui = OpenUiEngine(run.ui, panel.Callbacks(), &qt);
+    bool asks_in_dialog = false;
+    auto ui = host::OpenUiEngine(run.ui, panel.Callbacks(), &asks_in_dialog);
     panel.AttachEngine(*ui);
-    if (keep.seconds != 0 && qt) {
+    if (keep.seconds != 0 && asks_in_dialog) {
         // The Qt panel asks in a countdown dialog, wherever it was started.
         panel.SetAfterApply([&](const clock::ClockReading& read) -> const clock::ClockReading& {
             return ConfirmOrRevert(engine, read, *ui, keep.seconds);
@@ -176,12 +129,12 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
             return ConfirmOrRevert(engine, read, *keep.terminal, keep.seconds);
         });
     } else if (keep.seconds != 0) {
-        Warn(keep.no_terminal);
+        host::Warn(keep.no_terminal);
         return kExitUsage;
     }
-    const int result = panel.Start(PanelFilePath(), Banner());
+    const int result = panel.Start(host::PanelFilePath(), Banner());
     if (result < 0) {
-        Warn(panel.load_error());
+        host::Warn(panel.load_error());
     }
     return result;
 }
@@ -195,37 +148,36 @@ int RunProgram(int argc, char** argv) {
         // the card check included, is touched.
         const std::vector<std::string> errors = StrictErrors(argc, argv, parsed);
         for (const std::string& error : errors) {
-            Warn(error);
+            host::Warn(error);
         }
         if (!errors.empty()) {
             return kExitUsage;
         }
     } else {
         for (const std::string& warning : parsed.warnings) {
-            Warn(warning);
+            host::Warn(warning);
         }
     }
     if (!parsed.error.empty()) {
-        Warn(parsed.error);
+        host::Warn(parsed.error);
         return parsed.error_status;
     }
     const RunOptions& run = parsed.options;
     if (run.help) {
-        std::fputs(UsageText().c_str(), stdout);
-        std::fputs(ui::ConsoleCommandHelp().c_str(), stdout);
+        host::PrintText(UsageText() + ui::ConsoleCommandHelp());
         return 0;
     }
     if (run.version) {
-        std::printf("ruvuvuri %s\n%s", RUVUVURI_VERSION, kLicenceText);
+        host::PrintText(std::string("ruvuvuri ") + RUVUVURI_VERSION + "\n" + kLicenceText);
         return 0;
     }
 
     if (!run.explain_trace_path.empty()) {
         // No card and no root: the trace is opened as the invoking user.
         try {
-            DropToInvokingUser();
+            host::DropToInvokingUser();
         } catch (const hw::PlatformError& error) {
-            Warn(error.what());
+            host::ReportFailure(error.what());
             return -1;
         }
         return ExplainTraceFile(run.explain_trace_path);
@@ -235,18 +187,14 @@ int RunProgram(int argc, char** argv) {
     KeepQuestion keep;
     if (run.revert_after_seconds != 0 && !run.info && !run.dry_run) {
         keep.seconds = run.revert_after_seconds;
-        std::string why;
-        terminal = Terminal::Open(kControllingTerminal, &why);
+        const bool dialog_possible = host::DialogPanelPossible(run.ui);
+        terminal = host::OpenKeepTerminal(dialog_possible, &keep.no_terminal);
         keep.terminal = terminal.get();
-        if (!terminal && !QtPanelPossible(run.ui)) {
-            Warn("--revert-after asks on the terminal, and " + why +
-                 "; run it from a terminal or leave --revert-after out; nothing was done");
+        if (!terminal && !dialog_possible) {
+            host::Warn(keep.no_terminal);
             return kExitUsage;
         }
         // A Qt panel may still ask; anything else is refused before it writes.
-        keep.no_terminal = "--revert-after asks on the terminal outside the Qt panel, and " + why +
-                           "; run it from a terminal, use the Qt panel or leave --revert-after "
-                           "out; nothing was written";
     }
 
     try {
@@ -254,7 +202,7 @@ int RunProgram(int argc, char** argv) {
         // path the user named opened. /dev/mem stays readable through the
         // descriptor opened as root.
         Platform platform(run);
-        DropToInvokingUser();
+        host::DropToInvokingUser();
         platform.OpenUserFiles();
         Card card(platform.io());
         platform.io().ReadFromPhysicalMemory(card::kBiosAddress, card.bios.image());
@@ -262,7 +210,7 @@ int RunProgram(int argc, char** argv) {
         platform.SaveCard();
         return result;
     } catch (const hw::PlatformError& error) {
-        Warn(error.what());
+        host::ReportFailure(error.what());
         return -1;
     }
 }

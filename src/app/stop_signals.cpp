@@ -64,7 +64,12 @@ std::string SignalName(int signal) {
 
 }  // namespace
 
-StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
+struct StopSignals::SavedActions {
+    struct sigaction actions[kMaxCount] = {};
+};
+
+StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open)
+    : previous_(std::make_unique<SavedActions>()) {
     record.signal = 0;
     record.in_bracket = 0;
     record.bracket_open = bracket_open;
@@ -86,7 +91,7 @@ StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
         sigaddset(&action.sa_mask, signals_[i]);
     }
     for (int i = 0; i < count_; ++i) {
-        struct sigaction& previous = previous_[i];
+        struct sigaction& previous = previous_->actions[i];
         sigaction(signals_[i], nullptr, &previous);
         if (previous.sa_handler == SIG_IGN) {
             continue;  // whoever started us asked for it to be ignored
@@ -98,7 +103,7 @@ StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
 StopSignals::~StopSignals() {
     for (int i = 0; i < count_; ++i) {
         if (ours_[i]) {
-            sigaction(signals_[i], &previous_[i], nullptr);
+            sigaction(signals_[i], &previous_->actions[i], nullptr);
             ours_[i] = false;
         }
     }

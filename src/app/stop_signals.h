@@ -1,6 +1,7 @@
 #pragma once
 
 #include <csignal>
+#include <memory>
 #include <string>
 
 namespace ruvuvuri::app {
@@ -57,7 +58,9 @@ class StopSignals {
     int count_ = 0;
     int signals_[kMaxCount] = {};
     bool ours_[kMaxCount] = {};  // our handler replaced this disposition
-    struct sigaction previous_[kMaxCount] = {};
+    // The dispositions our handler replaced, in the platform's own form.
+    struct SavedActions;
+    std::unique_ptr<SavedActions> previous_;
 };
 
 }  // namespace ruvuvuri::app

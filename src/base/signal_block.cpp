@@ -2,7 +2,19 @@
 
 #include <pthread.h>
 
+#include <csignal>
+
 namespace ruvuvuri::base {
+namespace {
+
+static_assert(sizeof(sigset_t) <= 128 && alignof(sigset_t) <= 8,
+              "SignalBlock's storage must hold a sigset_t");
+
+sigset_t* Saved(unsigned char* storage) {
+    return reinterpret_cast<sigset_t*>(storage);
+}
+
+}  // namespace
 
 void SignalBlock::Block() {
     if (active_) {
@@ -11,7 +23,7 @@ void SignalBlock::Block() {
     sigset_t all;
     sigfillset(&all);
     // SIGKILL and SIGSTOP cannot be blocked; the kernel ignores them in the set.
-    pthread_sigmask(SIG_BLOCK, &all, &saved_);
+    pthread_sigmask(SIG_BLOCK, &all, Saved(saved_));
     active_ = true;
 }
 
@@ -20,7 +32,7 @@ void SignalBlock::Restore() {
         return;
     }
     active_ = false;
-    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    pthread_sigmask(SIG_SETMASK, Saved(saved_), nullptr);
 }
 
 }  // namespace ruvuvuri::base

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <csignal>
+#include <cstddef>
 
 namespace ruvuvuri::base {
 
@@ -15,7 +15,11 @@ class SignalBlock {
     bool active() const { return active_; }
 
   private:
-    sigset_t saved_{};
+    // The mask Block() replaced, in storage the platform's file fills (a POSIX
+    // sigset_t; nothing on Windows, which runs no signal handler inside a
+    // thread). Plain bytes, so that this header names no platform type.
+    static constexpr std::size_t kSavedMaskBytes = 128;
+    alignas(8) unsigned char saved_[kSavedMaskBytes] = {};
     bool active_ = false;
 };
 

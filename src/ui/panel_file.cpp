@@ -1,16 +1,12 @@
 #include "ui/panel_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <pugixml.hpp>
 
-#include "base/error_text.h"
 #include "base/printable.h"
 #include "base/text.h"
 
@@ -251,26 +247,6 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         panel.controls.push_back(std::move(control));
     }
     return panel;
-}
-
-PanelFile ReadPanelFile(const std::filesystem::path& path) {
-    const std::string name = base::Printable(path.string());
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        const int cause = errno;
-        const std::string why = cause != 0 ? base::ErrorText(cause) : "cannot be opened";
-        throw PanelFileError("cannot open the panel file " + name + " (" + why +
-                             "); keep Ruvuvuri.ui next to the program or reinstall it");
-    }
-    const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        throw PanelFileError("cannot read the panel file " + name + "; " + kRemedy);
-    }
-    return ParsePanelFile(xml, name);
 }
 
 PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,

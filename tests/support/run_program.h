@@ -1,7 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -18,8 +17,8 @@ struct ProgramResult {
 
 // An ordinary user to start a program as (only root can).
 struct RunAs {
-    uid_t uid;
-    gid_t gid;
+    std::uint32_t uid;  // uid_t and gid_t, as wide on every POSIX system the tests run on
+    std::uint32_t gid;
 };
 
 // Runs a program with arguments, feeding `input` to its stdin and collecting

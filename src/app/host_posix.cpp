@@ -1,0 +1,82 @@
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/host.h"
+#include "app/privileges.h"
+#include "base/printable.h"
+#include "ui/console_engine.h"
+#include "ui/engine_loader.h"
+#include "ui/install_paths.h"
+
+namespace ruvuvuri::app::host {
+namespace {
+
+constexpr const char* kPanelFileName = "Ruvuvuri.ui";
+constexpr const char* kControllingTerminal = "/dev/tty";
+
+}  // namespace
+
+// Every line here may quote a path or an option as given; none may carry a
+// terminal control sequence.
+void Warn(const std::string& text) {
+    std::fprintf(stderr, "ruvuvuri: %s\n", base::Printable(text).c_str());
+}
+
+void ReportFailure(const std::string& text) {
+    Warn(text);
+}
+
+void PrintText(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+}
+
+// Beside the program (a build tree) first, then the installed data folder.
+std::string PanelFilePath() {
+    return ui::FindInstalledFile(ui::InstalledFolder::Data, kPanelFileName);
+}
+
+// Qt when asked for, or by default when there is a display and the module
+// loads; the console otherwise.
+bool DialogPanelPossible(UiChoice choice) {
+    return ui::ShouldTryQt(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), choice);
+}
+
+std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks,
+                                           bool* asks_in_dialog) {
+    const ui::UiChoice wanted = choice;
+    if (DialogPanelPossible(wanted)) {
+        std::string why;
+        if (auto engine = ui::LoadQtEngine(callbacks, &why)) {
+            if (asks_in_dialog != nullptr) {
+                *asks_in_dialog = true;
+            }
+            return engine;
+        }
+        if (wanted == ui::UiChoice::Qt) {
+            Warn("the Qt panel is not available (" + why + "); using the console panel");
+        }
+    }
+    return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);
+}
+
+void DropToInvokingUser() {
+    app::DropToInvokingUser();
+}
+
+std::unique_ptr<Terminal> OpenKeepTerminal(bool dialog_possible, std::string* refusal) {
+    std::string why;
+    auto terminal = Terminal::Open(kControllingTerminal, &why);
+    if (!terminal) {
+        *refusal =
+            dialog_possible
+                ? "--revert-after asks on the terminal outside the Qt panel, and " + why +
+                      "; run it from a terminal, use the Qt panel or leave --revert-after "
+                      "out; nothing was written"
+                : "--revert-after asks on the terminal, and " + why +
+                      "; run it from a terminal or leave --revert-after out; nothing was done";
+    }
+    return terminal;
+}
+
+}  // namespace ruvuvuri::app::host

@@ -1,0 +1,133 @@
+#include <windows.h>
+
+#include <iostream>
+#include <string>
+
+#include "app/host.h"
+#include "base/printable.h"
+#include "ui/console_engine.h"
+#include "ui/win32/ansi_text.h"
+#include "ui/win32/win32_engine.h"
+
+// Windows: a GUI program has no console of its own. Text goes to the output
+// the program was given (a pipe or file when redirected), else to the console
+// it was started from (AttachConsole, XP and later, looked up at run time),
+// else into a message box titled "Ruvuvuri".
+namespace ruvuvuri::app::host {
+namespace {
+
+constexpr const char* kTitle = "Ruvuvuri";
+constexpr const char* kPanelFileName = "Ruvuvuri.ui";
+
+bool IsUsable(HANDLE handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+// The parent's console, attached once; nullptr where there is none.
+HANDLE ParentConsole() {
+    static HANDLE console = [] {
+        using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
+        const auto attach = reinterpret_cast<AttachConsoleFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "AttachConsole")));
+        if (attach == nullptr || !attach(static_cast<DWORD>(-1))) {  // ATTACH_PARENT_PROCESS
+            return static_cast<HANDLE>(nullptr);
+        }
+        HANDLE output =
+            CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        return output == INVALID_HANDLE_VALUE ? static_cast<HANDLE>(nullptr) : output;
+    }();
+    return console;
+}
+
+bool WriteTo(HANDLE handle, const std::string& text) {
+    DWORD wrote = 0;
+    return WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr) &&
+           wrote == text.size();
+}
+
+// True when the text reached a redirected output or the parent's console.
+bool WriteOut(DWORD standard, const std::string& text) {
+    HANDLE handle = GetStdHandle(standard);
+    if (IsUsable(handle)) {
+        return WriteTo(handle, text);
+    }
+    if (HANDLE console = ParentConsole()) {
+        std::string lines;
+        for (const char c : text) {
+            if (c == '\n') {
+                lines += '\r';
+            }
+            lines += c;
+        }
+        return WriteTo(console, lines);
+    }
+    return false;
+}
+
+std::string ProgramFolder() {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length < MAX_PATH ? length : 0);
+    const std::size_t cut = folder.find_last_of("\\/:");
+    return cut == std::string::npos ? std::string() : folder.substr(0, cut + 1);
+}
+
+}  // namespace
+
+void Warn(const std::string& text) {
+    // A program started from the desktop has nowhere to say this; the run
+    // goes on as it would without the warning.
+    WriteOut(STD_ERROR_HANDLE, "ruvuvuri: " + base::Printable(text) + "\n");
+}
+
+// A script that captures the error output gets the line there and is not held
+// up by a box nobody may be there to close; everyone else sees the box.
+void ReportFailure(const std::string& text) {
+    if (IsUsable(GetStdHandle(STD_ERROR_HANDLE))) {
+        WriteTo(GetStdHandle(STD_ERROR_HANDLE), "ruvuvuri: " + base::Printable(text) + "\n");
+        return;
+    }
+    MessageBoxA(nullptr, ui::win32::ToAnsi(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+}
+
+void PrintText(const std::string& text) {
+    if (!WriteOut(STD_OUTPUT_HANDLE, text)) {
+        MessageBoxA(nullptr, ui::win32::ToAnsi(text).c_str(), kTitle, MB_OK | MB_ICONINFORMATION);
+    }
+}
+
+std::string PanelFilePath() {
+    return ProgramFolder() + kPanelFileName;
+}
+
+bool DialogPanelPossible(UiChoice) {
+    // The native panel asks no timed question of its own.
+    return false;
+}
+
+std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks,
+                                           bool* /*asks_in_dialog*/) {
+    if (choice == UiChoice::Console) {
+        return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);
+    }
+    return ui::win32::CreateWin32Engine(callbacks);
+}
+
+void DropToInvokingUser() {
+    // The program runs as the user who started it: Windows 2000/XP starts it
+    // with that user's own token ("Run as..." is that user's choice), and
+    // there is no setuid to undo. The I/O privilege level stays with the
+    // process; an administrator's token cannot be given up in place.
+}
+
+std::unique_ptr<Terminal> OpenKeepTerminal(bool /*dialog_possible*/, std::string* refusal) {
+    *refusal =
+        "--revert-after is not available on Windows: the program has no terminal on which to "
+        "ask, with every way of ending it held off, whether to keep a change; leave "
+        "--revert-after out (--dry-run shows a change before it is made); nothing was done";
+    return nullptr;
+}
+
+}  // namespace ruvuvuri::app::host

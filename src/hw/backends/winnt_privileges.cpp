@@ -1,0 +1,142 @@
+#include "hw/backends/winnt_privileges.h"
+
+#include <windows.h>
+// Needs the types of windows.h.
+#include <tlhelp32.h>
+
+#include <cstring>
+
+#include "base/win_error_text.h"
+#include "hw/backends/winnt_native.h"
+#include "hw/platform_error.h"
+
+namespace ruvuvuri::hw::nt {
+namespace {
+
+// Closes a handle when the scope ends.
+class Handle {
+  public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() {
+        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE* out() { return &handle_; }
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_ = nullptr;
+};
+
+[[noreturn]] void RefuseTcb(const std::string& step) {
+    throw PlatformError(
+        "cannot obtain the Tcb privilege (\"act as part of the operating system\") that port "
+        "access needs on Windows 2000/XP (" +
+        step + ": " + base::WinErrorText(GetLastError()) +
+        "); run Ruvuvuri as a local administrator, not from a restricted account");
+}
+
+bool EnablePrivilege(HANDLE token, const char* name) {
+    TOKEN_PRIVILEGES wanted{};
+    wanted.PrivilegeCount = 1;
+    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA(nullptr, name, &wanted.Privileges[0].Luid) ||
+        !AdjustTokenPrivileges(token, FALSE, &wanted, sizeof wanted, nullptr, nullptr)) {
+        return false;
+    }
+    // Succeeds with ERROR_NOT_ALL_ASSIGNED when the token lacks the privilege.
+    return GetLastError() == ERROR_SUCCESS;
+}
+
+DWORD FindProcess(const char* name) {
+    Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snapshot.get() == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry)) {
+        const char* base = std::strrchr(entry.szExeFile, '\\');
+        if (lstrcmpiA(base ? base + 1 : entry.szExeFile, name) == 0) {
+            return entry.th32ProcessID;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool IsAdministrator() {
+    using CheckTokenMembershipFn = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+    HMODULE advapi = LoadLibraryA("advapi32.dll");
+    const auto check = advapi == nullptr
+                           ? nullptr
+                           : reinterpret_cast<CheckTokenMembershipFn>(reinterpret_cast<void*>(
+                                 GetProcAddress(advapi, "CheckTokenMembership")));
+    if (check == nullptr) {
+        return true;
+    }
+    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+        return true;
+    }
+    BOOL member = FALSE;
+    const BOOL checked = check(nullptr, administrators, &member);
+    FreeSid(administrators);
+    return !checked || member;
+}
+
+long RaiseIoplWithTcb() {
+    Handle own;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, own.out())) {
+        // Opening the authority's process and impersonating its token; 2000 SP4
+        // and later want the second. Administrators hold both.
+        EnablePrivilege(own.get(), SE_DEBUG_NAME);
+        EnablePrivilege(own.get(), "SeImpersonatePrivilege");
+        // A process that already holds Tcb (a service) needs no borrowing.
+        if (EnablePrivilege(own.get(), SE_TCB_NAME)) {
+            return RequestUserModeIopl();
+        }
+    }
+    const DWORD authority_id = FindProcess("lsass.exe");
+    if (authority_id == 0) {
+        SetLastError(ERROR_NOT_FOUND);
+        RefuseTcb("finding lsass.exe");
+    }
+    Handle authority(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, authority_id));
+    if (authority.get() == nullptr) {
+        RefuseTcb("opening lsass.exe");
+    }
+    Handle token;
+    if (!OpenProcessToken(authority.get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.out())) {
+        RefuseTcb("opening the token of lsass.exe");
+    }
+    Handle borrowed;
+    if (!DuplicateTokenEx(token.get(), TOKEN_IMPERSONATE | TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES,
+                          nullptr, SecurityImpersonation, TokenImpersonation, borrowed.out())) {
+        RefuseTcb("duplicating the token of lsass.exe");
+    }
+    if (!EnablePrivilege(borrowed.get(), SE_TCB_NAME)) {
+        RefuseTcb("enabling the privilege");
+    }
+    // From advapi32, where 2000 and XP have it (newer kernel32 has it too, and
+    // the import libraries would bind it there).
+    using SetThreadTokenFn = BOOL(WINAPI*)(PHANDLE, HANDLE);
+    const auto set_thread_token = reinterpret_cast<SetThreadTokenFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("advapi32.dll"), "SetThreadToken")));
+    if (set_thread_token == nullptr || !set_thread_token(nullptr, borrowed.get())) {
+        RefuseTcb("impersonating lsass.exe");
+    }
+    const long status = RequestUserModeIopl();
+    RevertToSelf();
+    return status;
+}
+
+}  // namespace ruvuvuri::hw::nt

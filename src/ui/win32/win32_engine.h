@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+
+#include "ui/ui_engine.h"
+
+namespace ruvuvuri::ui::win32 {
+
+// Window control IDs: a panel control's ID plus kControlIdBase, the panel
+// file's n-th button kButtonIdBase + n. The offsets keep them clear of the
+// dialog manager's IDOK and IDCANCEL, which Enter and Escape send.
+inline constexpr int kControlIdBase = 1000;
+inline constexpr int kButtonIdBase = 2000;
+
+// The native Windows panel engine: the panel built at run time from the panel
+// file as a dialog of native controls in the dialog font, popups as message
+// boxes. Callbacks are found by name in `callbacks`.
+std::unique_ptr<UiEngine> CreateWin32Engine(const CallbackTable& callbacks);
+
+}  // namespace ruvuvuri::ui::win32

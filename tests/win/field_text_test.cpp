@@ -1,0 +1,40 @@
+#include "ui/win32/field_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace ruvuvuri::ui::win32 {
+namespace {
+
+TEST(FieldText, HexReadsBackWhatTheFieldsShowAndRefusesTheRest) {
+    struct Case {
+        const char* text;
+        std::optional<std::uint32_t> value;
+    };
+    for (const Case& c :
+         {Case{"00000A0A", 0x0a0a}, Case{"0x10de", 0x10de}, Case{" ffffffff ", 0xffffffff},
+          Case{"100000000", std::nullopt}, Case{"0x", std::nullopt}, Case{"", std::nullopt},
+          Case{"12g4", std::nullopt}, Case{"-1", std::nullopt}}) {
+        EXPECT_EQ(ParseHex(c.text), c.value) << c.text;
+    }
+    EXPECT_EQ(FormatRegister(0x0a0a), "00000A0A");
+    EXPECT_EQ(FormatWord(0x150), "0x0150");
+}
+
+TEST(FieldText, ClocksStayWithinTheLimitsAndUnreadableTextKeepsThePrevious) {
+    struct Case {
+        const char* text;
+        double expected;
+    };
+    for (const Case& c : {Case{"200.452", 200.452}, Case{" 90 ", 90.0}, Case{"9999", 400.0},
+                          Case{"1", 80.0}, Case{"nan", 166.0}, Case{"inf", 166.0},
+                          Case{"1e999", 166.0}, Case{"12abc", 166.0}, Case{"", 166.0}}) {
+        EXPECT_EQ(ClockWithinLimits(c.text, 166.0, 80.0, 400.0), c.expected) << c.text;
+    }
+    EXPECT_EQ(FormatClock(200.4516, 3), "200.452");
+}
+
+}  // namespace
+}  // namespace ruvuvuri::ui::win32

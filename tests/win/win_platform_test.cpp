@@ -1,0 +1,134 @@
+// The Windows platform pieces under wine: backend selection and refusals, the
+// program's exit status and message on a refusal, and the profile's lock,
+// save and recovery with Windows' own file functions.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/backend_table.h"
+#include "hw/backends/card_profile.h"
+#include "hw/backends/win9x_io.h"
+#include "hw/backends/winnt_io.h"
+#include "support/profiles.h"
+#include "support/run_program.h"
+
+namespace ruvuvuri::hw {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using ::testing::AnyOf;
+using ::testing::HasSubstr;
+
+template <typename Open>
+std::string RefusalOf(Open open) {
+    try {
+        open();
+    } catch (const PlatformError& error) {
+        return error.what();
+    }
+    return "(opened)";
+}
+
+// The table picks the NT family's record under wine64, which refuses 64-bit
+// Windows before any port access.
+TEST(WindowsBackends, SixtyFourBitWindowsIsRefusedBeforeAnyPortAccess) {
+    const BackendRecord& record = app::ChooseBackend(app::Backend::Hardware);
+    EXPECT_STREQ(record.name, "windows-nt");
+    EXPECT_TRUE(record.needs_root);
+    EXPECT_THAT(RefusalOf([&] { return record.open({}); }), HasSubstr("64-bit Windows"));
+}
+
+// Wine grants neither \Device\PhysicalMemory nor the I/O privilege level: the
+// NT backend must say so, not crash on a port instruction.
+TEST(WindowsBackends, NtBackendRefusesCleanlyWhereTheKernelGrantsNothing) {
+    EXPECT_THAT(RefusalOf(OpenWinNtIo),
+                AnyOf(HasSubstr("administrator rights"), HasSubstr("Tcb privilege"),
+                      HasSubstr("does not let programs read the video BIOS"),
+                      HasSubstr("does not grant programs access to the VGA ports")));
+}
+
+// Only the first megabyte is mapped one to one on the 95 family.
+TEST(WindowsBackends, NinetyFiveFamilyBiosReadStaysWithinTheFirstMegabyte) {
+    auto io = OpenWin9xIo();
+    for (const std::uint32_t address : {0xFF000u, 0x100000u, 0xFFFFF000u}) {
+        std::uint8_t buffer[8192];
+        std::fill(std::begin(buffer), std::end(buffer), 0x5A);
+        io->ReadFromPhysicalMemory(address, buffer);
+        EXPECT_EQ(buffer[0], 0x5A) << std::hex << address;
+    }
+}
+
+TEST(WindowsProgram, RefusalEndsWithMinusOneAndOneLineThatSaysWhy) {
+    const test::ProgramResult run = test::RunRuvuvuri({"c=200"});
+    EXPECT_EQ(run.exit_code, 255);
+    EXPECT_THAT(run.err, HasSubstr("ruvuvuri: this is 64-bit Windows"));
+    EXPECT_EQ(run.out, "");
+}
+
+// No terminal to ask on: refused as a usage error before the card is touched.
+TEST(WindowsProgram, RevertAfterIsRefusedWithExitTwo) {
+    const test::ProgramResult run = test::RunRuvuvuri({"--sim", "--revert-after=10", "c=200"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_THAT(run.err, HasSubstr("--revert-after is not available on Windows"));
+    EXPECT_EQ(run.out, "");
+}
+
+TEST(WindowsProgram, InfoOnTheSimulatedCardGoesToTheRedirectedOutput) {
+    const test::ProgramResult run = test::RunRuvuvuri({"--sim", "--info"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_THAT(run.out, HasSubstr("200.452 MHz (PLL 0x00006207)"));
+}
+
+TEST(WindowsProfile, HeldProfileCannotBeLockedByAnotherHandle) {
+    TempDir dir;
+    const auto profile = test::WriteProfile(dir.path(), {});
+    ProfileSession session(profile);
+    HANDLE other = CreateFileA(profile.string().c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    OVERLAPPED whole{};
+    EXPECT_FALSE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                            0xFFFFFFFF, 0xFFFFFFFF, &whole));
+    CloseHandle(other);
+}
+
+TEST(WindowsProfile, SaveReplacesTheProfileLeavesNoCopyAndKeepsTheLock) {
+    TempDir dir;
+    const auto profile = test::WriteProfile(dir.path(), {});
+    {
+        ProfileSession session(profile);
+        CardState state = session.loaded();
+        state.registers[0x680500] = 0x00007410;
+        session.Save(state);
+        state.registers[0x680500] = 0x00007411;
+        session.Save(state);  // a second save works on the file the first put in place
+        HANDLE other = CreateFileA(profile.string().c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        OVERLAPPED whole{};
+        EXPECT_FALSE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                                0xFFFFFFFF, 0xFFFFFFFF, &whole));
+        CloseHandle(other);
+    }
+    EXPECT_EQ(test::SavedRegister(profile, 0x680500), 0x00007411u);
+    EXPECT_FALSE(std::filesystem::exists(profile.string() + ".new"));
+}
+
+// A save that a crash cut short leaves the complete new state in the copy.
+TEST(WindowsProfile, HalfRewrittenProfileIsRecoveredFromTheCompleteCopy) {
+    TempDir dir;
+    const auto profile = test::WriteProfile(dir.path(), {});
+    CardState saved;
+    saved.registers[0x680504] = 0x0000740a;
+    WriteFile(profile.string() + ".new", FormatProfile(saved));
+    WriteFile(profile, "{\"registers\": {\"0x680504\": \"0x00");
+    ProfileSession session(profile);
+    EXPECT_EQ(session.loaded().registers.at(0x680504), 0x0000740au);
+}
+
+}  // namespace
+}  // namespace ruvuvuri::hw
