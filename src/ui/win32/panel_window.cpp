@@ -273,16 +273,22 @@ void PanelWindow::BuildControls() {
     const int bottom = y + kBannerHeight + kSectionGap + kButtonHeight;
     int x =
         kDialogWidth - kMargin - static_cast<int>(file_.buttons.size()) * (kButtonWidth + 4) + 4;
+    // Enter presses Apply, wherever the panel file puts it among the buttons.
+    int default_id = kButtonIdBase;
     for (std::size_t i = 0; i < file_.buttons.size(); ++i) {
-        const DWORD kind = i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        if (file_.buttons[i].callback == kApplyCallback) {
+            default_id = kButtonIdBase + static_cast<int>(i);
+        }
+    }
+    for (std::size_t i = 0; i < file_.buttons.size(); ++i) {
+        const int id = kButtonIdBase + static_cast<int>(i);
+        const DWORD kind = id == default_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         AddChild("BUTTON", file_.buttons[i].text, kind | WS_TABSTOP,
-                 {x, bottom - kButtonHeight, x + kButtonWidth, bottom},
-                 kButtonIdBase + static_cast<int>(i));
+                 {x, bottom - kButtonHeight, x + kButtonWidth, bottom}, id);
         x += kButtonWidth + 4;
     }
-    // Enter presses the first button.
     if (!file_.buttons.empty()) {
-        SendMessageA(dialog_, DM_SETDEFID, kButtonIdBase, 0);
+        SendMessageA(dialog_, DM_SETDEFID, default_id, 0);
     }
 }
 
