@@ -19,7 +19,7 @@ TEST(FieldText, HexReadsBackWhatTheFieldsShowAndRefusesTheRest) {
           Case{"12g4", std::nullopt}, Case{"-1", std::nullopt}}) {
         EXPECT_EQ(ParseHex(c.text), c.value) << c.text;
     }
-    EXPECT_EQ(FormatRegister(0x0a0a), "00000A0A");
+    EXPECT_EQ(FormatRegister(0x0a0a), "0x00000A0A");
     EXPECT_EQ(FormatWord(0x150), "0x0150");
 }
 

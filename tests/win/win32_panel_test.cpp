@@ -177,7 +177,7 @@ TEST(Win32Panel, ApplyWithYesWritesTheFieldsAndShowsWhatTheCardReadsBack) {
               "Core clock: 200.452 MHz -> 180.000 MHz\n"
               "Timing 0 (0x100220): 0x22322222 -> 0x11223344");
     EXPECT_EQ(world.Register(kTiming0), 0x11223344u);
-    EXPECT_EQ(timing_after, "11223344");
+    EXPECT_EQ(timing_after, "0x11223344");
     EXPECT_NE(world.Register(kCorePll), 0x00006207u);
     EXPECT_EQ(core_after, "179.997");  // what the chosen coefficients produce
     EXPECT_EQ(world.Register(kMemPll), 0x0000740au);

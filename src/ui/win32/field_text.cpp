@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/number_text.h"
+
 namespace ruvuvuri::ui::win32 {
 namespace {
 
@@ -27,7 +29,7 @@ std::string FormatWord(std::uint32_t value) {
 
 std::string FormatRegister(std::uint32_t value) {
     char text[16];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
     return text;
 }
 
@@ -38,31 +40,11 @@ std::string FormatClock(double value, int decimals) {
 }
 
 std::optional<std::uint32_t> ParseHex(std::string_view text) {
-    text = Trimmed(text);
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-    }
-    if (text.empty()) {
+    const base::NumberScan<std::uint32_t> scan = base::ParseHex32(Trimmed(text));
+    if (!scan.ok()) {
         return std::nullopt;
     }
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        int digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return std::nullopt;
-        }
-        value = value * 16 + static_cast<std::uint64_t>(digit);
-        if (value > 0xFFFFFFFFu) {
-            return std::nullopt;
-        }
-    }
-    return static_cast<std::uint32_t>(value);
+    return scan.value;
 }
 
 std::optional<std::uint32_t> ParseRegister(std::string_view text) {

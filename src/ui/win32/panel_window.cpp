@@ -242,6 +242,14 @@ void PanelWindow::BuildControls() {
             y += kSectionGap;
         }
         const int row = y + kBannerHeight;
+        if (control.id == PANEL_STATUS) {
+            // One line of text across the panel, as the banner: no label, no field.
+            field.edit = AddChild("STATIC", control.text, SS_LEFT | SS_NOPREFIX,
+                                  {kMargin, row + 2, kDialogWidth - kMargin, row + 10}, id);
+            y += kRowPitch;
+            previous = &field;
+            continue;
+        }
         AddChild("STATIC", control.label.empty() ? control.name : control.label + ":",
                  SS_LEFT | SS_NOPREFIX, {kMargin, row + 2, kMargin + kLabelWidth, row + 10}, -1);
         DWORD style = ES_AUTOHSCROLL | WS_BORDER;
