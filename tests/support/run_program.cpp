@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/run_program.h"
 
 #include <fcntl.h>
@@ -6,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -35,11 +37,17 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
         pipe2(err_pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    // A program that ends before reading all of its input must not take the
+    // test down with SIGPIPE: the write below then fails with EPIPE instead.
+    // The child gets the default back, since an ignored signal stays ignored
+    // across exec.
+    std::signal(SIGPIPE, SIG_IGN);
     const pid_t child = fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
     }
     if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
         dup2(in_pipe[0], 0);
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
