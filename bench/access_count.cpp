@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Counts the port accesses each register operation makes, from the trace of a
 // run on the built-in simulated card, against the number the window protocol
 // needs. Prints one line per operation: "NAME MEASURED EXPECTED", then the

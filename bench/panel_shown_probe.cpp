@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A Qt generic plugin for the start-up benchmark: loaded into the program by
 //
 //   QT_PLUGIN_PATH=<build>/bench/plugins QT_QPA_GENERIC_PLUGINS=ruvuvuripanelshown

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Nanoseconds per PLL coefficient search. Each iteration sweeps every whole-kHz
 // target of a range (core 80000..400000, memory 80000..800000) with one
 // crystal, so the figure is the mean over the whole range, not the cost of one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Times whole processes from fork to the end of wait4 with the monotonic
 // clock, and takes each one's peak memory from the rusage wait4 returns.
 //

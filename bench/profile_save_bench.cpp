@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Milliseconds to save and to load a simulator profile of 1,000 to 100,000
 // card registers: the save runs under the profile's lock, so every run queued
 // on that profile waits for it. The target is well under a second at 100,000.

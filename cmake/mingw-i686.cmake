@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The product: 32-bit Windows (98 SE/ME, 2000, XP), Debian's mingw-w64 with the
 # win32 thread model, whose runtime imports nothing those systems lack.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The test vehicle: 64-bit Windows programs run under wine64. The posix thread
 # model, because GoogleTest needs std::mutex and std::thread.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Windows program over the layers (see cmake/windows.cmake): the native
 # panel's common controls, the resources and the 32-bit loader's demands.
 target_link_libraries(ruvuvuri_ui PRIVATE comctl32)

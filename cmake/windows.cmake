@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Windows build, cross-compiled with Debian's mingw-w64:
 #   cmake/mingw-i686.cmake   the product, ruvuvuri.exe for 32-bit Windows 98 SE .. XP
 #   cmake/mingw-x86_64.cmake the portable and Windows-only tests, run under wine64

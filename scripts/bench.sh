@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds in Release (into ./build-bench, or $BUILD_DIR) and prints the performance
 # figures: process start-up against an empty program, time to the Qt panel,
 # port accesses per operation and the cost of the PLL coefficient search. Ends

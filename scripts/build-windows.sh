@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Windows program (PE32, for Windows 98 SE, ME, 2000 and XP) with
 # Debian's mingw-w64 and packs dist/ruvuvuri-VERSION-win32.zip: ruvuvuri.exe,
 # Ruvuvuri.ui and README.txt. Installs what it needs when run as root.

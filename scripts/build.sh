@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Configures and builds into ./build (or $BUILD_DIR), with extra CMake arguments
 # passed through (for example -DRUVUVURI_TESTS=ON).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Checks the Windows program the way the oldest targets' loaders will see it:
 # a PE32 (i386) GUI program declaring subsystem version 4.0, carrying the
 # application icon (32x32 and 16x16, 16 colours) and a version resource with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian 12 packages that a task needs, and only those:
 #   scripts/deps.sh [build|test|fuzz|bench|package|tools|all]...   (default: build)
 # build: compiler, CMake and the libraries the program and its Qt panel use;

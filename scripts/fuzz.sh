@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the libFuzzer targets with clang into ./build-fuzz (or $BUILD_DIR) and
 # runs each for FUZZ_SECONDS (default 60) on a copy of its committed corpus.
 # Arguments name the targets to run (default: all). Exits non-zero when a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Sets up, builds and runs the program: only what running needs (the program
 # and its Qt panel module), with the build's progress on stderr. Once built, a
 # second call starts the program at once. Without arguments it runs on the

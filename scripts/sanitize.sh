@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds everything, the Qt module included, with AddressSanitizer and
 # UndefinedBehaviorSanitizer into ./build-asan (or $BUILD_DIR) and runs every
 # test there. Any report (memory error, leak, undefined behaviour) fails the

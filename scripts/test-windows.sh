@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The test suite on Windows: cross-built for 64-bit Windows and run under
 # wine64 (ctest runs each test program through CMAKE_CROSSCOMPILING_EMULATOR),
 # on a virtual display for the native panel's tests. Installs what it needs

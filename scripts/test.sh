@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The test suite from a fresh checkout: dependencies, build with the tests, every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."

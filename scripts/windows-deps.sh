@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what the Windows cross build needs on Debian 12 and unpacks the
 # sources that Debian ships for no Windows target: pugixml (fetched with
 # `apt-get source` from Debian's own source archive) into third_party/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The synthetic video BIOS: the option ROM layout read back from raw offsets.
 
 #include "card/bios_builder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulator profile: its JSON format, the refusal of malformed files, and
 // the locked, atomic save that keeps concurrent runs from losing updates.
 

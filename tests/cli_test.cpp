@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The built program, run end to end on simulated cards: exit codes, messages,
 // the saved card state and the access trace.
 #include <gmock/gmock.h>

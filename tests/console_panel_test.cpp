@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program with the console panel, driven through stdin as a script would:
 // edits, apply, the answer, exit; what the card holds afterwards.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The opt-in extensions, end to end on simulated cards: --dry-run, --strict,
 // --info --json, --revert-after and --explain-trace.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated card misbehaving the way real buses do (the profile's "inject"
 // object): a card that reads all ones, registers that ignore writes, slow
 // accesses. The program has to survive each without hanging, dividing by zero

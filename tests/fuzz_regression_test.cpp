@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Replays the fuzz corpus and the reproducers of past fuzz findings through the
 // fuzzed entry points, so that the normal build keeps them fixed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The number conversions against the C standard's rule for an input item: the
 // longest prefix that is, or begins, a number must itself be a number.
 #include "base/number_text.h"

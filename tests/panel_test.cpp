@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The panel callbacks on a scripted panel engine over the simulated card: what
 // Apply writes with either answer, what the fields show afterwards, the BIOS
 // fields, and that only the commit event acts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Text quoted in messages (paths, typed commands) is shown, never obeyed by
 // the terminal: every control character becomes a visible escape.
 #include "base/printable.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // SIGINT, SIGTERM and SIGHUP during a run on a simulated card kept in a
 // profile: the card stands for hardware, so the run saves it as it is when the
 // signal takes effect, and the interrupt bracket makes sure that is never with

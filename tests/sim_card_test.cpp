@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated card at byte-port level: every sequence here is written out by
 // hand from the VGA and card constants, never through the register window.
 

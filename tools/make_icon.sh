@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Draws the application icon (ui/ruvuvuri-32.png, -16.png and .ico, and the
 # 48 and 128 pixel PNGs in packaging/icons): a clock
 # dial over a chip in the 16-colour palette. Needs ImageMagick.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Shows the main panel filled with the built-in simulated card's values, with
 // no card behind it: for screenshots and for checking a panel file by eye.
 //   ruvuvuri_panel_preview [PANEL_FILE]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Takes a picture of the "Ruvuvuri" window on a virtual X server.
 #   tools/panel_screenshot.sh OUT.png COMMAND [ARGS...]
 # COMMAND must open the window, e.g. build/ruvuvuri_panel_preview or

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Takes a picture of the native Windows panel (the 64-bit test build's
 # ruvuvuri.exe --sim under wine64) on a virtual X server.
 #   tools/win32_panel_screenshot.sh OUT.png BUILD_DIR

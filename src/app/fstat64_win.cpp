@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include <sys/stat.h>
 
 // libstdc++'s file streams call msvcrt's _fstat64, which the msvcrt.dll of

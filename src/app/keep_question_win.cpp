@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/keep_question.h"
 
 // Windows: the program is a GUI program with no controlling terminal, and a

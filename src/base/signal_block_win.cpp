@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "base/signal_block.h"
 
 namespace ruvuvuri::base {

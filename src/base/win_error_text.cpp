@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "base/win_error_text.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // The three fuzzed entry points, each driven from raw bytes and followed by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Arbitrary bytes as the video BIOS image: the GeForce check and every field
 // the panel shows.
 

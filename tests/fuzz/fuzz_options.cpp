@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Arbitrary command lines (arguments separated by NUL or newline bytes): the
 // clock and timing options, their range check and the "--" options.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Arbitrary simulator profile text. The folder that BIOS paths resolve
 // against holds one small image, so both a readable and a missing BIOS file
 // are reachable.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the synthetic BIOS images of the card check corpus and the small
 // image the profile seeds name. Run once by hand; its output is committed:
 //   write_seeds tests/fuzz/corpus

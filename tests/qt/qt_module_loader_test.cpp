@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Choosing and loading the Qt module as the program does, and the display
 // check that keeps Qt from aborting the process when it has no display.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The real panel file on the Qt engine with the program's callbacks over the
 // simulated card: the user edits the core clock, presses Apply and answers the
 // confirmation; the card is programmed (or not) and the panel shows what the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the user does on the panel: buttons and the close box call the
 // program's named callbacks, the event loop ends on request, and popups
 // return the user's answer.

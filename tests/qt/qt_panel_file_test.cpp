@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The panel file and the engine's checks of it: what the real ui/Ruvuvuri.ui
 // offers, which broken files are refused, and how values show in the controls.
 #include <QDoubleSpinBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/expected_trace.h"
 
 #include <cstdio>

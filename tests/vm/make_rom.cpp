@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the option ROM that QEMU's standard VGA maps at 0xC0000 for the
 // real-kernel test: SeaBIOS accepts it as the device's own ROM (the PCI data
 // structure behind the header pointer carries QEMU's VGA IDs 1234:1111 and an

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Linux hardware backend on a real kernel: Debian's kernel boots under QEMU
 # (TCG, no KVM needed) with a busybox initramfs, and the program as built runs
 # real ioperm, /dev/mem, in/out instructions, the interrupt bracket and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The native panel on the simulated card, driven the way a user drives it:
 // through window messages (typing into fields, pressing buttons, answering the
 // confirmation), with the card's registers read back afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Windows platform pieces under wine: backend selection and refusals, the
 // program's exit status and message on a refusal, and the profile's lock,
 // save and recovery with Windows' own file functions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/card_profile.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/run_lock.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/win9x_io.h"
 
 #include <windows.h>

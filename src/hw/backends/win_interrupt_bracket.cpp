@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/win_interrupt_bracket.h"
 
 #include "hw/backends/win_port_instructions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The module's only export: the program finds it with dlsym and owns the
 // engine it returns.
 #include <type_traits>
