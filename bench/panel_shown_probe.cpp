@@ -39,7 +39,7 @@ class PanelShownPlugin final : public QGenericPlugin {
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "panel_shown_probe.json")
 
   public:
-    QObject* create(const QString& key, const QString& /*specification*/) override {
+    QObject* create(const QString& key, const QString& /*parameters*/) override {
         if (key.compare(QLatin1String("ruvuvuripanelshown"), Qt::CaseInsensitive) != 0 ||
             QCoreApplication::instance() == nullptr) {
             return nullptr;
