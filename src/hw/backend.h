@@ -3,7 +3,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "hw/port_io.h"
 
@@ -26,6 +28,21 @@ class OpenedBackend {
     // touched the card, now that the card is saved. Nothing to do for backends
     // that catch no signals.
     virtual void EndByPendingSignal() {}
+};
+
+// The real card: its port I/O, held with the platform's hardware lock so that
+// one run at a time drives the card (two interleaved register window sequences
+// would corrupt each other's accesses). The ports are opened first and given
+// back before the lock.
+template <typename Lock>
+class LockedPorts final : public OpenedBackend {
+  public:
+    explicit LockedPorts(std::unique_ptr<PortIo> io) : io_(std::move(io)) { lock_.emplace(); }
+    PortIo& io() override { return *io_; }
+
+  private:
+    std::optional<Lock> lock_;
+    std::unique_ptr<PortIo> io_;
 };
 
 // What the command line asked of the backend.

@@ -7,6 +7,9 @@
 
 namespace ruvuvuri::hw {
 
+inline constexpr std::uint16_t kCrtcColour = 0x3D4;
+inline constexpr std::uint16_t kCrtcMono = 0x3B4;
+
 // The VGA CRT controller's index port (`base`, 0x3D4 or 0x3B4) and data port
 // (`base` + 1), so that a register sequence reads as the hardware manual does
 // and no caller spells out the port pair. Each helper is exactly the accesses

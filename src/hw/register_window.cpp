@@ -2,24 +2,10 @@
 #include "hw/register_window.h"
 
 namespace ruvuvuri::hw {
-
 namespace {
 
 constexpr std::uint16_t kMiscOutputRead = 0x3CC;
 constexpr std::uint8_t kMiscColourBit = 0x01;
-constexpr std::uint16_t kCrtcColour = 0x3D4;
-constexpr std::uint16_t kCrtcMono = 0x3B4;
-
-// The window ports stay at 0x3D0/0x3D2 whichever address the CRT controller
-// answers at.
-constexpr std::uint16_t kWindowLow = 0x3D0;
-constexpr std::uint16_t kWindowHigh = 0x3D2;
-
-// CR38 and its three window modes.
-constexpr std::uint8_t kCr38Index = 0x38;
-constexpr std::uint8_t kModeAddress = 0x03;
-constexpr std::uint8_t kModeRead = 0x05;
-constexpr std::uint8_t kModeWrite = 0x07;
 
 std::uint16_t High(std::uint32_t value) {
     return static_cast<std::uint16_t>(value >> 16);

@@ -8,6 +8,15 @@
 
 namespace ruvuvuri::hw {
 
+// The window's ports, the same whichever address the CRT controller answers
+// at, and the modes CR38 switches them to.
+inline constexpr std::uint16_t kWindowLow = 0x3D0;
+inline constexpr std::uint16_t kWindowHigh = 0x3D2;
+inline constexpr std::uint8_t kCr38Index = 0x38;
+inline constexpr std::uint8_t kModeAddress = 0x03;
+inline constexpr std::uint8_t kModeRead = 0x05;
+inline constexpr std::uint8_t kModeWrite = 0x07;
+
 // The card's real-mode register window: CR38 switches the 16-bit ports 0x3D0
 // (low word) and 0x3D2 (high word) between taking a register address, returning
 // register data and taking register data. Every register access opens the

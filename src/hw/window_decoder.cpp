@@ -3,18 +3,13 @@
 
 #include <cstdio>
 
+#include "hw/register_window.h"
+
 namespace ruvuvuri::hw {
 namespace {
 
-constexpr unsigned kWindowLow = 0x3D0;
-constexpr unsigned kWindowHigh = 0x3D2;
-constexpr unsigned kCr38 = 0x38;
-constexpr unsigned kModeAddress = 0x03;
-constexpr unsigned kModeRead = 0x05;
-constexpr unsigned kModeWrite = 0x07;
-
 bool IsCrtcIndexPort(unsigned port) {
-    return port == 0x3D4 || port == 0x3B4;
+    return port == kCrtcColour || port == kCrtcMono;
 }
 
 // The window as the trace leaves it, line by line.
@@ -27,9 +22,9 @@ class WindowFollower {
         address_ = latch_ = 0;
         high_read_ = false;
         crtc_index_ = 0;
-        Emit(WindowEvent::Kind::RunStart, 0, 0);
+        Emit(WindowEvent::Kind::RunStart);
     }
-    void Emit(WindowEvent::Kind kind, std::uint32_t address, std::uint32_t value) {
+    void Emit(WindowEvent::Kind kind, std::uint32_t address = 0, std::uint32_t value = 0) {
         events_.push_back({kind, address, value, line_});
     }
     void Inw(unsigned port, unsigned value) {
@@ -48,7 +43,7 @@ class WindowFollower {
     }
     void Outw(unsigned port, unsigned value) {
         if (IsCrtcIndexPort(port)) {
-            if ((value & 0xFF) == kCr38) {
+            if ((value & 0xFF) == kCr38Index) {
                 mode_ = value >> 8;
                 high_read_ = false;
             }
@@ -106,8 +101,7 @@ DecodedTrace DecodeWindowTrace(std::istream& in) {
         } else if (text.empty() || text[0] == '#') {
             continue;
         } else if (text == "irq off" || text == "irq on") {
-            window.Emit(text == "irq off" ? WindowEvent::Kind::IrqOff : WindowEvent::Kind::IrqOn, 0,
-                        0);
+            window.Emit(text == "irq off" ? WindowEvent::Kind::IrqOff : WindowEvent::Kind::IrqOn);
         } else if (std::sscanf(text.c_str(), "mem 0x%x %u %c", &port, &value, &tail) == 2) {
             window.Emit(WindowEvent::Kind::BiosRead, port, value);
         } else if (std::sscanf(text.c_str(), "%7s 0x%x 0x%x %c", op, &port, &value, &tail) == 3 &&

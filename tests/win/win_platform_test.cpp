@@ -9,8 +9,7 @@
 
 #include "app/backend_table.h"
 #include "hw/backends/card_profile.h"
-#include "hw/backends/win9x_io.h"
-#include "hw/backends/winnt_io.h"
+#include "hw/backends/win_ports.h"
 #include "support/profiles.h"
 #include "support/run_program.h"
 

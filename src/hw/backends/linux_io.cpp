@@ -14,7 +14,6 @@
 #include "hw/realtime_bracket.h"
 
 namespace ruvuvuri::hw {
-
 namespace {
 
 // The VGA register block: MDA CRT controller at 0x3B4, attribute, sequencer
@@ -24,16 +23,26 @@ namespace {
 constexpr unsigned long kFirstPort = 0x3B0;
 constexpr unsigned long kPortCount = 0x30;
 
+// Port permission belongs to the calling thread: the program opens the
+// backend on the thread that then drives the card.
 class LinuxIo final : public PortIo {
   public:
-    explicit LinuxIo(int mem_fd) : mem_fd_(mem_fd) {}
-
+    LinuxIo() {
+        if (::ioperm(kFirstPort, kPortCount, 1) != 0) {
+            throw PlatformError(DescribePortAccessFailure(errno));
+        }
+        mem_fd_ = ::open("/dev/mem", O_RDONLY | O_CLOEXEC);
+        if (mem_fd_ < 0) {
+            const int error = errno;
+            ::ioperm(kFirstPort, kPortCount, 0);
+            throw PlatformError(DescribeMemoryDeviceFailure(error));
+        }
+    }
     ~LinuxIo() override {
         bracket_.Leave();
         ::close(mem_fd_);
         ::ioperm(kFirstPort, kPortCount, 0);
     }
-
     LinuxIo(const LinuxIo&) = delete;
     LinuxIo& operator=(const LinuxIo&) = delete;
 
@@ -43,9 +52,8 @@ class LinuxIo final : public PortIo {
     std::uint16_t inw(std::uint16_t port) override { return ::inw(port); }
     void outw(std::uint16_t port, std::uint16_t value) override { ::outw(value, port); }
 
+    // A short or failed read leaves the rest of `dest` untouched.
     void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
-        // /dev/mem is addressed by physical address. A short or failed read
-        // leaves the rest of `dest` untouched.
         std::size_t done = 0;
         while (done < dest.size()) {
             const ssize_t got = ::pread(mem_fd_, dest.data() + done, dest.size() - done,
@@ -64,31 +72,14 @@ class LinuxIo final : public PortIo {
     void EnableInterrupts() override { bracket_.Leave(); }
 
   private:
-    int mem_fd_;
+    int mem_fd_ = -1;
     RealtimeBracket bracket_;
 };
 
 }  // namespace
 
 std::unique_ptr<PortIo> OpenLinuxIo() {
-    // Port permission belongs to the calling thread: the program opens the
-    // backend on the thread that then drives the card.
-    if (::ioperm(kFirstPort, kPortCount, 1) != 0) {
-        throw PlatformError(DescribePortAccessFailure(errno));
-    }
-    const int mem_fd = ::open("/dev/mem", O_RDONLY | O_CLOEXEC);
-    if (mem_fd < 0) {
-        const int error = errno;
-        ::ioperm(kFirstPort, kPortCount, 0);
-        throw PlatformError(DescribeMemoryDeviceFailure(error));
-    }
-    try {
-        return std::make_unique<LinuxIo>(mem_fd);
-    } catch (...) {
-        ::close(mem_fd);
-        ::ioperm(kFirstPort, kPortCount, 0);
-        throw;
-    }
+    return std::make_unique<LinuxIo>();
 }
 
 }  // namespace ruvuvuri::hw

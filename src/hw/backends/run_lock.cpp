@@ -15,23 +15,20 @@
 #include "hw/platform_error.h"
 
 namespace ruvuvuri::hw {
-
-using base::ErrorText;
-
 namespace {
 
 // Only root can replace the file in its folder, so one reopen is already
 // unexpected; the bound keeps a misbehaving system from looping forever.
 constexpr int kMaxReopens = 3;
 
-constexpr const char* kRemoveRemedy = "; remove it as root and run again";
-
-[[noreturn]] void Refuse(const std::string& text) {
-    throw PlatformError(text);
+// `what` ("the lock file /run/ruvuvuri/card.lock") is something root must remove.
+[[noreturn]] void RefuseToUse(const std::string& what, const std::string& why) {
+    throw PlatformError(what + " " + why + "; remove it as root and run again");
 }
 
-std::string OwnerName(uid_t owner) {
-    return owner == 0 ? std::string("root") : "uid " + std::to_string(owner);
+[[noreturn]] void RefuseAsRoot(const std::string& failed, int error) {
+    throw PlatformError("cannot " + failed + " (" + base::ErrorText(error) +
+                        "); run ruvuvuri as root");
 }
 
 const char* KindOf(mode_t mode) {
@@ -69,69 +66,63 @@ class Descriptor {
     int fd_;
 };
 
+struct stat Examine(const Descriptor& opened, const std::string& what) {
+    struct stat info {};
+    if (::fstat(opened.get(), &info) != 0) {
+        RefuseAsRoot("examine " + what, errno);
+    }
+    return info;
+}
+
+void CheckOwner(const struct stat& info, const std::string& what, uid_t owner) {
+    if (info.st_uid != owner) {
+        RefuseToUse(what, "belongs to uid " + std::to_string(info.st_uid) + ", not to " +
+                              (owner == 0 ? std::string("root") : "uid " + std::to_string(owner)));
+    }
+}
+
 int OpenFolder(const RunLockPlace& place) {
     const std::string& folder = place.folder;
+    const std::string what = "the lock folder " + folder;
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        Refuse("cannot create the lock folder " + folder + " (" + ErrorText(errno) +
-               "); run ruvuvuri as root, on a system with a /run folder");
+        throw PlatformError("cannot create " + what + " (" + base::ErrorText(errno) +
+                            "); run ruvuvuri as root, on a system with a /run folder");
     }
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    Descriptor opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (opened.get() < 0) {
         const int error = errno;
         struct stat named {};
         if ((error == ELOOP || error == ENOTDIR) && ::lstat(folder.c_str(), &named) == 0) {
-            Refuse("the lock folder " + folder + " is not a folder (" + KindOf(named.st_mode) +
-                   ")" + kRemoveRemedy);
+            RefuseToUse(what, "is not a folder (" + std::string(KindOf(named.st_mode)) + ")");
         }
-        Refuse("cannot open the lock folder " + folder + " (" + ErrorText(error) +
-               "); run ruvuvuri as root");
+        RefuseAsRoot("open " + what, error);
     }
-    Descriptor guard(fd);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        Refuse("cannot examine the lock folder " + folder + " (" + ErrorText(errno) +
-               "); run ruvuvuri as root");
-    }
-    if (info.st_uid != place.owner) {
-        Refuse("the lock folder " + folder + " belongs to uid " + std::to_string(info.st_uid) +
-               ", not to " + OwnerName(place.owner) + kRemoveRemedy);
-    }
+    const struct stat info = Examine(opened, what);
+    CheckOwner(info, what, place.owner);
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        Refuse("the lock folder " + folder + " is writable by other users" + kRemoveRemedy);
+        RefuseToUse(what, "is writable by other users");
     }
-    return guard.release();
+    return opened.release();
 }
 
 // Read-only is enough for flock. O_NONBLOCK keeps a FIFO or a device from
 // stalling the open; the type is checked right after.
-int OpenLockFile(int folder_fd, const std::string& path, uid_t owner) {
-    const int fd = ::openat(folder_fd, kRunLockFileName,
-                            O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0) {
+int OpenLockFile(int folder_fd, const std::string& what, uid_t owner) {
+    Descriptor opened(::openat(folder_fd, kRunLockFileName,
+                               O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (opened.get() < 0) {
         const int error = errno;
-        if (error == ELOOP) {
-            Refuse("the lock file " + path + " is a symbolic link" + kRemoveRemedy);
+        if (error == ELOOP || error == EISDIR) {
+            RefuseToUse(what, error == ELOOP ? "is a symbolic link" : "is a folder");
         }
-        if (error == EISDIR) {
-            Refuse("the lock file " + path + " is a folder" + kRemoveRemedy);
-        }
-        Refuse("cannot create the lock file " + path + " (" + ErrorText(error) +
-               "); run ruvuvuri as root");
+        RefuseAsRoot("create " + what, error);
     }
-    Descriptor guard(fd);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        Refuse("cannot examine the lock file " + path + " (" + ErrorText(errno) +
-               "); run ruvuvuri as root");
-    }
+    const struct stat info = Examine(opened, what);
     if (!S_ISREG(info.st_mode)) {
-        Refuse("the lock file " + path + " is " + KindOf(info.st_mode) + kRemoveRemedy);
+        RefuseToUse(what, std::string("is ") + KindOf(info.st_mode));
     }
-    if (info.st_uid != owner) {
-        Refuse("the lock file " + path + " belongs to uid " + std::to_string(info.st_uid) +
-               ", not to " + OwnerName(owner) + kRemoveRemedy);
-    }
-    return guard.release();
+    CheckOwner(info, what, owner);
+    return opened.release();
 }
 
 // Waits for the flock until the deadline; false when another run still holds it.
@@ -143,8 +134,8 @@ bool LockBefore(int fd, const std::string& path, std::chrono::steady_clock::time
         }
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR) {
-            Refuse("cannot lock " + path + " (" + ErrorText(error) +
-                   "); check that the folder is on a local file system");
+            throw PlatformError("cannot lock " + path + " (" + base::ErrorText(error) +
+                                "); check that the folder is on a local file system");
         }
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) {
@@ -173,9 +164,10 @@ RunLock::RunLock(const RunLockPlace& place, std::chrono::milliseconds wait,
     const Descriptor folder(OpenFolder(place));
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (int attempt = 0; attempt <= kMaxReopens; ++attempt) {
-        Descriptor file(OpenLockFile(folder.get(), path, place.owner));
+        Descriptor file(OpenLockFile(folder.get(), "the lock file " + path, place.owner));
         if (!LockBefore(file.get(), path, deadline, poll_interval)) {
-            Refuse("another ruvuvuri run is using the card; try again when it has finished");
+            throw PlatformError(
+                "another ruvuvuri run is using the card; try again when it has finished");
         }
         // Locking a file that has just been replaced would let a second run in.
         if (StillNamed(folder.get(), file.get())) {
@@ -183,14 +175,12 @@ RunLock::RunLock(const RunLockPlace& place, std::chrono::milliseconds wait,
             return;
         }
     }
-    Refuse("the lock file " + path + " keeps being replaced" + kRemoveRemedy);
+    RefuseToUse("the lock file " + path, "keeps being replaced");
 }
 
 RunLock::~RunLock() {
-    if (fd_ >= 0) {
-        // Closing the only descriptor of the open file releases the lock.
-        ::close(fd_);
-    }
+    // Closing the only descriptor of the open file releases the lock.
+    ::close(fd_);
 }
 
 }  // namespace ruvuvuri::hw

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/trace.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <ctime>
+#include <streambuf>
+
+#include "base/printable.h"
 
 namespace ruvuvuri::hw {
 
@@ -14,20 +17,20 @@ constexpr std::size_t kLineSize = 64;
 // Every line is formatted into a stack buffer and handed to the stream, so a
 // traced access costs no allocation and, while the stream's buffer has room, no
 // system call either.
-void Emit(std::ostream& out, const char* line, int length) {
-    if (length <= 0) {
-        return;
+template <typename... Args>
+void Emit(std::ostream& out, const char* format, Args... args) {
+    char line[kLineSize];
+    const int length = std::snprintf(line, sizeof line, format, args...);
+    if (length > 0) {
+        out.write(line, std::min<std::streamsize>(length, kLineSize - 1));
     }
-    const auto size = static_cast<std::size_t>(length) < kLineSize
-                          ? static_cast<std::size_t>(length)
-                          : kLineSize - 1;
-    out.write(line, static_cast<std::streamsize>(size));
 }
 
 // One port access: the operation's format with the port and the value.
-void EmitAccess(std::ostream& out, const char* format, std::uint16_t port, unsigned value) {
-    char line[kLineSize];
-    Emit(out, line, std::snprintf(line, sizeof line, format, static_cast<unsigned>(port), value));
+template <typename Value>
+Value EmitAccess(std::ostream& out, const char* format, std::uint16_t port, Value value) {
+    Emit(out, format, static_cast<unsigned>(port), static_cast<unsigned>(value));
+    return value;
 }
 
 template <std::size_t N>
@@ -46,32 +49,23 @@ TraceIo::~TraceIo() {
 }
 
 std::uint8_t TraceIo::inb(std::uint16_t port) {
-    const std::uint8_t value = inner_.inb(port);
-    EmitAccess(out_, "inb 0x%03x 0x%02x\n", port, value);
-    return value;
+    return EmitAccess(out_, "inb 0x%03x 0x%02x\n", port, inner_.inb(port));
 }
 
 void TraceIo::outb(std::uint16_t port, std::uint8_t value) {
-    EmitAccess(out_, "outb 0x%03x 0x%02x\n", port, value);
-    inner_.outb(port, value);
+    inner_.outb(port, EmitAccess(out_, "outb 0x%03x 0x%02x\n", port, value));
 }
 
 std::uint16_t TraceIo::inw(std::uint16_t port) {
-    const std::uint16_t value = inner_.inw(port);
-    EmitAccess(out_, "inw 0x%03x 0x%04x\n", port, value);
-    return value;
+    return EmitAccess(out_, "inw 0x%03x 0x%04x\n", port, inner_.inw(port));
 }
 
 void TraceIo::outw(std::uint16_t port, std::uint16_t value) {
-    EmitAccess(out_, "outw 0x%03x 0x%04x\n", port, value);
-    inner_.outw(port, value);
+    inner_.outw(port, EmitAccess(out_, "outw 0x%03x 0x%04x\n", port, value));
 }
 
 void TraceIo::ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) {
-    char line[kLineSize];
-    Emit(out_, line,
-         std::snprintf(line, sizeof line, "mem 0x%x %zu\n", static_cast<unsigned>(address),
-                       dest.size()));
+    Emit(out_, "mem 0x%x %zu\n", static_cast<unsigned>(address), dest.size());
     inner_.ReadFromPhysicalMemory(address, dest);
 }
 
@@ -86,6 +80,65 @@ void TraceIo::EnableInterrupts() {
     // Flushing here, after the bracket has closed, keeps the file current
     // without a write system call between "irq off" and "irq on".
     out_.flush();
+}
+
+// A stream buffer over the trace's file that remembers the first write error
+// instead of failing the stream, so the decorator never sees an error.
+class TraceFile::Buffer final : public std::streambuf {
+  public:
+    explicit Buffer(std::intptr_t file) : file_(file) { setp(data_, data_ + sizeof data_); }
+    ~Buffer() override {
+        sync();
+        Close(file_);
+    }
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    unsigned long error() const { return error_; }
+
+  protected:
+    int_type overflow(int_type c) override {
+        sync();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        const auto size = static_cast<std::size_t>(pptr() - pbase());
+        if (size > 0 && error_ == 0) {
+            error_ = Write(file_, pbase(), size);
+        }
+        setp(data_, data_ + sizeof data_);
+        return 0;
+    }
+
+  private:
+    std::intptr_t file_;
+    unsigned long error_ = 0;
+    char data_[65536];
+};
+
+TraceFile::TraceFile(const std::string& path)
+    : path_(path),
+      buffer_(std::make_unique<Buffer>(Open(path))),
+      stream_(std::make_unique<std::ostream>(buffer_.get())) {}
+
+TraceFile::~TraceFile() = default;
+
+void TraceFile::CheckWritten() {
+    stream_->flush();
+    if (const unsigned long error = buffer_->error(); error != 0) {
+        throw CannotWrite(path_, " (" + ErrorText(error) +
+                                     "); the trace of this run is incomplete, although the run "
+                                     "itself went through; free space there or give --trace "
+                                     "another path");
+    }
+}
+
+PlatformError TraceFile::CannotWrite(const std::string& path, const std::string& why) {
+    return PlatformError("cannot write the trace file \"" + base::Printable(path) + "\"" + why);
 }
 
 }  // namespace ruvuvuri::hw

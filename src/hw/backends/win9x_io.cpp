@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/win9x_io.h"
-
-#include <windows.h>
-
 #include <cstring>
 
 #include "hw/backends/win_direct_io.h"
+#include "hw/backends/win_ports.h"
 
 namespace ruvuvuri::hw {
 namespace {
@@ -15,9 +12,7 @@ constexpr std::uint32_t kLowMemoryEnd = 0x100000;
 
 class Win9xIo final : public WinDirectIo {
   public:
-    // The virtual machine manager keeps the interrupt flag per virtual machine
-    // and lets cli/sti through for the system VM.
-    Win9xIo() : WinDirectIo(true) { bracket_.Prepare(this, sizeof *this); }
+    Win9xIo() { bracket_.Prepare(this, sizeof *this); }
 
     void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
         if (address >= kLowMemoryEnd || dest.size() > kLowMemoryEnd - address) {

@@ -1,20 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/win_interrupt_bracket.h"
-
-#include "hw/backends/win_port_instructions.h"
+#include "hw/backends/win_direct_io.h"
 
 namespace ruvuvuri::hw {
 namespace {
 
 // Enough for the deepest call chain of the PLL sequence, many times over.
 constexpr SIZE_T kStackToLock = 64 * 1024;
-
-SIZE_T ImageSize(const void* base) {
-    const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(static_cast<const char*>(base) + dos->e_lfanew);
-    return nt->OptionalHeader.SizeOfImage;
-}
 
 // VirtualLock is a stub on the 95 family, which never pages out the locked
 // stretch of a running time-critical thread's code in practice; reading every
@@ -47,8 +38,10 @@ __attribute__((noinline)) void LockStackBelow() {
 }  // namespace
 
 void WinInterruptBracket::Prepare(const void* object, SIZE_T object_size) {
-    const void* image = GetModuleHandleA(nullptr);
-    LockAndTouch(image, ImageSize(image));
+    const auto* image = reinterpret_cast<const char*>(GetModuleHandleA(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+    LockAndTouch(image, nt->OptionalHeader.SizeOfImage);
     LockStackBelow();
     LockAndTouch(object, object_size);
 }
@@ -68,9 +61,7 @@ void WinInterruptBracket::Enter() {
         saved_affinity_ = SetThreadAffinityMask(thread, one);
         Sleep(0);  // move to that processor now, not half way through the sequence
     }
-    if (clear_interrupts_) {
-        x86::ClearInterruptFlag();
-    }
+    asm volatile("cli" ::: "memory");
     entered_ = true;
 }
 
@@ -78,9 +69,7 @@ void WinInterruptBracket::Leave() {
     if (!entered_) {
         return;
     }
-    if (clear_interrupts_) {
-        x86::SetInterruptFlag();
-    }
+    asm volatile("sti" ::: "memory");
     HANDLE thread = GetCurrentThread();
     if (saved_affinity_ != 0) {
         SetThreadAffinityMask(thread, saved_affinity_);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/win_run_lock.h"
+#include "hw/backends/win_ports.h"
 
 #include <windows.h>
 
@@ -7,7 +7,6 @@
 #include <string>
 
 #include "base/win_error_text.h"
-#include "hw/platform_error.h"
 
 namespace ruvuvuri::hw {
 namespace {

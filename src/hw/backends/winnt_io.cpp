@@ -1,31 +1,23 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/winnt_io.h"
-
-#include <windows.h>
-
 #include "hw/backends/win_direct_io.h"
+#include "hw/backends/win_ports.h"
 #include "hw/backends/winnt_native.h"
-#include "hw/backends/winnt_privileges.h"
 
 namespace ruvuvuri::hw {
 namespace {
 
 class WinNtIo final : public WinDirectIo {
   public:
-    explicit WinNtIo(HANDLE physical_memory)
-        : WinDirectIo(true), physical_memory_(physical_memory) {
+    explicit WinNtIo(HANDLE physical_memory) : physical_memory_(physical_memory) {
         bracket_.Prepare(this, sizeof *this);
     }
-    ~WinNtIo() override { CloseHandle(physical_memory_); }
-    WinNtIo(const WinNtIo&) = delete;
-    WinNtIo& operator=(const WinNtIo&) = delete;
 
     void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
-        nt::ReadPhysical(physical_memory_, address, dest);
+        nt::ReadPhysical(physical_memory_.get(), address, dest);
     }
 
   private:
-    HANDLE physical_memory_;
+    nt::Handle physical_memory_;
 };
 
 }  // namespace
@@ -40,8 +32,8 @@ std::unique_ptr<PortIo> OpenWinNtIo() {
     // The BIOS view first: it changes nothing, while the I/O privilege level,
     // once raised, stays raised.
     long status = 0;
-    HANDLE physical_memory = nt::OpenPhysicalMemory(&status);
-    if (physical_memory == nullptr) {
+    nt::Handle physical_memory(nt::OpenPhysicalMemory(&status));
+    if (physical_memory.get() == nullptr) {
         throw PlatformError(
             "this Windows kernel does not let programs read the video BIOS "
             "(\\Device\\PhysicalMemory: status " +
@@ -49,14 +41,8 @@ std::unique_ptr<PortIo> OpenWinNtIo() {
             "); Ruvuvuri needs 32-bit Windows 2000, XP or Server 2003 before SP1, run as an "
             "administrator");
     }
-    try {
-        status = nt::RaiseIoplWithTcb();
-    } catch (...) {
-        CloseHandle(physical_memory);
-        throw;
-    }
+    status = nt::RaiseIoplWithTcb();
     if (status == nt::kStatusPrivilegeNotHeld) {
-        CloseHandle(physical_memory);
         throw PlatformError(
             "the Tcb privilege (\"act as part of the operating system\") was not granted for "
             "port access (status " +
@@ -64,14 +50,13 @@ std::unique_ptr<PortIo> OpenWinNtIo() {
     }
     // Some kernels report success without raising it: EFLAGS tells.
     if (status != nt::kStatusSuccess || x86::IoPrivilegeLevel() != 3) {
-        CloseHandle(physical_memory);
         throw PlatformError(
             "this Windows kernel does not grant programs access to the VGA ports "
             "(ProcessUserModeIOPL: status " +
             nt::StatusText(status) + ", IOPL " + std::to_string(x86::IoPrivilegeLevel()) +
             "); Ruvuvuri needs 32-bit Windows 2000 or XP");
     }
-    return std::make_unique<WinNtIo>(physical_memory);
+    return std::make_unique<WinNtIo>(physical_memory.release());
 }
 
 }  // namespace ruvuvuri::hw

@@ -36,14 +36,6 @@ using NtMapViewOfSectionFn = long(NTAPI*)(HANDLE, HANDLE, void**, ULONG_PTR, SIZ
 using NtUnmapViewOfSectionFn = long(NTAPI*)(HANDLE, void*);
 using NtSetInformationProcessFn = long(NTAPI*)(HANDLE, ULONG, void*, ULONG);
 
-template <typename Fn>
-Fn Native(const char* name) {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll == nullptr
-               ? nullptr
-               : reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(ntdll, name)));
-}
-
 }  // namespace
 
 std::string StatusText(long status) {
@@ -53,7 +45,7 @@ std::string StatusText(long status) {
 }
 
 HANDLE OpenPhysicalMemory(long* status) {
-    const auto open = Native<NtOpenSectionFn>("NtOpenSection");
+    const auto open = Lookup<NtOpenSectionFn>("ntdll.dll", "NtOpenSection");
     if (open == nullptr) {
         *status = kStatusProcedureNotFound;
         return nullptr;
@@ -69,8 +61,8 @@ HANDLE OpenPhysicalMemory(long* status) {
 }
 
 bool ReadPhysical(HANDLE section, std::uint32_t address, std::span<std::uint8_t> dest) {
-    const auto map = Native<NtMapViewOfSectionFn>("NtMapViewOfSection");
-    const auto unmap = Native<NtUnmapViewOfSectionFn>("NtUnmapViewOfSection");
+    const auto map = Lookup<NtMapViewOfSectionFn>("ntdll.dll", "NtMapViewOfSection");
+    const auto unmap = Lookup<NtUnmapViewOfSectionFn>("ntdll.dll", "NtUnmapViewOfSection");
     if (section == nullptr || map == nullptr || unmap == nullptr) {
         return false;
     }
@@ -98,7 +90,7 @@ bool ReadPhysical(HANDLE section, std::uint32_t address, std::span<std::uint8_t>
 }
 
 long RequestUserModeIopl() {
-    const auto set = Native<NtSetInformationProcessFn>("NtSetInformationProcess");
+    const auto set = Lookup<NtSetInformationProcessFn>("ntdll.dll", "NtSetInformationProcess");
     if (set == nullptr) {
         return kStatusProcedureNotFound;
     }

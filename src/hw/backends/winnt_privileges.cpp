@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/winnt_privileges.h"
-
 #include <windows.h>
 // Needs the types of windows.h.
 #include <tlhelp32.h>
@@ -13,25 +11,6 @@
 
 namespace ruvuvuri::hw::nt {
 namespace {
-
-// Closes a handle when the scope ends.
-class Handle {
-  public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle_);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE* out() { return &handle_; }
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_ = nullptr;
-};
 
 [[noreturn]] void RefuseTcb(const std::string& step) {
     throw PlatformError(
@@ -74,11 +53,7 @@ DWORD FindProcess(const char* name) {
 
 bool IsAdministrator() {
     using CheckTokenMembershipFn = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
-    HMODULE advapi = LoadLibraryA("advapi32.dll");
-    const auto check = advapi == nullptr
-                           ? nullptr
-                           : reinterpret_cast<CheckTokenMembershipFn>(reinterpret_cast<void*>(
-                                 GetProcAddress(advapi, "CheckTokenMembership")));
+    const auto check = Lookup<CheckTokenMembershipFn>("advapi32.dll", "CheckTokenMembership");
     if (check == nullptr) {
         return true;
     }
@@ -130,8 +105,7 @@ long RaiseIoplWithTcb() {
     // From advapi32, where 2000 and XP have it (newer kernel32 has it too, and
     // the import libraries would bind it there).
     using SetThreadTokenFn = BOOL(WINAPI*)(PHANDLE, HANDLE);
-    const auto set_thread_token = reinterpret_cast<SetThreadTokenFn>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("advapi32.dll"), "SetThreadToken")));
+    const auto set_thread_token = Lookup<SetThreadTokenFn>("advapi32.dll", "SetThreadToken");
     if (set_thread_token == nullptr || !set_thread_token(nullptr, borrowed.get())) {
         RefuseTcb("impersonating lsass.exe");
     }
