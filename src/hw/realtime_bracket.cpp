@@ -20,9 +20,7 @@ void RealtimeBracket::Enter() {
     }
     entered_ = true;
     signals_.Block();
-
     memory_locked_ = mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
-
     priority_raised_ = false;
     const pthread_t self = pthread_self();
     if (priority_ > 0 && pthread_getschedparam(self, &saved_policy_, &saved_param_) == 0) {

@@ -43,8 +43,7 @@ class RealtimeBracket {
     void Leave();
 
     bool entered() const { return entered_; }
-    // What the current (or last) Enter() obtained.
-    bool memory_locked() const { return memory_locked_; }
+    // Whether the current (or last) Enter() obtained the real-time priority.
     bool priority_raised() const { return priority_raised_; }
 
   private:

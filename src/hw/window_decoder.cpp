@@ -2,6 +2,7 @@
 #include "hw/window_decoder.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "hw/register_window.h"
 
@@ -15,17 +16,16 @@ bool IsCrtcIndexPort(unsigned port) {
 // The window as the trace leaves it, line by line.
 class WindowFollower {
   public:
-    explicit WindowFollower(std::vector<WindowEvent>& events) : events_(events) {}
+    explicit WindowFollower(std::vector<WindowEvent>* events, int line = 0)
+        : events_(events), line_(line) {}
 
+    // Each run in the file starts from a window it has not yet seen.
     void Run() {
-        mode_ = 0;
-        address_ = latch_ = 0;
-        high_read_ = false;
-        crtc_index_ = 0;
+        *this = WindowFollower(events_, line_);
         Emit(WindowEvent::Kind::RunStart);
     }
     void Emit(WindowEvent::Kind kind, std::uint32_t address = 0, std::uint32_t value = 0) {
-        events_.push_back({kind, address, value, line_});
+        events_->push_back({kind, address, value, line_});
     }
     void Inw(unsigned port, unsigned value) {
         if (mode_ != kModeRead) {
@@ -33,19 +33,18 @@ class WindowFollower {
         }
         if (port == kWindowHigh) {
             read_high_ = value;
-            high_read_ = true;
-        } else if (port == kWindowLow && high_read_) {
+        } else if (port == kWindowLow && read_high_) {
             // High word then low word: a register read. A low word alone is
             // the window saving what it held.
-            Emit(WindowEvent::Kind::RegisterRead, address_, (read_high_ << 16) | value);
-            high_read_ = false;
+            Emit(WindowEvent::Kind::RegisterRead, address_, (*read_high_ << 16) | value);
+            read_high_.reset();
         }
     }
     void Outw(unsigned port, unsigned value) {
         if (IsCrtcIndexPort(port)) {
             if ((value & 0xFF) == kCr38Index) {
                 mode_ = value >> 8;
-                high_read_ = false;
+                read_high_.reset();
             }
             return;
         }
@@ -73,12 +72,11 @@ class WindowFollower {
     void set_line(int line) { line_ = line; }
 
   private:
-    std::vector<WindowEvent>& events_;
+    std::vector<WindowEvent>* events_;
     unsigned mode_ = 0;
     std::uint32_t address_ = 0;
     std::uint32_t latch_ = 0;
-    std::uint32_t read_high_ = 0;
-    bool high_read_ = false;
+    std::optional<std::uint32_t> read_high_;  // read in read mode, awaiting the low word
     unsigned crtc_index_ = 0;
     int line_ = 0;
 };
@@ -87,12 +85,11 @@ class WindowFollower {
 
 DecodedTrace DecodeWindowTrace(std::istream& in) {
     DecodedTrace decoded;
-    WindowFollower window(decoded.events);
+    WindowFollower window(&decoded.events);
     std::string text;
     int number = 0;
     while (std::getline(in, text)) {
-        ++number;
-        window.set_line(number);
+        window.set_line(++number);
         unsigned port = 0, value = 0;
         char op[8] = {};
         char tail = 0;

@@ -32,20 +32,17 @@ constexpr int kMaxReopens = 3;
 }
 
 const char* KindOf(mode_t mode) {
-    switch (mode & S_IFMT) {
-        case S_IFREG:
-            return "a file";
-        case S_IFDIR:
-            return "a folder";
-        case S_IFLNK:
-            return "a symbolic link";
-        case S_IFIFO:
-            return "a FIFO";
-        case S_IFSOCK:
-            return "a socket";
-        default:
-            return "a device";
+    static constexpr std::pair<mode_t, const char*> kKinds[] = {{S_IFREG, "a file"},
+                                                                {S_IFDIR, "a folder"},
+                                                                {S_IFLNK, "a symbolic link"},
+                                                                {S_IFIFO, "a FIFO"},
+                                                                {S_IFSOCK, "a socket"}};
+    for (const auto& [type, kind] : kKinds) {
+        if ((mode & S_IFMT) == type) {
+            return kind;
+        }
     }
+    return "a device";
 }
 
 // A descriptor that stays closed unless released.

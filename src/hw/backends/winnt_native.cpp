@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/winnt_native.h"
+// Needs the types of windows.h.
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -7,30 +9,11 @@
 namespace ruvuvuri::hw::nt {
 namespace {
 
-// Not in the public headers: the information class that raises the I/O
-// privilege level of the process to 3.
-constexpr ULONG kProcessUserModeIopl = 16;
+// SECTION_INHERIT's ViewShare, which winternl.h leaves out.
 constexpr ULONG kViewShare = 1;
-constexpr ACCESS_MASK kSectionMapRead = 0x0004;
-constexpr ULONG kObjCaseInsensitive = 0x40;
 constexpr long kStatusProcedureNotFound = static_cast<long>(0xC000007A);
 
-struct CountedWideString {
-    USHORT length;
-    USHORT maximum_length;
-    const wchar_t* buffer;
-};
-
-struct ObjectAttributes {
-    ULONG length;
-    HANDLE root;
-    const CountedWideString* name;
-    ULONG attributes;
-    void* security_descriptor;
-    void* security_quality_of_service;
-};
-
-using NtOpenSectionFn = long(NTAPI*)(HANDLE*, ACCESS_MASK, const ObjectAttributes*);
+using NtOpenSectionFn = long(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*);
 using NtMapViewOfSectionFn = long(NTAPI*)(HANDLE, HANDLE, void**, ULONG_PTR, SIZE_T, LARGE_INTEGER*,
                                           SIZE_T*, ULONG, ULONG, ULONG);
 using NtUnmapViewOfSectionFn = long(NTAPI*)(HANDLE, void*);
@@ -51,12 +34,12 @@ HANDLE OpenPhysicalMemory(long* status) {
         return nullptr;
     }
     static const wchar_t kName[] = L"\\Device\\PhysicalMemory";
-    const CountedWideString name{static_cast<USHORT>(sizeof kName - sizeof(wchar_t)),
-                                 static_cast<USHORT>(sizeof kName), kName};
-    const ObjectAttributes attributes{sizeof(ObjectAttributes), nullptr, &name,
-                                      kObjCaseInsensitive,      nullptr, nullptr};
+    UNICODE_STRING name{static_cast<USHORT>(sizeof kName - sizeof(wchar_t)),
+                        static_cast<USHORT>(sizeof kName), const_cast<PWSTR>(kName)};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     HANDLE section = nullptr;
-    *status = open(&section, kSectionMapRead, &attributes);
+    *status = open(&section, SECTION_MAP_READ, &attributes);
     return *status == kStatusSuccess ? section : nullptr;
 }
 
@@ -94,7 +77,7 @@ long RequestUserModeIopl() {
     if (set == nullptr) {
         return kStatusProcedureNotFound;
     }
-    return set(GetCurrentProcess(), kProcessUserModeIopl, nullptr, 0);
+    return set(GetCurrentProcess(), ProcessUserModeIOPL, nullptr, 0);
 }
 
 }  // namespace ruvuvuri::hw::nt

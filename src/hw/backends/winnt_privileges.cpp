@@ -12,12 +12,15 @@
 namespace ruvuvuri::hw::nt {
 namespace {
 
-[[noreturn]] void RefuseTcb(const std::string& step) {
-    throw PlatformError(
-        "cannot obtain the Tcb privilege (\"act as part of the operating system\") that port "
-        "access needs on Windows 2000/XP (" +
-        step + ": " + base::WinErrorText(GetLastError()) +
-        "); run Ruvuvuri as a local administrator, not from a restricted account");
+// `done` is the result of `step`; a failed step refuses with its last error.
+void RequireForTcb(bool done, const char* step) {
+    if (!done) {
+        throw PlatformError(
+            "cannot obtain the Tcb privilege (\"act as part of the operating system\") that "
+            "port access needs on Windows 2000/XP (" +
+            std::string(step) + ": " + base::WinErrorText(GetLastError()) +
+            "); run Ruvuvuri as a local administrator, not from a restricted account");
+    }
 }
 
 bool EnablePrivilege(HANDLE token, const char* name) {
@@ -84,31 +87,25 @@ long RaiseIoplWithTcb() {
     const DWORD authority_id = FindProcess("lsass.exe");
     if (authority_id == 0) {
         SetLastError(ERROR_NOT_FOUND);
-        RefuseTcb("finding lsass.exe");
     }
+    RequireForTcb(authority_id != 0, "finding lsass.exe");
     Handle authority(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, authority_id));
-    if (authority.get() == nullptr) {
-        RefuseTcb("opening lsass.exe");
-    }
+    RequireForTcb(authority.get() != nullptr, "opening lsass.exe");
     Handle token;
-    if (!OpenProcessToken(authority.get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.out())) {
-        RefuseTcb("opening the token of lsass.exe");
-    }
+    RequireForTcb(OpenProcessToken(authority.get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.out()),
+                  "opening the token of lsass.exe");
     Handle borrowed;
-    if (!DuplicateTokenEx(token.get(), TOKEN_IMPERSONATE | TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES,
-                          nullptr, SecurityImpersonation, TokenImpersonation, borrowed.out())) {
-        RefuseTcb("duplicating the token of lsass.exe");
-    }
-    if (!EnablePrivilege(borrowed.get(), SE_TCB_NAME)) {
-        RefuseTcb("enabling the privilege");
-    }
+    RequireForTcb(
+        DuplicateTokenEx(token.get(), TOKEN_IMPERSONATE | TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES,
+                         nullptr, SecurityImpersonation, TokenImpersonation, borrowed.out()),
+        "duplicating the token of lsass.exe");
+    RequireForTcb(EnablePrivilege(borrowed.get(), SE_TCB_NAME), "enabling the privilege");
     // From advapi32, where 2000 and XP have it (newer kernel32 has it too, and
     // the import libraries would bind it there).
     using SetThreadTokenFn = BOOL(WINAPI*)(PHANDLE, HANDLE);
     const auto set_thread_token = Lookup<SetThreadTokenFn>("advapi32.dll", "SetThreadToken");
-    if (set_thread_token == nullptr || !set_thread_token(nullptr, borrowed.get())) {
-        RefuseTcb("impersonating lsass.exe");
-    }
+    RequireForTcb(set_thread_token != nullptr && set_thread_token(nullptr, borrowed.get()),
+                  "impersonating lsass.exe");
     const long status = RequestUserModeIopl();
     RevertToSelf();
     return status;
