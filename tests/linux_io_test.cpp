@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <string>
 
-#include "hw/backends/linux_io_errors.h"
-
 namespace ruvuvuri::hw {
 namespace {
 

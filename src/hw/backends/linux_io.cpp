@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/linux_io.h"
 
-#include "hw/backends/linux_io_errors.h"
-
 #if defined(__x86_64__) || defined(__i386__)
-
+#define RUVUVURI_X86 1
 #include <fcntl.h>
 #include <sys/io.h>
 #include <unistd.h>
@@ -12,8 +10,10 @@
 #include <cerrno>
 
 #include "hw/realtime_bracket.h"
+#endif
 
 namespace ruvuvuri::hw {
+#ifdef RUVUVURI_X86
 namespace {
 
 // The VGA register block: MDA CRT controller at 0x3B4, attribute, sequencer
@@ -77,21 +77,14 @@ class LinuxIo final : public PortIo {
 };
 
 }  // namespace
-
-std::unique_ptr<PortIo> OpenLinuxIo() {
-    return std::make_unique<LinuxIo>();
-}
-
-}  // namespace ruvuvuri::hw
-
-#else  // not x86
-
-namespace ruvuvuri::hw {
-
-std::unique_ptr<PortIo> OpenLinuxIo() {
-    throw PlatformError(DescribeNotX86());
-}
-
-}  // namespace ruvuvuri::hw
-
 #endif
+
+std::unique_ptr<PortIo> OpenLinuxIo() {
+#ifdef RUVUVURI_X86
+    return std::make_unique<LinuxIo>();
+#else
+    throw PlatformError(DescribeNotX86());
+#endif
+}
+
+}  // namespace ruvuvuri::hw

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/linux_io_errors.h"
+#include "hw/backends/linux_io.h"
 
 #include <cerrno>
 

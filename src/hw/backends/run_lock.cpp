@@ -63,19 +63,21 @@ class Descriptor {
     int fd_;
 };
 
-struct stat Examine(const Descriptor& opened, const std::string& what) {
+// What was just opened, refused unless `owner` owns it (and, for a `file`, it is
+// a regular file).
+struct stat Examine(const Descriptor& opened, const std::string& what, uid_t owner, bool file) {
     struct stat info {};
     if (::fstat(opened.get(), &info) != 0) {
         RefuseAsRoot("examine " + what, errno);
     }
-    return info;
-}
-
-void CheckOwner(const struct stat& info, const std::string& what, uid_t owner) {
+    if (file && !S_ISREG(info.st_mode)) {
+        RefuseToUse(what, std::string("is ") + KindOf(info.st_mode));
+    }
     if (info.st_uid != owner) {
         RefuseToUse(what, "belongs to uid " + std::to_string(info.st_uid) + ", not to " +
                               (owner == 0 ? std::string("root") : "uid " + std::to_string(owner)));
     }
+    return info;
 }
 
 int OpenFolder(const RunLockPlace& place) {
@@ -94,9 +96,7 @@ int OpenFolder(const RunLockPlace& place) {
         }
         RefuseAsRoot("open " + what, error);
     }
-    const struct stat info = Examine(opened, what);
-    CheckOwner(info, what, place.owner);
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    if ((Examine(opened, what, place.owner, false).st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         RefuseToUse(what, "is writable by other users");
     }
     return opened.release();
@@ -114,11 +114,7 @@ int OpenLockFile(int folder_fd, const std::string& what, uid_t owner) {
         }
         RefuseAsRoot("create " + what, error);
     }
-    const struct stat info = Examine(opened, what);
-    if (!S_ISREG(info.st_mode)) {
-        RefuseToUse(what, std::string("is ") + KindOf(info.st_mode));
-    }
-    CheckOwner(info, what, owner);
+    Examine(opened, what, owner, true);
     return opened.release();
 }
 

@@ -10,11 +10,8 @@
 
 namespace ruvuvuri::hw {
 
-// The real card on Windows, one record per family, each held with the
-// hardware lock (WinRunLock) so that one run at a time drives the card.
-// Windows 2000/XP (32-bit): IOPL 3 and \Device\PhysicalMemory, as an
-// administrator (winnt_io); 64-bit Windows is refused. Windows 95/98/ME:
-// direct port access and the BIOS read in place (win9x_io).
+// The real card on Windows, one record per family (OpenWinNtIo, refusing
+// 64-bit Windows, and OpenWin9xIo), each held with the hardware lock.
 extern const BackendRecord kWinNtPortsBackend;
 extern const BackendRecord kWin95PortsBackend;
 
