@@ -26,7 +26,6 @@ void Emit(std::ostream& out, const char* format, Args... args) {
     }
 }
 
-// One port access: the operation's format with the port and the value.
 template <typename Value>
 Value EmitAccess(std::ostream& out, const char* format, std::uint16_t port, Value value) {
     Emit(out, format, static_cast<unsigned>(port), static_cast<unsigned>(value));
