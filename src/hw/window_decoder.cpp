@@ -2,7 +2,6 @@
 #include "hw/window_decoder.h"
 
 #include <cstdio>
-#include <optional>
 
 #include "hw/register_window.h"
 
@@ -33,18 +32,19 @@ class WindowFollower {
         }
         if (port == kWindowHigh) {
             read_high_ = value;
-        } else if (port == kWindowLow && read_high_) {
+            high_read_ = true;
+        } else if (port == kWindowLow && high_read_) {
             // High word then low word: a register read. A low word alone is
             // the window saving what it held.
-            Emit(WindowEvent::Kind::RegisterRead, address_, (*read_high_ << 16) | value);
-            read_high_.reset();
+            Emit(WindowEvent::Kind::RegisterRead, address_, (read_high_ << 16) | value);
+            high_read_ = false;
         }
     }
     void Outw(unsigned port, unsigned value) {
         if (IsCrtcIndexPort(port)) {
             if ((value & 0xFF) == kCr38Index) {
                 mode_ = value >> 8;
-                read_high_.reset();
+                high_read_ = false;
             }
             return;
         }
@@ -76,7 +76,8 @@ class WindowFollower {
     unsigned mode_ = 0;
     std::uint32_t address_ = 0;
     std::uint32_t latch_ = 0;
-    std::optional<std::uint32_t> read_high_;  // read in read mode, awaiting the low word
+    std::uint32_t read_high_ = 0;
+    bool high_read_ = false;
     unsigned crtc_index_ = 0;
     int line_ = 0;
 };
