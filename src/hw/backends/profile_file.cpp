@@ -63,8 +63,6 @@ class TempFile {
     ~TempFile() {
         if (fd_ >= 0) {
             ::close(fd_);
-        }
-        if (!renamed_) {
             ::unlink(name_.c_str());
         }
     }
@@ -74,15 +72,11 @@ class TempFile {
     int fd() const { return fd_; }
     const std::string& name() const { return name_; }
     // Hands the descriptor over (it now names the renamed file).
-    int Release() {
-        renamed_ = true;
-        return std::exchange(fd_, -1);
-    }
+    int Release() { return std::exchange(fd_, -1); }
 
   private:
     std::string name_;
     int fd_ = -1;
-    bool renamed_ = false;
 };
 
 bool WriteAll(int fd, const std::string& text) {
@@ -122,9 +116,9 @@ fs::path FileToSave(const fs::path& given) {
 }
 
 std::uint32_t LockClockMs() {
+    using std::chrono::milliseconds;
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<milliseconds>(now).count());
 }
 
 LockAttempt TryLockProfile(const fs::path& path) {
@@ -151,18 +145,12 @@ void CloseHeld(int held) {
     ::close(held);
 }
 
-std::optional<std::string> ReadHeldProfile(int, const fs::path& path,
-                                           std::vector<std::uint8_t>& bytes) {
-    return ReadRegularFile(path, kMaxProfileBytes, kMaxProfileBytes, bytes);
-}
-
-// A save never leaves the profile half written here.
-bool ReadUnfinishedSave(const fs::path&, std::vector<std::uint8_t>&) {
-    return false;
-}
-
-void ProbeSave(const fs::path& path, const CardState&, bool) {
-    TempFile probe(path);
+CardState LoadHeldProfile(int, const fs::path& path) {
+    std::vector<std::uint8_t> bytes;
+    const auto error = ReadRegularFile(path, kMaxProfileBytes, kMaxProfileBytes, bytes);
+    CardState loaded = ParseProfileFile(error, bytes, path);
+    TempFile probe(path);  // this also clears a save left unfinished
+    return loaded;
 }
 
 void ProfileSession::Save(const CardState& state) const {

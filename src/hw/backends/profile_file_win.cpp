@@ -109,6 +109,28 @@ HANDLE AsHandle(int held) {
     return LongToHandle(held);
 }
 
+// Through the locked handle: the lock keeps every other handle out.
+std::optional<std::string> ReadAll(HANDLE file, std::vector<std::uint8_t>& bytes) {
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR) {
+        return base::WinErrorText(GetLastError());
+    }
+    std::uint8_t chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+            return base::WinErrorText(GetLastError());
+        }
+        if (got == 0) {
+            return std::nullopt;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + got);
+        if (bytes.size() > kMaxProfileBytes) {
+            return "it is over the limit of " + std::to_string(kMaxProfileBytes) + " bytes";
+        }
+    }
+}
+
 }  // namespace
 
 const char* const kLocalVolume = "a local disk";
@@ -151,43 +173,28 @@ void CloseHeld(int held) {
     CloseHandle(AsHandle(held));
 }
 
-// Through the locked handle: the lock keeps every other handle out.
-std::optional<std::string> ReadHeldProfile(int held, const fs::path&,
-                                           std::vector<std::uint8_t>& bytes) {
-    const HANDLE file = AsHandle(held);
-    bytes.clear();
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR) {
-        return base::WinErrorText(GetLastError());
+CardState LoadHeldProfile(int held, const fs::path& path) {
+    std::vector<std::uint8_t> bytes;
+    const auto error = ReadAll(AsHandle(held), bytes);
+    CardState loaded;
+    bool recovered = false;
+    try {
+        loaded = ParseProfileFile(error, bytes, path);
+    } catch (const ProfileError&) {
+        // A save that a crash cut short on the 95 family leaves the profile
+        // half rewritten and the complete new state in the copy.
+        if (error || ReadRegularFile(CopyPath(path), kMaxProfileBytes, kMaxProfileBytes, bytes)) {
+            throw;
+        }
+        loaded = ParseProfileFile(std::nullopt, bytes, path);
+        recovered = true;
     }
-    std::uint8_t chunk[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
-            return base::WinErrorText(GetLastError());
-        }
-        if (got == 0) {
-            return std::nullopt;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (bytes.size() > kMaxProfileBytes) {
-            return "it is over the limit of " + std::to_string(kMaxProfileBytes) + " bytes";
-        }
-    }
-}
-
-// A save that a crash cut short on the 95 family leaves the profile half
-// rewritten and the complete new state in the copy.
-bool ReadUnfinishedSave(const fs::path& path, std::vector<std::uint8_t>& bytes) {
-    return !ReadRegularFile(CopyPath(path), kMaxProfileBytes, kMaxProfileBytes, bytes);
-}
-
-// A recovered copy stays until the next save.
-void ProbeSave(const fs::path& path, const CardState& loaded, bool recovered) {
+    // A recovered copy stays until the next save.
     WriteCopy(path, FormatProfile(loaded));
     if (!recovered) {
         DeleteFileA(CopyPath(path).c_str());
     }
+    return loaded;
 }
 
 void ProfileSession::Save(const CardState& state) const {

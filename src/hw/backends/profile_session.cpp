@@ -15,10 +15,6 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t kLockWaitMs = 10000;
 constexpr auto kLockPoll = std::chrono::milliseconds(50);
 
-CardState Parse(const std::vector<std::uint8_t>& bytes, const fs::path& path) {
-    return ParseProfile(std::string(bytes.begin(), bytes.end()), FolderOf(path), path.string());
-}
-
 }  // namespace
 
 fs::path FolderOf(const fs::path& path) {
@@ -31,6 +27,15 @@ std::string UnwritableMessage(const fs::path& path, const std::string& what,
     return "simulator profile " + base::Printable(path.string()) + " cannot be saved: " + what +
            " in its folder \"" + base::Printable(FolderOf(path).string()) + "\" (" + error +
            "); make the folder writable or copy the profile to a writable folder";
+}
+
+CardState ParseProfileFile(const std::optional<std::string>& read_error,
+                           const std::vector<std::uint8_t>& bytes, const fs::path& path) {
+    if (read_error) {
+        throw ProfileError("cannot read simulator profile " + base::Printable(path.string()) +
+                           " (" + *read_error + ")");
+    }
+    return ParseProfile(std::string(bytes.begin(), bytes.end()), FolderOf(path), path.string());
 }
 
 ProfileSession::ProfileSession(const fs::path& path) : path_(FileToSave(path)) {
@@ -59,23 +64,7 @@ ProfileSession::ProfileSession(const fs::path& path) : path_(FileToSave(path)) {
     }
 
     try {
-        std::vector<std::uint8_t> bytes;
-        if (const auto error = ReadHeldProfile(lock_fd_, path_, bytes)) {
-            throw ProfileError("cannot read simulator profile " + name + " (" + *error + ")");
-        }
-        bool recovered = false;
-        try {
-            loaded_ = Parse(bytes, path_);
-        } catch (const ProfileError&) {
-            if (!ReadUnfinishedSave(path_, bytes)) {
-                throw;
-            }
-            loaded_ = Parse(bytes, path_);
-            recovered = true;
-        }
-        // Find out now, before the run reprograms the card, whether its state
-        // can be saved at the end.
-        ProbeSave(path_, loaded_, recovered);
+        loaded_ = LoadHeldProfile(lock_fd_, path_);
     } catch (...) {
         CloseHeld(lock_fd_);
         lock_fd_ = -1;
