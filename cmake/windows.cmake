@@ -51,7 +51,7 @@ set(ruvuvuri_windows_adds_base src/base/win_error_text.cpp)
 set(ruvuvuri_windows_swaps_hw
   src/hw/backends/bounded_file.cpp=src/hw/backends/bounded_file_win.cpp
   src/hw/backends/fault_injection_bracket.cpp=src/hw/backends/fault_injection_bracket_win.cpp
-  src/hw/backends/profile_session.cpp=src/hw/backends/profile_session_win.cpp
+  src/hw/backends/profile_file.cpp=src/hw/backends/profile_file_win.cpp
   src/hw/backends/trace_file.cpp=src/hw/backends/trace_file_win.cpp
   src/hw/backends/linux_io.cpp=-
   src/hw/backends/linux_io_errors.cpp=-

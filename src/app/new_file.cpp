@@ -15,15 +15,6 @@ namespace ruvuvuri::app {
 using hw::ProfileError;
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path FolderOf(const fs::path& path) {
-    const fs::path folder = path.parent_path();
-    return folder.empty() ? fs::path(".") : folder;
-}
-
-}  // namespace
-
 bool NothingAt(const fs::path& path) {
     struct stat existing {};
     return ::lstat(path.c_str(), &existing) != 0 && errno == ENOENT;
@@ -37,7 +28,7 @@ void WriteNewFile(const fs::path& path, std::string_view bytes, const std::strin
     std::string hidden = ".";
     hidden += path.filename().string().substr(0, 64);
     hidden += ".XXXXXX";
-    std::string temp = (FolderOf(path) / hidden).string();
+    std::string temp = (path.parent_path() / hidden).string();
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         throw ProfileError(cannot_create + " (" + base::ErrorText(errno) +

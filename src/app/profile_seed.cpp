@@ -1,17 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/profile_seed.h"
 
-#include <string_view>
-
 #include "app/builtin_card.h"
 #include "app/new_file.h"
 #include "hw/backends/card_profile.h"
 
 namespace ruvuvuri::app {
-
-using hw::CardState;
-using hw::FormatProfile;
-using hw::ProfileError;
 
 namespace fs = std::filesystem;
 
@@ -40,15 +34,15 @@ std::optional<SeededProfile> SeedProfileIfMissing(const fs::path& path) {
         return std::nullopt;  // there is something (or the folder cannot be read): open it as is
     }
     SeededProfile seeded{path, BiosPathFor(path)};
-    CardState card = BuiltinGeForce2Gts();
+    hw::CardState card = BuiltinGeForce2Gts();
     card.description = "GeForce2 GTS, 32 MB DDR";
     card.bios_path = seeded.bios.filename().string();
 
     const std::string bios(card.bios.begin(), card.bios.end());
     WriteNewFile(seeded.bios, bios, CannotCreate(seeded.bios, path));
     try {
-        WriteNewFile(seeded.profile, FormatProfile(card), CannotCreate(seeded.profile, path));
-    } catch (const ProfileError&) {
+        WriteNewFile(seeded.profile, hw::FormatProfile(card), CannotCreate(seeded.profile, path));
+    } catch (const hw::ProfileError&) {
         RemoveFile(seeded.bios);
         if (!NothingAt(path)) {
             return std::nullopt;  // another run created it meanwhile: use that one

@@ -14,9 +14,7 @@
 namespace ruvuvuri::app {
 namespace {
 
-bool Anywhere() {
-    return true;
-}
+constexpr auto Anywhere = [] { return true; };
 
 std::unique_ptr<hw::OpenedBackend> OpenBuiltInSim(const hw::BackendRequest&) {
     return std::make_unique<hw::SimBackend>(BuiltinGeForce2Gts());
@@ -42,29 +40,24 @@ class ProfileSim final : public hw::OpenedBackend {
 
     hw::PortIo& io() override { return sim_->io(); }
 
+    // Records a fault when a stop signal took effect inside the interrupt bracket.
     void SaveCard() override {
-        RecordBracketFault();
+        if (stop_signals_->took_effect_in_bracket()) {
+            sim_->state().faults.push_back(stop_signals_->BracketFaultText());
+        }
         profile_->Save(sim_->state());
     }
     void EndByPendingSignal() override { stop_signals_->EndByPendingSignal(); }
 
   private:
-    void RecordBracketFault() {
-        if (stop_signals_->took_effect_in_bracket()) {
-            sim_->state().faults.push_back(stop_signals_->BracketFaultText());
-        }
-    }
-
-    // The card's stop hook: a stop signal arrived. Records a fault if it took
-    // effect inside the interrupt bracket, saves the card as it is and ends the
-    // process by the signal.
+    // The card's stop hook: a stop signal arrived. Saves the card as it is and
+    // ends the process by the signal.
     void StopBySignal() {
         if (before_signal_end_) {
             before_signal_end_();
         }
-        RecordBracketFault();
         try {
-            profile_->Save(sim_->state());
+            SaveCard();
         } catch (const hw::PlatformError&) {
             // The folder was writable when the run began; should it no longer
             // be, the profile keeps the state it had, whole, and the signal

@@ -2,6 +2,7 @@
 #include "hw/backends/card_profile.h"
 
 #include <algorithm>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <span>
@@ -12,7 +13,6 @@
 #include "base/printable.h"
 #include "hw/backends/bounded_file.h"
 #include "hw/backends/profile_suggestion.h"
-#include "hw/backends/profile_text.h"
 
 namespace ruvuvuri::hw {
 
@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-
-constexpr std::uint64_t kByteMax = 0xFF;
-constexpr std::uint64_t kWordMax = 0xFFFF;
-constexpr std::uint64_t kLongMax = 0xFFFFFFFF;
 
 constexpr const char* kKnownFields[] = {
     "description",       "bios",   "misc_output",    "crtc_index",
@@ -39,40 +35,25 @@ constexpr std::size_t kBiosReadBytes = 8192;
 // The largest expansion ROM a PCI card can decode.
 constexpr std::uint64_t kMaxBiosFileBytes = 16u << 20;
 
-// "0x…" hexadecimal or plain decimal, nothing else; nothing when it is neither
-// or does not fit in 64 bits.
-std::optional<std::uint64_t> ParseNumberText(const std::string& text) {
-    return base::ParseUnsigned64(text);
-}
-
 // Refuses a key that appears twice in one object. The JSON reader would keep
 // the last one silently, so a profile edited by hand could program a value
-// its author had meant to replace. `fail` gets the field's dotted name.
+// its author had meant to replace.
 class DuplicateKeyCheck {
   public:
-    template <typename Fail>
-    bool Event(Json::parse_event_t event, const Json& parsed, const Fail& fail) {
-        switch (event) {
-            case Json::parse_event_t::object_start:
-            case Json::parse_event_t::array_start:
-                open_.push_back({Child(), event == Json::parse_event_t::object_start, {}});
-                break;
-            case Json::parse_event_t::object_end:
-            case Json::parse_event_t::array_end:
-                if (!open_.empty()) {
-                    open_.pop_back();
-                }
-                break;
-            case Json::parse_event_t::key:
-                key_ = parsed.get<std::string>();
-                if (!open_.empty() && !open_.back().keys.insert(key_).second) {
-                    fail(Child());
-                }
-                break;
-            case Json::parse_event_t::value:
-                break;
+    // The dotted name of a key met a second time in its object, or nothing.
+    std::optional<std::string> Event(Json::parse_event_t event, const Json& parsed) {
+        using Kind = Json::parse_event_t;
+        if (event == Kind::object_start || event == Kind::array_start) {
+            open_.push_back({Child(), event == Kind::object_start, {}});
+        } else if ((event == Kind::object_end || event == Kind::array_end) && !open_.empty()) {
+            open_.pop_back();
+        } else if (event == Kind::key) {
+            key_ = parsed.get<std::string>();
+            if (!open_.empty() && !open_.back().keys.insert(key_).second) {
+                return Child();
+            }
         }
-        return true;
+        return std::nullopt;
     }
 
   private:
@@ -112,9 +93,10 @@ class ProfileParser {
         }
         DuplicateKeyCheck duplicates;
         const auto check = [&](int /*depth*/, Json::parse_event_t event, Json& parsed) {
-            return duplicates.Event(event, parsed, [&](const std::string& field) {
-                Fail(field, "appears twice in its object; keep one of them");
-            });
+            if (const auto field = duplicates.Event(event, parsed)) {
+                Fail(*field, "appears twice in its object; keep one of them");
+            }
+            return true;
         };
         Json root;
         try {
@@ -135,8 +117,6 @@ class ProfileParser {
                                Describe(root));
         }
         CardState state;
-        state.crtc.clear();
-        state.registers.clear();
         for (const auto& [key, value] : root.items()) {
             Field(state, key, value);
         }
@@ -154,11 +134,8 @@ class ProfileParser {
     }
 
     static std::string Describe(const Json& value) {
-        if (value.is_object()) {
-            return "an object";
-        }
-        if (value.is_array()) {
-            return "an array";
+        if (value.is_structured()) {
+            return value.is_object() ? "an object" : "an array";
         }
         std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
         if (text.size() > 40) {
@@ -173,19 +150,19 @@ class ProfileParser {
         } else if (key == "bios") {
             LoadBios(state, String(value, key));
         } else if (key == "misc_output") {
-            state.misc_output = static_cast<std::uint8_t>(Number(value, key, kByteMax));
+            state.misc_output = Number<std::uint8_t>(value, key);
         } else if (key == "crtc_index") {
-            state.crtc_index = static_cast<std::uint8_t>(Number(value, key, kByteMax));
+            state.crtc_index = Number<std::uint8_t>(value, key);
         } else if (key == "extended_unlocked") {
             state.extended_unlocked = Bool(value, key);
         } else if (key == "crtc") {
-            Table(value, key, kByteMax, kByteMax, state.crtc);
+            Table(value, key, state.crtc);
         } else if (key == "window_address") {
-            state.window_address = static_cast<std::uint32_t>(Number(value, key, kLongMax));
+            state.window_address = Number<std::uint32_t>(value, key);
         } else if (key == "window_latch") {
-            state.window_latch = static_cast<std::uint16_t>(Number(value, key, kWordMax));
+            state.window_latch = Number<std::uint16_t>(value, key);
         } else if (key == "registers") {
-            Table(value, key, kLongMax, kLongMax, state.registers);
+            Table(value, key, state.registers);
         } else if (key == "faults") {
             if (!value.is_array()) {
                 Fail(key, "expected an array of strings, got " + Describe(value));
@@ -213,8 +190,7 @@ class ProfileParser {
             } else if (key == "bracket_ignores_signals") {
                 inject.bracket_ignores_signals = Bool(entry, name);
             } else if (key == "access_delay_us") {
-                inject.access_delay_us =
-                    static_cast<std::uint32_t>(Number(entry, name, kMaxAccessDelayUs));
+                inject.access_delay_us = Number<std::uint32_t>(entry, name, kMaxAccessDelayUs);
             } else if (key == "ignore_writes") {
                 IgnoreWrites(inject, entry, name);
             } else {
@@ -231,7 +207,7 @@ class ProfileParser {
         }
         for (std::size_t i = 0; i < value.size(); ++i) {
             const std::string name = field + "[" + std::to_string(i) + "]";
-            const auto address = static_cast<std::uint32_t>(Number(value[i], name, kLongMax));
+            const auto address = Number<std::uint32_t>(value[i], name);
             if (address % 4 != 0) {
                 Fail(name, ProfileHex(address, 6) +
                                " is not a register address; card registers are 32 bits wide, at "
@@ -264,9 +240,12 @@ class ProfileParser {
         return value.get<std::string>();
     }
 
-    std::uint64_t Number(const Json& value, const std::string& field, std::uint64_t max) const {
+    // At most `max`, which is at most what T holds.
+    template <typename T>
+    T Number(const Json& value, const std::string& field,
+             std::uint64_t max = std::numeric_limits<T>::max()) const {
         const std::string range = "; use a value from 0 to " + ProfileHex(max, 0);
-        std::uint64_t number = 0;
+        std::optional<std::uint64_t> number;
         if (value.is_number_unsigned()) {
             number = value.get<std::uint64_t>();
         } else if (value.is_number_integer()) {
@@ -274,31 +253,28 @@ class ProfileParser {
         } else if (value.is_number_float()) {
             Fail(field, Describe(value) + " is not a whole number" + range);
         } else if (value.is_string()) {
-            const auto parsed = ParseNumberText(value.get<std::string>());
-            if (!parsed) {
-                Fail(field,
-                     "expected a number (JSON number or \"0x…\" string), got " + Describe(value));
-            }
-            number = *parsed;
-        } else {
+            number = base::ParseUnsigned64(value.get<std::string>());
+        }
+        if (!number) {
             Fail(field,
                  "expected a number (JSON number or \"0x…\" string), got " + Describe(value));
         }
-        if (number > max) {
+        if (*number > max) {
             Fail(field, Describe(value) + " is out of range" + range);
         }
-        return number;
+        return static_cast<T>(*number);
     }
 
     template <typename Map>
-    void Table(const Json& value, const std::string& field, std::uint64_t key_max,
-               std::uint64_t value_max, Map& table) const {
+    void Table(const Json& value, const std::string& field, Map& table) const {
+        using Key = typename Map::key_type;
+        constexpr std::uint64_t key_max = std::numeric_limits<Key>::max();
         if (!value.is_object()) {
             Fail(field, "expected an object of \"0x…\": value pairs, got " + Describe(value));
         }
         for (const auto& [key, entry] : value.items()) {
             const std::string name = field + "." + key;
-            const auto number = ParseNumberText(key);
+            const auto number = base::ParseUnsigned64(key);
             if (!number) {
                 Fail(name, "the key is not a number; write it as \"0x…\" (hex) or decimal");
             }
@@ -306,10 +282,8 @@ class ProfileParser {
                 Fail(name,
                      "the key is out of range; use a key from 0 to " + ProfileHex(key_max, 0));
             }
-            const auto at = static_cast<typename Map::key_type>(*number);
-            const auto parsed =
-                static_cast<typename Map::mapped_type>(Number(entry, name, value_max));
-            if (!table.emplace(at, parsed).second) {
+            const auto parsed = Number<typename Map::mapped_type>(entry, name);
+            if (!table.emplace(static_cast<Key>(*number), parsed).second) {
                 Fail(name, "names the same entry as another key (" + ProfileHex(*number, 0) +
                                "); keep one of them");
             }

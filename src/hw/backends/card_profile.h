@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -22,6 +23,9 @@ CardState ParseProfile(const std::string& text, const std::filesystem::path& fol
                        const std::string& name);
 // The profile text of a card state: every field, numbers as hex strings.
 std::string FormatProfile(const CardState& state);
+// A number as the profile writes it and its messages show it: "0x" and at
+// least `digits` lowercase hex digits.
+std::string ProfileHex(std::uint64_t value, int digits);
 
 // One run's hold on a profile file: opening takes an exclusive lock that is kept
 // until the session ends, so concurrent runs on one profile queue up and never

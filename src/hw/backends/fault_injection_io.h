@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <functional>
+#include <thread>
 #include <utility>
 
 #include "hw/backends/card_state.h"
@@ -20,7 +21,7 @@ class FaultInjectionIo final : public PortIo {
   public:
     // How an access waits out the delay; tests watch it instead of a clock.
     using Wait = std::function<void(std::chrono::microseconds)>;
-    static void Sleep(std::chrono::microseconds delay);
+    static void Sleep(std::chrono::microseconds delay) { std::this_thread::sleep_for(delay); }
 
     FaultInjectionIo(PortIo& card, FaultInjection faults, Wait wait = Sleep)
         : card_(card), faults_(std::move(faults)), wait_(std::move(wait)) {}
@@ -38,7 +39,12 @@ class FaultInjectionIo final : public PortIo {
     void EnableInterrupts() override { card_.EnableInterrupts(); }
 
   private:
-    PortIo& AfterDelay();
+    PortIo& AfterDelay() {
+        if (faults_.access_delay_us != 0) {
+            wait_(std::chrono::microseconds(faults_.access_delay_us));
+        }
+        return card_;
+    }
     template <typename Value>
     Value OnTheBus(Value value) const {
         return faults_.reads_all_ones ? static_cast<Value>(~Value{0}) : value;

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/card_profile.h"
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <utility>
 #include <vector>
-
-#include "hw/backends/profile_text.h"
 
 namespace ruvuvuri::hw {
 namespace {
@@ -27,6 +26,12 @@ OrderedJson Table(const Map& table, int key_digits, int value_digits) {
 }
 
 }  // namespace
+
+std::string ProfileHex(std::uint64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
+    return text;
+}
 
 std::string FormatProfile(const CardState& state) {
     OrderedJson root = OrderedJson::object();

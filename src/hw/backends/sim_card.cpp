@@ -127,35 +127,31 @@ std::uint16_t SimCard::CrtcIndexPort() const {
     return (state_.misc_output & 0x01) ? kColourIndexPort : kMonoIndexPort;
 }
 
+std::uint8_t SimCard::Crtc(std::uint8_t index) const {
+    const auto it = state_.crtc.find(index);
+    return it == state_.crtc.end() ? 0x00 : it->second;
+}
+
 bool SimCard::ReadOnlyUnlock() const {
-    const auto it = state_.crtc.find(kLockIndex);
-    return state_.extended_unlocked && it != state_.crtc.end() && it->second == kReadOnlyReadback;
+    return state_.extended_unlocked && Crtc(kLockIndex) == kReadOnlyReadback;
 }
 
 std::uint8_t SimCard::ReadCrtcData() {
     const std::uint8_t index = state_.crtc_index;
     if (index == kLockIndex) {
-        if (!state_.extended_unlocked) {
-            return kLockedReadback;
-        }
-        return ReadOnlyUnlock() ? kReadOnlyReadback : kUnlockedReadback;
+        return !state_.extended_unlocked ? kLockedReadback
+               : ReadOnlyUnlock()        ? kReadOnlyReadback
+                                         : kUnlockedReadback;
     }
-    if (index >= kFirstExtendedIndex && !state_.extended_unlocked) {
-        return 0x00;
-    }
-    const auto it = state_.crtc.find(index);
-    return it == state_.crtc.end() ? 0x00 : it->second;
+    return index >= kFirstExtendedIndex && !state_.extended_unlocked ? 0x00 : Crtc(index);
 }
 
 void SimCard::WriteCrtcData(std::uint8_t value) {
     const std::uint8_t index = state_.crtc_index;
     if (index == kLockIndex) {
-        std::uint8_t readback = kLockedReadback;
-        if (value == kUnlockValue) {
-            readback = kUnlockedReadback;
-        } else if (value == kReadOnlyUnlockValue) {
-            readback = kReadOnlyReadback;
-        }
+        const std::uint8_t readback = value == kUnlockValue           ? kUnlockedReadback
+                                      : value == kReadOnlyUnlockValue ? kReadOnlyReadback
+                                                                      : kLockedReadback;
         state_.extended_unlocked = readback != kLockedReadback;
         spare_crtc_.At(state_.crtc, kLockIndex, interrupts_disabled_) = readback;
         return;
@@ -166,20 +162,15 @@ void SimCard::WriteCrtcData(std::uint8_t value) {
     spare_crtc_.At(state_.crtc, index, interrupts_disabled_) = value;
 }
 
-std::uint8_t SimCard::Cr38() const {
-    const auto it = state_.crtc.find(kWindowIndex);
-    return it == state_.crtc.end() ? 0x00 : it->second;
-}
-
 bool SimCard::WindowAnswers(std::uint16_t port, const char* access) {
     if (!state_.extended_unlocked) {
         Fault("window port 0x%03x %s while the extended CRT controller registers are locked", port,
               access);
         return false;
     }
-    if (!(Cr38() & kWindowEnable)) {
+    if (!(Crtc(kWindowIndex) & kWindowEnable)) {
         Fault("window port 0x%03x %s while the window is disabled (CR38 0x%02x)", port, access,
-              Cr38());
+              Crtc(kWindowIndex));
         return false;
     }
     return true;
@@ -189,7 +180,7 @@ std::uint8_t SimCard::ReadWindow(unsigned byte) {
     if (!WindowAnswers(static_cast<std::uint16_t>(kWindowPort + byte), "read")) {
         return kNotAnswering;
     }
-    switch ((Cr38() >> 1) & 0x07) {
+    switch ((Crtc(kWindowIndex) >> 1) & 0x07) {
         case kSignature:
             return ByteOf(kWindowSignature, byte);
         case kAddress:
@@ -209,18 +200,10 @@ void SimCard::WriteWindow(unsigned byte, std::uint8_t value) {
         return;
     }
     const std::uint32_t address = state_.window_address & kAddressMask;
-    switch ((Cr38() >> 1) & 0x07) {
+    const unsigned mode = (Crtc(kWindowIndex) >> 1) & 0x07;
+    switch (mode) {
         case kAddress:
             state_.window_address = WithByte(state_.window_address, byte, value) & kAddressMask;
-            return;
-        case kData:
-            data_bytes_[byte] = value;
-            if (byte == 3) {
-                WriteRegister(address, static_cast<std::uint32_t>(data_bytes_[0]) |
-                                           static_cast<std::uint32_t>(data_bytes_[1]) << 8 |
-                                           static_cast<std::uint32_t>(data_bytes_[2]) << 16 |
-                                           static_cast<std::uint32_t>(data_bytes_[3]) << 24);
-            }
             return;
         case kPartialData:
             if (byte < 2) {
@@ -228,12 +211,16 @@ void SimCard::WriteWindow(unsigned byte, std::uint8_t value) {
                     static_cast<std::uint16_t>(WithByte(state_.window_latch, byte, value));
                 return;
             }
-            // The high word goes out together with whatever the latch holds.
+            [[fallthrough]];
+        case kData:
             data_bytes_[byte] = value;
             if (byte == 3) {
-                WriteRegister(address, static_cast<std::uint32_t>(state_.window_latch) |
-                                           static_cast<std::uint32_t>(data_bytes_[2]) << 16 |
-                                           static_cast<std::uint32_t>(data_bytes_[3]) << 24);
+                // In partial mode the high word goes out with whatever the latch holds.
+                const std::uint32_t low = mode == kData ? std::uint32_t{data_bytes_[0]} |
+                                                              std::uint32_t{data_bytes_[1]} << 8
+                                                        : state_.window_latch;
+                WriteRegister(address, low | std::uint32_t{data_bytes_[2]} << 16 |
+                                           std::uint32_t{data_bytes_[3]} << 24);
             }
             return;
         default:

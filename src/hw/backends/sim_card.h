@@ -35,10 +35,10 @@ class SimCard final : public PortIo {
 
   private:
     std::uint16_t CrtcIndexPort() const;
+    std::uint8_t Crtc(std::uint8_t index) const;  // a CRT controller register as stored
     std::uint8_t ReadCrtcData();
     void WriteCrtcData(std::uint8_t value);
     bool ReadOnlyUnlock() const;
-    std::uint8_t Cr38() const;
     bool WindowAnswers(std::uint16_t port, const char* access);
     std::uint8_t ReadWindow(unsigned byte);
     void WriteWindow(unsigned byte, std::uint8_t value);
