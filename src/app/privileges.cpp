@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/host.h"
 #include "base/error_text.h"
 #include "hw/platform_error.h"
 #include "hw/realtime_bracket.h"
@@ -77,8 +78,10 @@ PrivilegeDrop PlanFromPkexec(const char* pkexec_uid, const PrimaryGroupLookup& p
                             "): " + what + "; run ruvuvuri as root directly");
 }
 
-[[noreturn]] void FailCall(const char* call, int error, const PrivilegeDrop& plan) {
-    Fail(std::string(call) + ": " + base::ErrorText(error), plan);
+void Check(int result, const char* call, const PrivilegeDrop& plan) {
+    if (result != 0) {
+        Fail(std::string(call) + ": " + base::ErrorText(errno), plan);
+    }
 }
 
 // Raises a limit to `needed` when it is lower, and no further.
@@ -139,15 +142,9 @@ void DropPrivileges(const PrivilegeDrop& plan) {
         return;
     }
     KeepBracketProtection();
-    if (::setgroups(0, nullptr) != 0) {
-        FailCall("setgroups", errno, plan);
-    }
-    if (::setgid(plan.gid) != 0) {
-        FailCall("setgid", errno, plan);
-    }
-    if (::setuid(plan.uid) != 0) {
-        FailCall("setuid", errno, plan);
-    }
+    Check(::setgroups(0, nullptr), "setgroups", plan);
+    Check(::setgid(plan.gid), "setgid", plan);
+    Check(::setuid(plan.uid), "setuid", plan);
     if (::getuid() != plan.uid || ::geteuid() != plan.uid || ::getgid() != plan.gid ||
         ::getegid() != plan.gid) {
         Fail("the ids did not change", plan);
@@ -157,7 +154,7 @@ void DropPrivileges(const PrivilegeDrop& plan) {
     }
 }
 
-void DropToInvokingUser() {
+void host::DropToInvokingUser() {
     const ProcessIds ids{::getuid(), ::geteuid(), ::getgid()};
     const LauncherVariables launcher{std::getenv("SUDO_UID"), std::getenv("SUDO_GID"),
                                      std::getenv("PKEXEC_UID")};
