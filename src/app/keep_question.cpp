@@ -103,16 +103,12 @@ bool Terminal::AskToKeep(int seconds, int signal_fd) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            Say("");
-            return false;
-        }
         pollfd fds[2] = {{fd_, POLLIN, 0}, {signal_fd, POLLIN, 0}};
-        const int ready = poll(fds, 2, static_cast<int>(left.count()));
+        const int ready = left.count() > 0 ? poll(fds, 2, static_cast<int>(left.count())) : 0;
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        if (ready < 0 || (fds[1].revents & POLLIN) != 0) {
+        if (left.count() <= 0 || ready < 0 || (fds[1].revents & POLLIN) != 0) {
             Say("");
             return false;
         }

@@ -43,7 +43,6 @@ class Terminal {
     // (any case); false for any other line, the end of the input, the time
     // running out, or `signal_fd` becoming readable.
     bool AskToKeep(int seconds, int signal_fd);
-    // One line of text to the terminal.
     void Say(const std::string& line);
 
   private:
