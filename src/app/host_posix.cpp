@@ -60,7 +60,7 @@ std::span<const hw::BackendRecord* const> HardwareBackends() {
 
 std::unique_ptr<Terminal> OpenKeepTerminal(bool dialog_possible, std::string* refusal) {
     std::string why;
-    auto terminal = Terminal::Open("/dev/tty", &why);
+    auto terminal = OpenTerminal("/dev/tty", &why);
     if (!terminal) {
         *refusal =
             dialog_possible
