@@ -74,9 +74,10 @@ class StopSignals {
   private:
     static std::string SignalName(int signal);
 
-    // A signal handler can reach nothing but static state, so this is the
-    // program's one mutable global: two sig_atomic_t fields, and a pointer set
-    // before the handlers are installed. Static storage: all zero at start.
+    // A signal handler can reach nothing but static state, so this (with the
+    // POSIX handler's stdin stand-in) is the program's one mutable global: two
+    // sig_atomic_t fields, and a pointer set before the handlers are installed.
+    // Static storage: all zero at start.
     struct HandlerRecord {
         volatile std::sig_atomic_t signal;
         volatile std::sig_atomic_t in_bracket;
