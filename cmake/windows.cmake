@@ -73,7 +73,6 @@ set(ruvuvuri_windows_adds_ui
   src/ui/win32/panel_window.cpp
   src/ui/win32/win32_engine.cpp)
 set(ruvuvuri_windows_swaps_app
-  src/app/backend_records.cpp=src/app/backend_records_win.cpp
   src/app/host_posix.cpp=src/app/host_win.cpp
   src/app/keep_question.cpp=src/app/keep_question_win.cpp
   src/app/new_file.cpp=src/app/new_file_win.cpp

@@ -1,22 +1,25 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/backend_table.h"
 
+#include "app/host.h"
+#include "app/sim_backends.h"
+
 namespace ruvuvuri::app {
 
 const hw::BackendRecord& ChooseBackend(Backend choice) {
-    const hw::BackendRecord* first = nullptr;
-    for (const BackendEntry& entry : BackendTable()) {
-        if (entry.choice != choice) {
-            continue;
-        }
-        if (entry.record.detect()) {
-            return entry.record;
-        }
-        if (first == nullptr) {
-            first = &entry.record;
+    if (choice == Backend::BuiltInSim) {
+        return kBuiltInSimBackend;
+    }
+    if (choice == Backend::ProfileSim) {
+        return kProfileSimBackend;
+    }
+    const std::span<const hw::BackendRecord* const> records = host::HardwareBackends();
+    for (const hw::BackendRecord* record : records) {
+        if (record->detect()) {
+            return *record;
         }
     }
-    return *first;
+    return *records.front();
 }
 
 }  // namespace ruvuvuri::app

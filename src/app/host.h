@@ -2,17 +2,22 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "app/keep_question.h"
 #include "app/options.h"
+#include "hw/backend.h"
 #include "ui/ui_engine.h"
 
 // What the run needs of the operating system it runs on, one implementation
 // per platform (host_posix.cpp, host_win.cpp): where text goes, where the
-// panel file is, which panel engine shows panels, giving up rights the run no
-// longer needs, and the terminal a change asks to be kept on.
+// panel file is, which panel engine shows panels, the real card's backends,
+// giving up rights the run no longer needs, and the terminal a change asks to
+// be kept on.
 namespace ruvuvuri::app::host {
+
+inline constexpr const char* kPanelFileName = "Ruvuvuri.ui";
 
 // A one-line warning ("ruvuvuri: <text>"), control characters made visible.
 void Warn(const std::string& text);
@@ -33,8 +38,12 @@ std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTa
 // Whether OpenUiEngine may come back with such an engine.
 bool DialogPanelPossible(UiChoice choice);
 
+// The real card's backend records, in order of preference (ChooseBackend).
+std::span<const hw::BackendRecord* const> HardwareBackends();
+
 // Called once what needs root is held: goes on as the user who invoked the
 // program, before any path a user gave is opened. Throws hw::PlatformError.
+// On POSIX systems it is defined with the rest of the drop (privileges.cpp).
 void DropToInvokingUser();
 
 // Where --revert-after asks whether to keep a change; nullptr, with the whole

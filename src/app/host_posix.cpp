@@ -4,19 +4,13 @@
 #include <iostream>
 
 #include "app/host.h"
-#include "app/privileges.h"
 #include "base/printable.h"
+#include "hw/backends/linux_io.h"
 #include "ui/console_engine.h"
 #include "ui/engine_loader.h"
 #include "ui/install_paths.h"
 
 namespace ruvuvuri::app::host {
-namespace {
-
-constexpr const char* kPanelFileName = "Ruvuvuri.ui";
-constexpr const char* kControllingTerminal = "/dev/tty";
-
-}  // namespace
 
 // Every line here may quote a path or an option as given; none may carry a
 // terminal control sequence.
@@ -32,7 +26,6 @@ void PrintText(const std::string& text) {
     std::fputs(text.c_str(), stdout);
 }
 
-// Beside the program (a build tree) first, then the installed data folder.
 std::string PanelFilePath() {
     return ui::FindInstalledFile(ui::InstalledFolder::Data, kPanelFileName);
 }
@@ -45,8 +38,7 @@ bool DialogPanelPossible(UiChoice choice) {
 
 std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks,
                                            bool* asks_in_dialog) {
-    const ui::UiChoice wanted = choice;
-    if (DialogPanelPossible(wanted)) {
+    if (DialogPanelPossible(choice)) {
         std::string why;
         if (auto engine = ui::LoadQtEngine(callbacks, &why)) {
             if (asks_in_dialog != nullptr) {
@@ -54,20 +46,21 @@ std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTa
             }
             return engine;
         }
-        if (wanted == ui::UiChoice::Qt) {
+        if (choice == ui::UiChoice::Qt) {
             Warn("the Qt panel is not available (" + why + "); using the console panel");
         }
     }
     return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);
 }
 
-void DropToInvokingUser() {
-    app::DropToInvokingUser();
+std::span<const hw::BackendRecord* const> HardwareBackends() {
+    static const hw::BackendRecord* const records[] = {&hw::kLinuxPortsBackend};
+    return records;
 }
 
 std::unique_ptr<Terminal> OpenKeepTerminal(bool dialog_possible, std::string* refusal) {
     std::string why;
-    auto terminal = Terminal::Open(kControllingTerminal, &why);
+    auto terminal = OpenTerminal("/dev/tty", &why);
     if (!terminal) {
         *refusal =
             dialog_possible

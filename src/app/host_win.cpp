@@ -6,6 +6,7 @@
 
 #include "app/host.h"
 #include "base/printable.h"
+#include "hw/backends/win_ports.h"
 #include "ui/console_engine.h"
 #include "ui/win32/ansi_text.h"
 #include "ui/win32/win32_engine.h"
@@ -18,7 +19,6 @@ namespace ruvuvuri::app::host {
 namespace {
 
 constexpr const char* kTitle = "Ruvuvuri";
-constexpr const char* kPanelFileName = "Ruvuvuri.ui";
 
 bool IsUsable(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
@@ -87,7 +87,7 @@ void Warn(const std::string& text) {
 // up by a box nobody may be there to close; everyone else sees the box.
 void ReportFailure(const std::string& text) {
     if (IsUsable(GetStdHandle(STD_ERROR_HANDLE))) {
-        WriteTo(GetStdHandle(STD_ERROR_HANDLE), "ruvuvuri: " + base::Printable(text) + "\n");
+        Warn(text);
         return;
     }
     MessageBoxA(nullptr, ui::win32::ToAnsi(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
@@ -114,6 +114,14 @@ std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTa
         return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);
     }
     return ui::win32::CreateWin32Engine(callbacks);
+}
+
+// The NT family's record first (2000/XP, and the 64-bit systems it refuses),
+// then the 95 family's.
+std::span<const hw::BackendRecord* const> HardwareBackends() {
+    static const hw::BackendRecord* const records[] = {&hw::kWinNtPortsBackend,
+                                                       &hw::kWin95PortsBackend};
+    return records;
 }
 
 void DropToInvokingUser() {

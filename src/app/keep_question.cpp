@@ -33,6 +33,20 @@ bool IsYes(std::string answer) {
     return word == "y" || word == "yes";
 }
 
+class Tty final : public Terminal {
+  public:
+    explicit Tty(int fd) : fd_(fd) {}
+    ~Tty() override { ::close(fd_); }
+    Tty(const Tty&) = delete;
+    Tty& operator=(const Tty&) = delete;
+
+    bool AskToKeep(int seconds, int signal_fd) override;
+    void Say(const std::string& line) override;
+
+  private:
+    int fd_;
+};
+
 }  // namespace
 
 struct HeldStopSignals::Mask {
@@ -57,7 +71,7 @@ HeldStopSignals::~HeldStopSignals() {
     sigprocmask(SIG_SETMASK, &saved_->set, nullptr);
 }
 
-std::unique_ptr<Terminal> Terminal::Open(const char* path, std::string* why) {
+std::unique_ptr<Terminal> OpenTerminal(const char* path, std::string* why) {
     const int fd = ::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         *why = std::string(path) + ": " + std::strerror(errno);
@@ -68,14 +82,10 @@ std::unique_ptr<Terminal> Terminal::Open(const char* path, std::string* why) {
         *why = std::string(path) + " is not a terminal";
         return nullptr;
     }
-    return std::unique_ptr<Terminal>(new Terminal(fd));
+    return std::make_unique<Tty>(fd);
 }
 
-Terminal::~Terminal() {
-    ::close(fd_);
-}
-
-void Terminal::Say(const std::string& line) {
+void Tty::Say(const std::string& line) {
     const std::string text = line + "\n";
     std::size_t done = 0;
     while (done < text.size()) {
@@ -90,7 +100,7 @@ void Terminal::Say(const std::string& line) {
     }
 }
 
-bool Terminal::AskToKeep(int seconds, int signal_fd) {
+bool Tty::AskToKeep(int seconds, int signal_fd) {
     // Only an answer typed after the question counts.
     tcflush(fd_, TCIFLUSH);
     const std::string question =
@@ -103,16 +113,12 @@ bool Terminal::AskToKeep(int seconds, int signal_fd) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            Say("");
-            return false;
-        }
         pollfd fds[2] = {{fd_, POLLIN, 0}, {signal_fd, POLLIN, 0}};
-        const int ready = poll(fds, 2, static_cast<int>(left.count()));
+        const int ready = left.count() > 0 ? poll(fds, 2, static_cast<int>(left.count())) : 0;
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        if (ready < 0 || (fds[1].revents & POLLIN) != 0) {
+        if (left.count() <= 0 || ready < 0 || (fds[1].revents & POLLIN) != 0) {
             Say("");
             return false;
         }

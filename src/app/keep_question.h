@@ -31,24 +31,18 @@ class HeldStopSignals {
 // script feeding the program cannot confirm by accident.
 class Terminal {
   public:
-    // Opens `path` (the controlling terminal, /dev/tty, unless a test gives
-    // another); nullptr, with the reason in `why`, when it cannot be opened.
-    static std::unique_ptr<Terminal> Open(const char* path, std::string* why);
-    ~Terminal();
-    Terminal(const Terminal&) = delete;
-    Terminal& operator=(const Terminal&) = delete;
+    virtual ~Terminal() = default;
 
     // Drops what was typed before, asks "Keep these settings? Reverting in N
     // s" and waits up to `seconds` for a line. True only for "y" or "yes"
     // (any case); false for any other line, the end of the input, the time
     // running out, or `signal_fd` becoming readable.
-    bool AskToKeep(int seconds, int signal_fd);
-    // One line of text to the terminal.
-    void Say(const std::string& line);
-
-  private:
-    explicit Terminal(int fd) : fd_(fd) {}
-    int fd_;
+    virtual bool AskToKeep(int seconds, int signal_fd) = 0;
+    virtual void Say(const std::string& line) = 0;
 };
+
+// Opens the terminal at `path` (POSIX only: Windows gives the program none);
+// nullptr, with the reason in `why`, when it cannot be opened.
+std::unique_ptr<Terminal> OpenTerminal(const char* path, std::string* why);
 
 }  // namespace ruvuvuri::app

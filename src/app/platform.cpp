@@ -27,11 +27,6 @@ void Platform::OpenUserFiles() {
     }
 }
 
-Platform::~Platform() {
-    trace_.reset();
-    backend_.reset();
-}
-
 void Platform::FlushTrace() {
     if (trace_) {
         trace_file_->stream().flush();

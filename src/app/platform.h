@@ -26,7 +26,6 @@ class Platform {
   public:
     explicit Platform(const RunOptions& options);
     void OpenUserFiles();
-    ~Platform();
     Platform(const Platform&) = delete;
     Platform& operator=(const Platform&) = delete;
 
@@ -48,8 +47,9 @@ class Platform {
     const hw::BackendRecord& record_;
     hw::BackendRequest request_;
     std::string trace_path_;
-    std::unique_ptr<hw::OpenedBackend> backend_;
+    // Destroyed in reverse: the trace's decorator, the backend, then the file.
     std::optional<hw::TraceFile> trace_file_;
+    std::unique_ptr<hw::OpenedBackend> backend_;
     std::unique_ptr<hw::TraceIo> trace_;
     hw::PortIo* io_ = nullptr;
 };

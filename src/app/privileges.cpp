@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/host.h"
 #include "base/error_text.h"
 #include "hw/platform_error.h"
 #include "hw/realtime_bracket.h"
 
 namespace ruvuvuri::app {
-
 namespace {
 
 // Plain decimal only: no sign, no blanks, no trailing text. (uid_t)-1 means
@@ -45,30 +45,25 @@ PrivilegeDrop PlanFromSudo(const LauncherVariables& launcher) {
                                 " is set but " + (uid_missing ? "SUDO_UID" : "SUDO_GID") +
                                 " is not; start ruvuvuri with sudo unchanged, or as root directly");
     }
-    PrivilegeDrop plan;
-    plan.uid = ParseId<uid_t>("SUDO_UID", launcher.sudo_uid);
-    plan.gid = ParseId<gid_t>("SUDO_GID", launcher.sudo_gid);
+    const uid_t uid = ParseId<uid_t>("SUDO_UID", launcher.sudo_uid);
+    const gid_t gid = ParseId<gid_t>("SUDO_GID", launcher.sudo_gid);
     // sudo from root: the caller was root already.
-    plan.drop = plan.uid != 0;
-    return plan;
+    return {uid != 0, uid, gid};
 }
 
 PrivilegeDrop PlanFromPkexec(const char* pkexec_uid, const PrimaryGroupLookup& primary_group) {
-    PrivilegeDrop plan;
-    plan.uid = ParseId<uid_t>("PKEXEC_UID", pkexec_uid);
-    if (plan.uid == 0) {
-        return plan;
+    const uid_t uid = ParseId<uid_t>("PKEXEC_UID", pkexec_uid);
+    if (uid == 0) {
+        return {};
     }
     // pkexec passes no group: the user's own primary group is the one it had.
-    const std::optional<gid_t> gid = primary_group(plan.uid);
+    const std::optional<gid_t> gid = primary_group(uid);
     if (!gid) {
-        throw hw::PlatformError("PKEXEC_UID names uid " + std::to_string(plan.uid) +
+        throw hw::PlatformError("PKEXEC_UID names uid " + std::to_string(uid) +
                                 ", which has no entry in the user database; start ruvuvuri "
                                 "with pkexec as a known user, or as root directly");
     }
-    plan.gid = *gid;
-    plan.drop = true;
-    return plan;
+    return {true, uid, *gid};
 }
 
 [[noreturn]] void Fail(const std::string& what, const PrivilegeDrop& plan) {
@@ -77,8 +72,10 @@ PrivilegeDrop PlanFromPkexec(const char* pkexec_uid, const PrimaryGroupLookup& p
                             "): " + what + "; run ruvuvuri as root directly");
 }
 
-[[noreturn]] void FailCall(const char* call, int error, const PrivilegeDrop& plan) {
-    Fail(std::string(call) + ": " + base::ErrorText(error), plan);
+void Check(int result, const char* call, const PrivilegeDrop& plan) {
+    if (result != 0) {
+        Fail(std::string(call) + ": " + base::ErrorText(errno), plan);
+    }
 }
 
 // Raises a limit to `needed` when it is lower, and no further.
@@ -139,15 +136,9 @@ void DropPrivileges(const PrivilegeDrop& plan) {
         return;
     }
     KeepBracketProtection();
-    if (::setgroups(0, nullptr) != 0) {
-        FailCall("setgroups", errno, plan);
-    }
-    if (::setgid(plan.gid) != 0) {
-        FailCall("setgid", errno, plan);
-    }
-    if (::setuid(plan.uid) != 0) {
-        FailCall("setuid", errno, plan);
-    }
+    Check(::setgroups(0, nullptr), "setgroups", plan);
+    Check(::setgid(plan.gid), "setgid", plan);
+    Check(::setuid(plan.uid), "setuid", plan);
     if (::getuid() != plan.uid || ::geteuid() != plan.uid || ::getgid() != plan.gid ||
         ::getegid() != plan.gid) {
         Fail("the ids did not change", plan);
@@ -157,7 +148,7 @@ void DropPrivileges(const PrivilegeDrop& plan) {
     }
 }
 
-void DropToInvokingUser() {
+void host::DropToInvokingUser() {
     const ProcessIds ids{::getuid(), ::geteuid(), ::getgid()};
     const LauncherVariables launcher{std::getenv("SUDO_UID"), std::getenv("SUDO_GID"),
                                      std::getenv("PKEXEC_UID")};

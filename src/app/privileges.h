@@ -49,9 +49,8 @@ PrivilegeDrop PlanPrivilegeDrop(const ProcessIds& ids, const LauncherVariables& 
 // be changed once the user is no longer root), and checks that root cannot be
 // regained. Throws hw::PlatformError on failure. Does nothing when plan.drop is
 // false.
+// host::DropToInvokingUser does both for this process, its environment and the
+// user database.
 void DropPrivileges(const PrivilegeDrop& plan);
-
-// Both of the above, for this process, its environment and the user database.
-void DropToInvokingUser();
 
 }  // namespace ruvuvuri::app

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/startup.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/apply_options.h"
 #include "app/confirm_or_revert.h"
@@ -34,16 +34,6 @@ constexpr const char* kLicenceText =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
-// The state of one run that exists before the card check: the BIOS image and
-// the port access. Everything that touches a port is built only after the
-// check has passed.
-struct Card {
-    explicit Card(hw::PortIo& port_io) : io(port_io) {}
-
-    card::BiosImage bios;
-    hw::PortIo& io;
-};
-
 // Where a change asks to be kept (--revert-after): the controlling terminal,
 // or, when it cannot be opened, why not; only a panel that asks in a dialog of
 // its own (Qt) can then keep a change.
@@ -57,15 +47,11 @@ std::string Banner() {
     return std::string("Ruvuvuri ") + RUVUVURI_VERSION + " - GeForce clock and timing utility";
 }
 
-void PrintCardInfo(const card::BiosImage& bios, const clock::ClockEngine& engine) {
-    // What is printed comes from the one readout, so each clock agrees with the
-    // PLL word shown beside it and no register is read twice.
-    host::PrintText(FormatCardInfo(bios, engine.current()));
-}
-
-// Everything after the BIOS image has been read.
-int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int argc, char** argv) {
-    if (card.bios.CheckBIOSinfo() != 0) {
+// Everything after the BIOS image has been read. Nothing touches a port before
+// the card check has passed.
+int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const RunOptions& run,
+              const KeepQuestion& keep, int argc, char** argv) {
+    if (bios.CheckBIOSinfo() != 0) {
         // Not a GeForce: no port is touched, whatever the options say.
         if (run.strict) {
             host::Warn(std::string(kNoGeForce) +
@@ -82,18 +68,17 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
     CheckRanges(options);
 
     // The first port access of the run: the window chooses its CRT controller.
-    hw::RegisterWindow window(card.io);
+    hw::RegisterWindow window(io);
     clock::ClockEngine engine(window);
     engine.EnableClockChanges();
     engine.GetCurrentClocks();
 
     if (run.info) {
-        if (run.json) {
-            host::PrintText(
-                FormatCardInfoJson(card.bios, engine.current(), BackendName(run.backend)));
-        } else {
-            PrintCardInfo(card.bios, engine);
-        }
+        // From the one readout, so each clock agrees with the PLL word shown
+        // beside it and no register is read twice.
+        host::PrintText(run.json
+                            ? FormatCardInfoJson(bios, engine.current(), BackendName(run.backend))
+                            : FormatCardInfo(bios, engine.current()));
         return 0;
     }
     const clock::ChangeTargets targets = TargetsFromOptions(options, engine.current());
@@ -116,7 +101,7 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
         return kExitUsage;  // refused before the card check; never a panel
     }
 
-    MainPanel panel(card.bios, engine);
+    MainPanel panel(bios, engine);
     bool asks_in_dialog = false;
     auto ui = host::OpenUiEngine(run.ui, panel.Callbacks(), &asks_in_dialog);
     panel.AttachEngine(*ui);
@@ -144,20 +129,16 @@ int RunOnCard(Card& card, const RunOptions& run, const KeepQuestion& keep, int a
 
 int RunProgram(int argc, char** argv) {
     const ParsedRunOptions parsed = ParseRunOptions(argc, argv);
-    if (parsed.options.strict) {
-        // Every argument that would be ignored is refused before anything,
-        // the card check included, is touched.
-        const std::vector<std::string> errors = StrictErrors(argc, argv, parsed);
-        for (const std::string& error : errors) {
-            host::Warn(error);
-        }
-        if (!errors.empty()) {
-            return kExitUsage;
-        }
-    } else {
-        for (const std::string& warning : parsed.warnings) {
-            host::Warn(warning);
-        }
+    // In strict mode every argument that would be ignored is refused before
+    // anything, the card check included, is touched.
+    const bool strict = parsed.options.strict;
+    const std::vector<std::string> notes =
+        strict ? StrictErrors(argc, argv, parsed) : parsed.warnings;
+    for (const std::string& note : notes) {
+        host::Warn(note);
+    }
+    if (strict && !notes.empty()) {
+        return kExitUsage;
     }
     if (!parsed.error.empty()) {
         host::Warn(parsed.error);
@@ -173,41 +154,36 @@ int RunProgram(int argc, char** argv) {
         return 0;
     }
 
-    if (!run.explain_trace_path.empty()) {
-        // No card and no root: the trace is opened as the invoking user.
-        try {
-            host::DropToInvokingUser();
-        } catch (const hw::PlatformError& error) {
-            host::ReportFailure(error.what());
-            return -1;
-        }
-        return ExplainTraceFile(run.explain_trace_path);
-    }
-    // Where a change asks to be kept; without it none may be made.
-    std::unique_ptr<Terminal> terminal;
-    KeepQuestion keep;
-    if (run.revert_after_seconds != 0 && !run.info && !run.dry_run) {
-        keep.seconds = run.revert_after_seconds;
-        const bool dialog_possible = host::DialogPanelPossible(run.ui);
-        terminal = host::OpenKeepTerminal(dialog_possible, &keep.no_terminal);
-        keep.terminal = terminal.get();
-        if (!terminal && !dialog_possible) {
-            host::Warn(keep.no_terminal);
-            return kExitUsage;
-        }
-        // A Qt panel may still ask; anything else is refused before it writes.
-    }
-
     try {
+        if (!run.explain_trace_path.empty()) {
+            // No card and no root: the trace is opened as the invoking user.
+            host::DropToInvokingUser();
+            return ExplainTraceFile(run.explain_trace_path);
+        }
+        // Where a change asks to be kept; without it none may be made.
+        std::unique_ptr<Terminal> terminal;
+        KeepQuestion keep;
+        if (run.revert_after_seconds != 0 && !run.info && !run.dry_run) {
+            keep.seconds = run.revert_after_seconds;
+            const bool dialog_possible = host::DialogPanelPossible(run.ui);
+            terminal = host::OpenKeepTerminal(dialog_possible, &keep.no_terminal);
+            keep.terminal = terminal.get();
+            if (!terminal && !dialog_possible) {
+                host::Warn(keep.no_terminal);
+                return kExitUsage;
+            }
+            // A Qt panel may still ask; anything else is refused before it writes.
+        }
+
         // What needs root first, then root is given up, and only then is any
         // path the user named opened. /dev/mem stays readable through the
         // descriptor opened as root.
         Platform platform(run);
         host::DropToInvokingUser();
         platform.OpenUserFiles();
-        Card card(platform.io());
-        platform.io().ReadFromPhysicalMemory(card::kBiosAddress, card.bios.image());
-        const int result = RunOnCard(card, run, keep, argc, argv);
+        card::BiosImage bios;
+        platform.io().ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
+        const int result = RunOnCard(bios, platform.io(), run, keep, argc, argv);
         platform.SaveCard();
         return result;
     } catch (const hw::PlatformError& error) {

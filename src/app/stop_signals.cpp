@@ -19,17 +19,7 @@ constexpr int kClassicStopSignals[] = {
     SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, SIGIO,   SIGPWR,  SIGSTKFLT,
 };
 
-// What the handler records. A signal handler can reach nothing but
-// namespace-scope state, so this is the program's one mutable global: two
-// sig_atomic_t fields, and a pointer and a descriptor set before the handlers
-// are installed.
-struct HandlerRecord {
-    volatile std::sig_atomic_t signal = 0;
-    volatile std::sig_atomic_t in_bracket = 0;
-    const volatile std::sig_atomic_t* bracket_open = nullptr;
-    int end_of_input = -1;  // /dev/null, to put in place of stdin
-};
-HandlerRecord record;
+int end_of_input = -1;  // /dev/null, to put in place of stdin; set before the handlers
 
 // Async-signal-safe: loads, stores and dup2. The first signal wins; a second
 // one while the run is saving does not change what is reported.
@@ -40,27 +30,14 @@ HandlerRecord record;
 // come; with /dev/null in place of stdin that read, and every later one, sees
 // the end of the input at once.
 extern "C" void OnStopSignal(int signal) {
-    if (record.signal != 0) {
+    if (!StopSignals::Record(signal)) {
         return;
     }
     const int saved_errno = errno;
-    const volatile std::sig_atomic_t* open = record.bracket_open;
-    record.in_bracket = (open != nullptr && *open != 0) ? 1 : 0;
-    record.signal = signal;
-    if (record.end_of_input >= 0) {
-        dup2(record.end_of_input, STDIN_FILENO);
+    if (end_of_input >= 0) {
+        dup2(end_of_input, STDIN_FILENO);
     }
     errno = saved_errno;
-}
-
-std::string SignalName(int signal) {
-    if (const char* abbreviation = sigabbrev_np(signal)) {
-        return std::string("SIG") + abbreviation;
-    }
-    if (signal >= SIGRTMIN && signal <= SIGRTMAX) {
-        return "SIGRTMIN+" + std::to_string(signal - SIGRTMIN);
-    }
-    return "unknown";
 }
 
 }  // namespace
@@ -71,10 +48,10 @@ struct StopSignals::SavedActions {
 
 StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open)
     : previous_(std::make_unique<SavedActions>()) {
-    record.signal = 0;
-    record.in_bracket = 0;
-    record.bracket_open = bracket_open;
-    record.end_of_input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    record_.signal = 0;
+    record_.in_bracket = 0;
+    record_.bracket_open = bracket_open;
+    end_of_input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
@@ -108,38 +85,30 @@ StopSignals::~StopSignals() {
             ours_[i] = false;
         }
     }
-    record.bracket_open = nullptr;
-    if (record.end_of_input >= 0) {
-        ::close(record.end_of_input);
-        record.end_of_input = -1;
+    record_.bracket_open = nullptr;
+    if (end_of_input >= 0) {
+        ::close(end_of_input);
+        end_of_input = -1;
     }
     if (std::uncaught_exceptions() == 0) {
         EndByPendingSignal();
     }
-    record.signal = 0;
-    record.in_bracket = 0;
+    record_.signal = 0;
+    record_.in_bracket = 0;
 }
 
-const volatile std::sig_atomic_t* StopSignals::pending_flag() const {
-    return &record.signal;
-}
-
-int StopSignals::pending() const {
-    return record.signal;
-}
-
-bool StopSignals::took_effect_in_bracket() const {
-    return record.signal != 0 && record.in_bracket != 0;
-}
-
-std::string StopSignals::BracketFaultText() const {
-    const int signal = record.signal;
-    return "signal " + std::to_string(signal) + " (" + SignalName(signal) +
-           ") took effect inside the interrupt bracket";
+std::string StopSignals::SignalName(int signal) {
+    if (const char* abbreviation = sigabbrev_np(signal)) {
+        return std::string("SIG") + abbreviation;
+    }
+    if (signal >= SIGRTMIN && signal <= SIGRTMAX) {
+        return "SIGRTMIN+" + std::to_string(signal - SIGRTMIN);
+    }
+    return "unknown";
 }
 
 void StopSignals::EndByPendingSignal() const {
-    const int signal = record.signal;
+    const int signal = record_.signal;
     if (signal == 0) {
         return;
     }

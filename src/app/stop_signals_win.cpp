@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <windows.h>
 
-#include <cstdio>
 #include <exception>
 
 #include "app/stop_signals.h"
@@ -13,32 +12,17 @@
 namespace ruvuvuri::app {
 namespace {
 
-struct HandlerRecord {
-    volatile std::sig_atomic_t signal = 0;
-    volatile std::sig_atomic_t in_bracket = 0;
-    const volatile std::sig_atomic_t* bracket_open = nullptr;
-};
-HandlerRecord record;
-
 // How long a close, logoff or shutdown event waits for the run to save the card
 // and end; Windows ends the process when the handler returns.
 constexpr DWORD kCloseGraceMs = 4000;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
-    if (record.signal == 0) {
-        const volatile std::sig_atomic_t* open = record.bracket_open;
-        record.in_bracket = (open != nullptr && *open != 0) ? 1 : 0;
-        record.signal = interrupt ? SIGINT : SIGTERM;
-    }
+    StopSignals::Record(interrupt ? SIGINT : SIGTERM);
     if (!interrupt) {
         Sleep(kCloseGraceMs);
     }
     return TRUE;
-}
-
-const char* SignalName(int signal) {
-    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "unknown";
 }
 
 }  // namespace
@@ -47,9 +31,9 @@ const char* SignalName(int signal) {
 struct StopSignals::SavedActions {};
 
 StopSignals::StopSignals(const volatile std::sig_atomic_t* bracket_open) {
-    record.signal = 0;
-    record.in_bracket = 0;
-    record.bracket_open = bracket_open;
+    record_.signal = 0;
+    record_.in_bracket = 0;
+    record_.bracket_open = bracket_open;
     ours_[0] = SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != FALSE;
 }
 
@@ -60,31 +44,16 @@ StopSignals::~StopSignals() {
     if (std::uncaught_exceptions() == 0) {
         EndByPendingSignal();
     }
-    record.signal = 0;
-    record.in_bracket = 0;
+    record_.signal = 0;
+    record_.in_bracket = 0;
 }
 
-const volatile std::sig_atomic_t* StopSignals::pending_flag() const {
-    return &record.signal;
-}
-
-int StopSignals::pending() const {
-    return record.signal;
-}
-
-bool StopSignals::took_effect_in_bracket() const {
-    return record.signal != 0 && record.in_bracket != 0;
-}
-
-std::string StopSignals::BracketFaultText() const {
-    char text[96];
-    std::snprintf(text, sizeof text, "signal %d (%s) took effect inside the interrupt bracket",
-                  static_cast<int>(record.signal), SignalName(record.signal));
-    return text;
+std::string StopSignals::SignalName(int signal) {
+    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "unknown";
 }
 
 void StopSignals::EndByPendingSignal() const {
-    if (record.signal == 0) {
+    if (record_.signal == 0) {
         return;
     }
     // The exit status Windows gives a program that Ctrl+C ended.

@@ -14,11 +14,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         char module[MAX_PATH] = {};
         const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-        std::vector<std::string> arguments{ruvuvuri::app::ProgramNameFromModulePath(
-            std::string(module, length < MAX_PATH ? length : 0))};
-        for (std::string& argument : ruvuvuri::app::SplitCommandLine(GetCommandLineA())) {
-            arguments.push_back(std::move(argument));
-        }
+        const std::string path(module, length < MAX_PATH ? length : 0);
+        std::vector<std::string> arguments = ruvuvuri::app::SplitCommandLine(GetCommandLineA());
+        arguments.insert(arguments.begin(), ruvuvuri::app::ProgramNameFromModulePath(path));
         std::vector<char*> argv;
         for (std::string& argument : arguments) {
             argv.push_back(argument.data());

@@ -199,27 +199,18 @@ NumberScan<std::uint32_t> ScanHex32(std::string_view text) {
     if (at.HexPrefix()) {
         at.pos += 2;
     }
-    std::uint64_t magnitude = 0;
-    bool too_big = false;
+    // Every digit is read, also past 32 bits, so that the length is right.
     const std::size_t start = at.pos;
-    for (int digit = HexDigit(at.Peek()); digit >= 0; digit = HexDigit(at.Peek())) {
-        // Every digit is read, also past 32 bits, so that the length is right.
-        if (!too_big) {
-            magnitude = magnitude * 16 + static_cast<std::uint64_t>(digit);
-            too_big = magnitude > 0xFFFFFFFFu;
-        }
-        ++at.pos;
-    }
-    if (at.pos == start) {
+    if (at.Digits(true) == 0) {
         return result;  // a sign or "0x" alone only begins a number
     }
     result.length = at.pos;
-    if (too_big) {
+    std::uint32_t value = 0;
+    if (std::from_chars(text.data() + start, text.data() + at.pos, value, 16).ec != std::errc()) {
         result.status = NumberStatus::OutOfRange;
         return result;
     }
-    const auto value = static_cast<std::uint32_t>(magnitude);
-    result.value = negative ? static_cast<std::uint32_t>(0u - value) : value;
+    result.value = negative ? 0u - value : value;
     result.status = NumberStatus::Ok;
     return result;
 }

@@ -14,18 +14,13 @@ void AppendEscape(std::string& out, const char* format, unsigned value) {
 }
 
 void AppendByte(std::string& out, unsigned char byte) {
-    switch (byte) {
-        case '\n':
-            out += "\\n";
-            return;
-        case '\r':
-            out += "\\r";
-            return;
-        case '\t':
-            out += "\\t";
-            return;
-        default:
-            AppendEscape(out, "\\x%02x", byte);
+    if (const char* named = byte == '\n'   ? "\\n"
+                            : byte == '\r' ? "\\r"
+                            : byte == '\t' ? "\\t"
+                                           : nullptr) {
+        out += named;
+    } else {
+        AppendEscape(out, "\\x%02x", byte);
     }
 }
 

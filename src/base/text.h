@@ -11,10 +11,9 @@ namespace ruvuvuri::base {
 // Space, tab, line feed, vertical tab, form feed or carriage return.
 bool IsBlank(char c);
 
-// `text` without the blanks at either end.
 std::string_view Trim(std::string_view text);
 
-// `text` with A-Z turned into a-z; every other byte is kept.
+// A-Z turned into a-z; every other byte is kept.
 std::string AsciiLower(std::string_view text);
 
 }  // namespace ruvuvuri::base
