@@ -2,8 +2,11 @@
 #include "app/panel.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <type_traits>
 
+#include "app/apply_options.h"
 #include "app/clock_units.h"
 #include "app/plan_text.h"
 #include "ui/panel_ids.h"
@@ -26,16 +29,9 @@ std::uint32_t TargetKhz(double field_mhz, double shown_mhz, std::uint32_t read_k
 }  // namespace
 
 ui::CallbackTable MainPanel::Callbacks() {
-    return {
-        {"SetNewClocks",
-         [this](int panel, int control, int event, void* data, int d1, int d2) {
-             return SetNewClocks(panel, control, event, data, d1, d2);
-         }},
-        {"Preview", [this](int panel, int control, int event, void* data, int d1,
-                           int d2) { return Preview(panel, control, event, data, d1, d2); }},
-        {"Exit", [this](int panel, int control, int event, void* data, int d1,
-                        int d2) { return Exit(panel, control, event, data, d1, d2); }},
-    };
+    return {{"SetNewClocks", std::bind_front(&MainPanel::SetNewClocks, this)},
+            {"Preview", std::bind_front(&MainPanel::Preview, this)},
+            {"Exit", std::bind_front(&MainPanel::Exit, this)}};
 }
 
 int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
@@ -66,10 +62,9 @@ void MainPanel::GetBIOSinfo() {
 void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
     ui_->SetCtrlVal(mp, ui::PANEL_CORECLK, reading.nvclk_d);
     ui_->SetCtrlVal(mp, ui::PANEL_MEMCLK, reading.memclk_d);
-    const std::uint32_t timings[] = {reading.tim0, reading.tim1, reading.tim2};
     for (int i = 0; i < 3; ++i) {
-        ui_->SetCtrlVal(mp, ui::PANEL_TIMING0 + i, timings[i]);
-        shown_timing_[i] = timings[i];
+        shown_timing_[i] = reading.timings()[i];
+        ui_->SetCtrlVal(mp, ui::PANEL_TIMING0 + i, shown_timing_[i]);
     }
     // What the clock fields hold now, at their decimals: Apply compares with it
     // to tell an untouched field.
@@ -90,106 +85,93 @@ std::string MainPanel::ClockFieldRange(int control) {
     return range;
 }
 
-bool MainPanel::ReadFields(EditedFields* fields) {
+MainPanel::EditedFields MainPanel::FieldsNow() {
+    EditedFields fields;
+    const auto read = [this](int control, auto& field) {
+        if (std::remove_reference_t<decltype(*field)> value{};
+            ui_->GetCtrlVal(mp, control, &value)) {
+            field = value;
+        }
+    };
+    read(ui::PANEL_CORECLK, fields.core_mhz);
+    read(ui::PANEL_MEMCLK, fields.memory_mhz);
+    for (int i = 0; i < 3; ++i) {
+        read(ui::PANEL_TIMING0 + i, fields.timing[i]);
+    }
+    return fields;
+}
+
+std::optional<MainPanel::EditedFields> MainPanel::CommittedFields(int event) {
+    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
+        return std::nullopt;
+    }
+    const EditedFields fields = FieldsNow();
     std::string refused;
     const auto check = [&](bool complete, const char* name, const std::string& need) {
         if (!complete) {
             refused += std::string(name) + " " + need + ".\n";
         }
     };
-    check(ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &fields->core_mhz), kCoreName,
+    check(fields.core_mhz.has_value(), kCoreName,
           "holds no number " + ClockFieldRange(ui::PANEL_CORECLK));
-    check(ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
+    check(fields.memory_mhz.has_value(), kMemoryName,
           "holds no number " + ClockFieldRange(ui::PANEL_MEMCLK));
     for (int i = 0; i < 3; ++i) {
-        check(ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
+        check(fields.timing[i].has_value(), kTimingNames[i],
               "is not a complete hexadecimal value (eight digits, 0x00000000 to 0xFFFFFFFF)");
     }
     if (refused.empty()) {
-        return true;
+        return fields;
     }
     ui_->MessagePopup(kPopupTitle,
                       refused + "Nothing was written; correct the field and apply again.");
-    return false;
+    return std::nullopt;
 }
 
-std::vector<FieldChange> MainPanel::ChangesToApply(const EditedFields& fields) const {
+std::vector<FieldChange> MainPanel::Changes(const EditedFields& fields) const {
     std::vector<FieldChange> changes;
-    const auto clock = [&](const char* name, double shown, double field) {
-        if (field != shown) {
-            changes.push_back({name, MhzValue(shown), MhzValue(field)});
+    const auto add = [&changes](const char* name, auto shown, const auto& field, auto text) {
+        if (!field) {
+            changes.push_back({name, text(shown), "(incomplete)"});
+        } else if (*field != shown) {
+            changes.push_back({name, text(shown), text(*field)});
         }
     };
-    clock(kCoreName, shown_core_mhz_, fields.core_mhz);
-    clock(kMemoryName, shown_mem_mhz_, fields.memory_mhz);
+    add(kCoreName, shown_core_mhz_, fields.core_mhz, MhzValue);
+    add(kMemoryName, shown_mem_mhz_, fields.memory_mhz, MhzValue);
     for (int i = 0; i < 3; ++i) {
-        if (fields.timing[i] != shown_timing_[i]) {
-            changes.push_back(
-                {kTimingNames[i], HexValue(shown_timing_[i]), HexValue(fields.timing[i])});
-        }
-    }
-    return changes;
-}
-
-std::vector<FieldChange> MainPanel::EditedSinceShown() {
-    constexpr const char* kIncomplete = "(incomplete)";
-    std::vector<FieldChange> changes;
-    const auto clock = [&](int control, const char* name, double shown) {
-        double field = 0.0;
-        if (!ui_->GetCtrlVal(mp, control, &field)) {
-            changes.push_back({name, MhzValue(shown), kIncomplete});
-        } else if (field != shown) {
-            changes.push_back({name, MhzValue(shown), MhzValue(field)});
-        }
-    };
-    clock(ui::PANEL_CORECLK, kCoreName, shown_core_mhz_);
-    clock(ui::PANEL_MEMCLK, kMemoryName, shown_mem_mhz_);
-    for (int i = 0; i < 3; ++i) {
-        std::uint32_t field = 0;
-        if (!ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &field)) {
-            changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), kIncomplete});
-        } else if (field != shown_timing_[i]) {
-            changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), HexValue(field)});
-        }
+        add(kTimingNames[i], shown_timing_[i], fields.timing[i],
+            [](std::uint32_t value) { return HexValue(value); });
     }
     return changes;
 }
 
 void MainPanel::ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read) {
     std::vector<FieldChange> mismatches;
-    const std::uint32_t timings[] = {read.tim0, read.tim1, read.tim2};
     for (int i = 0; i < 3; ++i) {
-        if (timings[i] != asked.timing[i]) {
+        if (read.timings()[i] != *asked.timing[i]) {
             mismatches.push_back(
-                {kTimingNames[i], HexValue(asked.timing[i]), HexValue(timings[i])});
+                {kTimingNames[i], HexValue(*asked.timing[i]), HexValue(read.timings()[i])});
         }
     }
     ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
-                    AppliedStatus({asked.core_mhz, read.nvclk_d}, {asked.memory_mhz, read.memclk_d},
-                                  mismatches));
+                    AppliedStatus({*asked.core_mhz, read.nvclk_d},
+                                  {*asked.memory_mhz, read.memclk_d}, mismatches));
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
-    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
-        return 0;
-    }
     // The panel writes only what it shows: a field that holds no complete
     // value stops Apply before anything is asked or written, and the user's
     // edits stay in the fields to be corrected.
-    EditedFields fields;
-    if (!ReadFields(&fields)) {
+    const std::optional<EditedFields> fields = CommittedFields(event);
+    if (!fields) {
         return 0;
     }
-    const bool confirmed =
-        ui_->ConfirmPopup(kPopupTitle, ConfirmationText(ChangesToApply(fields))) == 1;
+    const bool confirmed = ui_->ConfirmPopup(kPopupTitle, ConfirmationText(Changes(*fields))) == 1;
     const clock::ClockReading* now = nullptr;
     if (confirmed) {
         const clock::ClockReading read = engine_.current();
-        const clock::ChangeTargets targets = TargetsOf(fields, read);
-        engine_.ChangeSpeed(targets.clocks->memory_khz, targets.clocks->core_khz);
-        for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
-            engine_.SetTiming(i, *targets.timings[i]);
-        }
+        ApplyTargets(TargetsOf(*fields, read), engine_);
         if (after_apply_) {
             now = &after_apply_(read);
         }
@@ -201,7 +183,7 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     }
     ShowClocksAndTimings(*now);
     if (confirmed) {
-        ShowAppliedStatus(fields, *now);
+        ShowAppliedStatus(*fields, *now);
     } else {
         ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
                         std::string("Nothing was written; the fields show the card again."));
@@ -211,30 +193,22 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
 
 clock::ChangeTargets MainPanel::TargetsOf(const EditedFields& fields,
                                           const clock::ClockReading& read) const {
-    clock::ChangeTargets targets;
-    targets.clocks =
-        clock::ChangeTargets::Clocks{TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
-                                     TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk)};
     // All three timings are written every time, changed or not.
-    for (std::size_t i = 0; i < targets.timings.size(); ++i) {
-        targets.timings[i] = fields.timing[i];
-    }
-    return targets;
+    return {clock::ChangeTargets::Clocks{TargetKhz(*fields.memory_mhz, shown_mem_mhz_, read.memclk),
+                                         TargetKhz(*fields.core_mhz, shown_core_mhz_, read.nvclk)},
+            {fields.timing[0], fields.timing[1], fields.timing[2]}};
 }
 
 int MainPanel::Preview(int, int, int event, void*, int, int) {
-    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
-        return 0;
-    }
-    EditedFields fields;
-    if (!ReadFields(&fields)) {
+    const std::optional<EditedFields> fields = CommittedFields(event);
+    if (!fields) {
         return 0;
     }
     // The plan Apply would carry out now: the same targets, and the select
     // register as it reads now (a read; nothing is written).
     const clock::ClockReading& read = engine_.current();
     const std::uint32_t select = engine_.ReadPllSelect().value_or(0);
-    std::string plan = FormatPlan(clock::PlanChange(read, select, TargetsOf(fields, read)));
+    std::string plan = FormatPlan(clock::PlanChange(read, select, TargetsOf(*fields, read)));
     plan.pop_back();  // the popup ends the last line
     ui_->MessagePopup(kPopupTitle, std::string(kPreviewHeading) + "\n\n" + plan);
     return 0;
@@ -247,7 +221,7 @@ int MainPanel::Exit(int, int, int event, void*, int, int) {
     // Edits the user never applied are not thrown away without a word; a
     // script has no one to ask and ends as it always has.
     if (ui_->interactive()) {
-        const std::vector<FieldChange> edited = EditedSinceShown();
+        const std::vector<FieldChange> edited = Changes(FieldsNow());
         if (!edited.empty() && ui_->ConfirmPopup(kPopupTitle, DiscardQuestion(edited)) != 1) {
             return 0;
         }

@@ -26,8 +26,7 @@ ClockEngine::Unlocked ClockEngine::UnlockAndReadCrystal() {
     const std::uint8_t saved_index = crtc.CrtcIndex();
     crtc.CrtcWrite(kCr1fIndex, kUnlockExtended);
 
-    const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
-    return {saved_index, (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500};
+    return {saved_index, CrystalKhz(window_.IN_LONGWORD(kStrapRegister))};
 }
 
 std::optional<Speed> ClockEngine::GetSpeed() {
