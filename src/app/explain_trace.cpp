@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/explain_trace.h"
 
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <vector>
@@ -14,24 +13,12 @@ namespace {
 
 using Kind = hw::WindowEvent::Kind;
 
-std::string Format(const char* format, auto... values) {
-    char line[200];
-    std::snprintf(line, sizeof line, format, values...);
-    return line;
-}
-
-bool IsPll(std::uint32_t address) {
-    return address == clock::kCorePllRegister || address == clock::kMemPllRegister;
-}
-
 // What a value means for its register, when the program knows.
 std::string Meaning(std::uint32_t address, std::uint32_t value, int base_freq) {
     if (address == clock::kStrapRegister) {
-        return Format("  crystal %d kHz", (value & clock::kStrapCrystalBit) != 0
-                                              ? clock::kCrystal14318
-                                              : clock::kCrystal13500);
+        return Format("  crystal %d kHz", clock::CrystalKhz(value));
     }
-    if (!IsPll(address)) {
+    if (address != clock::kCorePllRegister && address != clock::kMemPllRegister) {
         return "";
     }
     const clock::PllCoeff coeff = clock::PllCoeff::FromWord(value);
@@ -73,9 +60,7 @@ class RunText {
                 break;
             case Kind::RegisterRead:
                 if (event.address == clock::kStrapRegister) {
-                    base_freq_ = (event.value & clock::kStrapCrystalBit) != 0
-                                     ? clock::kCrystal14318
-                                     : clock::kCrystal13500;
+                    base_freq_ = clock::CrystalKhz(event.value);
                 }
                 first_read_.try_emplace(event.address, event.value);
                 out_ += Line("read ", event, " = ");

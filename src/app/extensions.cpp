@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fstream>
 
+#include "app/backend_table.h"
 #include "app/explain_trace.h"
 #include "app/host.h"
 #include "app/plan_text.h"
@@ -38,15 +39,7 @@ void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets
 }
 
 std::string BackendName(Backend backend) {
-    switch (backend) {
-        case Backend::Hardware:
-            return "linux";
-        case Backend::BuiltInSim:
-            return "sim";
-        case Backend::ProfileSim:
-            return "sim-profile";
-    }
-    return "";
+    return ChooseBackend(backend).name;
 }
 
 }  // namespace ruvuvuri::app
