@@ -146,19 +146,6 @@ std::vector<FieldChange> MainPanel::Changes(const EditedFields& fields) const {
     return changes;
 }
 
-void MainPanel::ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read) {
-    std::vector<FieldChange> mismatches;
-    for (int i = 0; i < 3; ++i) {
-        if (read.timings()[i] != *asked.timing[i]) {
-            mismatches.push_back(
-                {kTimingNames[i], HexValue(*asked.timing[i]), HexValue(read.timings()[i])});
-        }
-    }
-    ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
-                    AppliedStatus({*asked.core_mhz, read.nvclk_d},
-                                  {*asked.memory_mhz, read.memclk_d}, mismatches));
-}
-
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     // The panel writes only what it shows: a field that holds no complete
     // value stops Apply before anything is asked or written, and the user's
@@ -168,26 +155,28 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
         return 0;
     }
     const bool confirmed = ui_->ConfirmPopup(kPopupTitle, ConfirmationText(Changes(*fields))) == 1;
-    const clock::ClockReading* now = nullptr;
+    const clock::ClockReading before = engine_.current();
     if (confirmed) {
-        const clock::ClockReading read = engine_.current();
-        ApplyTargets(TargetsOf(*fields, read), engine_);
-        if (after_apply_) {
-            now = &after_apply_(read);
-        }
+        ApplyTargets(TargetsOf(*fields, before), engine_);
     }
     // After an apply the panel shows what the PLLs really produce; after a
     // refusal it shows the card's values again.
-    if (now == nullptr) {
-        now = &engine_.GetCurrentClocks();
-    }
-    ShowClocksAndTimings(*now);
+    const clock::ClockReading& now =
+        confirmed && after_apply_ ? after_apply_(before) : engine_.GetCurrentClocks();
+    ShowClocksAndTimings(now);
+    std::string status = "Nothing was written; the fields show the card again.";
     if (confirmed) {
-        ShowAppliedStatus(*fields, *now);
-    } else {
-        ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
-                        std::string("Nothing was written; the fields show the card again."));
+        std::vector<FieldChange> mismatches;
+        for (int i = 0; i < 3; ++i) {
+            if (now.timings()[i] != *fields->timing[i]) {
+                mismatches.push_back(
+                    {kTimingNames[i], HexValue(*fields->timing[i]), HexValue(now.timings()[i])});
+            }
+        }
+        status = AppliedStatus({*fields->core_mhz, now.nvclk_d},
+                               {*fields->memory_mhz, now.memclk_d}, mismatches);
     }
+    ui_->SetCtrlVal(mp, ui::PANEL_STATUS, status);
     return 0;
 }
 

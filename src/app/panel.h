@@ -71,7 +71,6 @@ class MainPanel {
     // What an apply of `fields` asks of the card: both clocks and all three timings.
     clock::ChangeTargets TargetsOf(const EditedFields& fields,
                                    const clock::ClockReading& read) const;
-    void ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read);
     std::string ClockFieldRange(int control);
 
     const card::BiosImage& bios_;
