@@ -1,12 +1,21 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/explain_trace.h"
-
+// --explain-trace: a trace decoded back into register accesses, as text. For
+// each run in it, every card register read and write with the register's name
+// (PLL words with M, N, P and the clock they give from the crystal the run
+// read), the interrupt bracket and the CR1F unlock, then what the run changed:
+// each register written, from the value first read to the value last written.
+#include <cerrno>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <vector>
 
+#include "app/extensions.h"
+#include "app/host.h"
 #include "app/plan_text.h"
+#include "base/error_text.h"
 #include "clock/clock_engine.h"
+#include "hw/window_decoder.h"
 
 namespace ruvuvuri::app {
 namespace {
@@ -106,8 +115,6 @@ class RunText {
     std::vector<std::uint32_t> written_order_;
 };
 
-}  // namespace
-
 std::string ExplainTrace(const hw::DecodedTrace& trace) {
     std::string out;
     std::optional<RunText> run;
@@ -121,12 +128,27 @@ std::string ExplainTrace(const hw::DecodedTrace& trace) {
         }
         run->Add(event);
     }
-    if (run) {
-        out += run->Finish();
-    } else {
-        out += "No run in this trace.\n";
+    return run ? out + run->Finish() : "No run in this trace.\n";
+}
+
+}  // namespace
+
+int ExplainTraceFile(const std::string& path) {
+    // Through the host, so that a program started without a console (Windows)
+    // still shows what it was asked for.
+    std::ifstream in(path);
+    if (!in) {
+        const int error = errno;
+        host::Warn("cannot read the trace " + path + " (" + base::ErrorText(error) +
+                   "); check the file name");
+        return -1;
     }
-    return out;
+    const hw::DecodedTrace trace = hw::DecodeWindowTrace(in);
+    for (const std::string& problem : trace.problems) {
+        host::Warn(path + ": " + problem + "; skipped");
+    }
+    host::PrintText(ExplainTrace(trace));
+    return 0;
 }
 
 }  // namespace ruvuvuri::app
