@@ -247,6 +247,23 @@ TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
     }
 }
 
+// A timing register that does not keep what was written is named, with what
+// it reads back; the others are not.
+TEST(MainPanel, TheStatusNamesATimingThatReadsBackOtherwise) {
+    PanelWorld world;
+    clock::ClockReading read_back;
+    world.panel.SetAfterApply([&](const clock::ClockReading&) -> const clock::ClockReading& {
+        read_back = world.engine.GetCurrentClocks();
+        read_back.tim1 = 0x0000'0A00;
+        return read_back;
+    });
+    world.ui.answers = {1};
+    world.Apply();
+    EXPECT_EQ(world.ui.Value<std::string>(PANEL_STATUS),
+              "Core 174.997 MHz, asked 174.997; memory 166.088 MHz, asked 166.088; Timing 1 "
+              "(0x100224) reads 0x00000A00, written 0x00000A0A.");
+}
+
 // An untouched clock field asks for exactly the kHz that was read. Through
 // MHz, 32638 kHz truncates to 32637, for which the search picks other
 // coefficients (0x25209 instead of 0x24908).

@@ -19,6 +19,43 @@ constexpr const char* kMemoryName = "Memory clock";
 constexpr const char* kTimingNames[3] = {"Timing 0 (0x100220)", "Timing 1 (0x100224)",
                                          "Timing 2 (0x100228)"};
 
+// "0x00000A0A" and "200.452 MHz": values as the fields show them.
+std::string HexValue(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string MhzValue(double mhz) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f MHz", mhz);
+    return text;
+}
+
+// "200", "200.5", "200.452": a clock as the user asked for it, without the
+// zeros a fixed format would add.
+std::string AskedMhz(double mhz) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", mhz);
+    std::string shown = text;
+    if (shown.find('.') != std::string::npos) {
+        shown.erase(shown.find_last_not_of('0') + 1);
+        if (shown.back() == '.') {
+            shown.pop_back();
+        }
+    }
+    return shown;
+}
+
+// One line per change: "Core clock: 174.997 MHz -> 250.000 MHz".
+std::string ChangeLines(const std::vector<FieldChange>& changes) {
+    std::string lines;
+    for (const FieldChange& change : changes) {
+        lines += "\n" + change.field + ": " + change.before + " -> " + change.after;
+    }
+    return lines;
+}
+
 // An untouched clock field gives back exactly the clock that was read: the
 // MHz round trip alone can lose a kHz (128.003 x 1000.0 truncates to 128002)
 // and so reprogram a PLL nobody asked to change.
@@ -154,7 +191,14 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     if (!fields) {
         return 0;
     }
-    const bool confirmed = ui_->ConfirmPopup(kPopupTitle, ConfirmationText(Changes(*fields))) == 1;
+    // Engines show the part after the blank line below the question.
+    const std::vector<FieldChange> changes = Changes(*fields);
+    const bool confirmed =
+        ui_->ConfirmPopup(kPopupTitle,
+                          std::string(kApplyQuestion) + "\n" +
+                              (changes.empty() ? "\nNo field was edited: the card is written "
+                                                 "with the clocks and timings it has."
+                                               : ChangeLines(changes))) == 1;
     const clock::ClockReading before = engine_.current();
     if (confirmed) {
         ApplyTargets(TargetsOf(*fields, before), engine_);
@@ -166,15 +210,21 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     ShowClocksAndTimings(now);
     std::string status = "Nothing was written; the fields show the card again.";
     if (confirmed) {
-        std::vector<FieldChange> mismatches;
+        // The clocks the card now runs at next to those asked for, then the
+        // timings as read back: a timing register that does not keep every
+        // bit written is worth a look, as the card runs with what it reads.
+        std::string timings;
         for (int i = 0; i < 3; ++i) {
             if (now.timings()[i] != *fields->timing[i]) {
-                mismatches.push_back(
-                    {kTimingNames[i], HexValue(*fields->timing[i]), HexValue(now.timings()[i])});
+                timings += std::string(" ") + kTimingNames[i] + " reads " +
+                           HexValue(now.timings()[i]) + ", written " +
+                           HexValue(*fields->timing[i]) + ";";
             }
         }
-        status = AppliedStatus({*fields->core_mhz, now.nvclk_d},
-                               {*fields->memory_mhz, now.memclk_d}, mismatches);
+        status = "Core " + MhzValue(now.nvclk_d) + ", asked " + AskedMhz(*fields->core_mhz) +
+                 "; memory " + MhzValue(now.memclk_d) + ", asked " + AskedMhz(*fields->memory_mhz) +
+                 ";" + (timings.empty() ? " timings as written;" : timings);
+        status.back() = '.';
     }
     ui_->SetCtrlVal(mp, ui::PANEL_STATUS, status);
     return 0;
@@ -211,7 +261,10 @@ int MainPanel::Exit(int, int, int event, void*, int, int) {
     // script has no one to ask and ends as it always has.
     if (ui_->interactive()) {
         const std::vector<FieldChange> edited = Changes(FieldsNow());
-        if (!edited.empty() && ui_->ConfirmPopup(kPopupTitle, DiscardQuestion(edited)) != 1) {
+        if (!edited.empty() &&
+            ui_->ConfirmPopup(kPopupTitle,
+                              "These edits have not been applied. Exit and discard them?\n" +
+                                  ChangeLines(edited)) != 1) {
             return 0;
         }
     }

@@ -7,13 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "app/panel_changes.h"
 #include "card/bios_image.h"
 #include "clock/change_plan.h"
 #include "clock/clock_engine.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::app {
+
+// One field whose value will change: its label, the value it showed from the
+// card and the value it holds now, both as the panel shows them.
+struct FieldChange {
+    std::string field;
+    std::string before;
+    std::string after;
+};
 
 // The main panel: card information from the video BIOS, the current clocks and
 // the three timing registers, an apply button that writes the edited values
