@@ -62,10 +62,11 @@ class RunText {
                 out_ += "  interrupts on\n";
                 break;
             case Kind::CrtcWrite:
-                out_ += Format("  CRT controller 0x%02X <- 0x%02X%s\n", event.address, event.value,
-                               event.address == 0x1F && event.value == 0x57
-                                   ? " (extended registers unlocked)"
-                                   : "");
+                out_ += Format(
+                    "  CRT controller 0x%02X <- 0x%02X%s\n", event.address, event.value,
+                    event.address == clock::kCr1fIndex && event.value == clock::kUnlockExtended
+                        ? " (extended registers unlocked)"
+                        : "");
                 break;
             case Kind::RegisterRead:
                 if (event.address == clock::kStrapRegister) {

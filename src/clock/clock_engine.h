@@ -28,6 +28,9 @@ inline constexpr int kCrystal13500 = 13500;
 inline constexpr int CrystalKhz(std::uint32_t strap) {
     return (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
 }
+// CR1F, written 0x57, opens the extended CRT controller registers the window uses.
+inline constexpr std::uint8_t kCr1fIndex = 0x1F;
+inline constexpr std::uint8_t kUnlockExtended = 0x57;
 // Bits of the select register that make the core and memory PLLs run from the
 // programmed coefficients.
 inline constexpr std::uint32_t kPllSelectProgrammed = 0x500;

@@ -3,13 +3,6 @@
 
 namespace ruvuvuri::clock {
 
-namespace {
-
-constexpr std::uint8_t kCr1fIndex = 0x1F;
-constexpr std::uint8_t kUnlockExtended = 0x57;
-
-}  // namespace
-
 std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
     const PllCoeff coeff = PllCoeff::FromWord(word);
     if (coeff.M == 0) {
