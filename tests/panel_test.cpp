@@ -218,21 +218,29 @@ TEST(MainPanel, PreviewShowsWhatApplyWritesAndWritesNothing) {
     EXPECT_EQ(registers.at(kTiming1), 0x12345678u);
 }
 
+// The status line names a timing register that did not keep what was written.
 TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
     struct Case {
         double typed_core;
         double typed_mem;
+        bool timing2_kept;
         double shown_core;
         double shown_mem;
         const char* status;
-    } cases[] = {{200.0, 183.0, 200.452, 182.952,
+    } cases[] = {{200.0, 183.0, true, 200.452, 182.952,
                   "Core 200.452 MHz, asked 200; memory 182.952 MHz, asked 183; timings as "
                   "written."},
-                 {80.0, 800.0, 80.050, 798.228,
+                 {80.0, 800.0, true, 80.050, 798.228,
                   "Core 80.050 MHz, asked 80; memory 798.228 MHz, asked 800; timings as "
-                  "written."}};
+                  "written."},
+                 {200.0, 183.0, false, 200.452, 182.952,
+                  "Core 200.452 MHz, asked 200; memory 182.952 MHz, asked 183; Timing 2 "
+                  "(0x100228) reads 0x05050505, written 0xFFFFFFFF."}};
     for (const Case& c : cases) {
         PanelWorld world;
+        if (!c.timing2_kept) {
+            world.card.sim.state().inject.ignore_writes = {kTiming2};
+        }
         world.ui.values[PANEL_CORECLK] = c.typed_core;
         world.ui.values[PANEL_MEMCLK] = c.typed_mem;
         world.ui.values[PANEL_TIMING2] = std::uint32_t{0xffffffff};
@@ -242,7 +250,8 @@ TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
 
         EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_CORECLK), c.shown_core);
         EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_MEMCLK), c.shown_mem);
-        EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING2), 0xffffffffu);
+        EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING2),
+                  c.timing2_kept ? 0xffffffffu : 0x05050505u);
         EXPECT_EQ(world.ui.Value<std::string>(PANEL_STATUS), c.status);
     }
 }

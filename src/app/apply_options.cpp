@@ -9,8 +9,6 @@ clock::ChangeTargets TargetsFromOptions(const ClockOptions& options,
                                         const clock::ClockReading& reading) {
     clock::ChangeTargets targets;
     if (options.memory_mhz != 0.0 || options.core_mhz != 0.0) {
-        // A clock that was not given is reprogrammed for what it runs at now;
-        // it passes through MHz on the way, as the panel's values do.
         const double memory_mhz = options.memory_mhz != 0.0 ? options.memory_mhz : reading.memclk_d;
         const double core_mhz = options.core_mhz != 0.0 ? options.core_mhz : reading.nvclk_d;
         targets.clocks = clock::ChangeTargets::Clocks{MhzToKhz(memory_mhz), MhzToKhz(core_mhz)};
@@ -36,10 +34,6 @@ int ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine
         }
     }
     return applied;
-}
-
-int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine) {
-    return ApplyTargets(TargetsFromOptions(options, engine.current()), engine);
 }
 
 }  // namespace ruvuvuri::app

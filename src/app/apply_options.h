@@ -18,8 +18,4 @@ clock::ChangeTargets TargetsFromOptions(const ClockOptions& options,
 // Returns how many options took effect (the clocks count once).
 int ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine);
 
-// Applies what the command line asked for, after the card has been read.
-// Returns how many options took effect; 0 means the panel is shown instead.
-int ApplyClockOptions(const ClockOptions& options, clock::ClockEngine& engine);
-
 }  // namespace ruvuvuri::app

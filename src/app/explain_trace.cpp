@@ -1,37 +1,33 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/explain_trace.h"
-
-#include <cstdio>
+// --explain-trace: a trace decoded back into register accesses, as text. For
+// each run in it, every card register read and write with the register's name
+// (PLL words with M, N, P and the clock they give from the crystal the run
+// read), the interrupt bracket and the CR1F unlock, then what the run changed:
+// each register written, from the value first read to the value last written.
+#include <cerrno>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <vector>
 
+#include "app/extensions.h"
+#include "app/host.h"
 #include "app/plan_text.h"
+#include "base/error_text.h"
 #include "clock/clock_engine.h"
+#include "hw/window_decoder.h"
 
 namespace ruvuvuri::app {
 namespace {
 
 using Kind = hw::WindowEvent::Kind;
 
-std::string Format(const char* format, auto... values) {
-    char line[200];
-    std::snprintf(line, sizeof line, format, values...);
-    return line;
-}
-
-bool IsPll(std::uint32_t address) {
-    return address == clock::kCorePllRegister || address == clock::kMemPllRegister;
-}
-
 // What a value means for its register, when the program knows.
 std::string Meaning(std::uint32_t address, std::uint32_t value, int base_freq) {
     if (address == clock::kStrapRegister) {
-        return Format("  crystal %d kHz", (value & clock::kStrapCrystalBit) != 0
-                                              ? clock::kCrystal14318
-                                              : clock::kCrystal13500);
+        return Format("  crystal %d kHz", clock::CrystalKhz(value));
     }
-    if (!IsPll(address)) {
+    if (address != clock::kCorePllRegister && address != clock::kMemPllRegister) {
         return "";
     }
     const clock::PllCoeff coeff = clock::PllCoeff::FromWord(value);
@@ -66,16 +62,15 @@ class RunText {
                 out_ += "  interrupts on\n";
                 break;
             case Kind::CrtcWrite:
-                out_ += Format("  CRT controller 0x%02X <- 0x%02X%s\n", event.address, event.value,
-                               event.address == 0x1F && event.value == 0x57
-                                   ? " (extended registers unlocked)"
-                                   : "");
+                out_ += Format(
+                    "  CRT controller 0x%02X <- 0x%02X%s\n", event.address, event.value,
+                    event.address == clock::kCr1fIndex && event.value == clock::kUnlockExtended
+                        ? " (extended registers unlocked)"
+                        : "");
                 break;
             case Kind::RegisterRead:
                 if (event.address == clock::kStrapRegister) {
-                    base_freq_ = (event.value & clock::kStrapCrystalBit) != 0
-                                     ? clock::kCrystal14318
-                                     : clock::kCrystal13500;
+                    base_freq_ = clock::CrystalKhz(event.value);
                 }
                 first_read_.try_emplace(event.address, event.value);
                 out_ += Line("read ", event, " = ");
@@ -121,8 +116,6 @@ class RunText {
     std::vector<std::uint32_t> written_order_;
 };
 
-}  // namespace
-
 std::string ExplainTrace(const hw::DecodedTrace& trace) {
     std::string out;
     std::optional<RunText> run;
@@ -136,12 +129,27 @@ std::string ExplainTrace(const hw::DecodedTrace& trace) {
         }
         run->Add(event);
     }
-    if (run) {
-        out += run->Finish();
-    } else {
-        out += "No run in this trace.\n";
+    return run ? out + run->Finish() : "No run in this trace.\n";
+}
+
+}  // namespace
+
+int ExplainTraceFile(const std::string& path) {
+    // Through the host, so that a program started without a console (Windows)
+    // still shows what it was asked for.
+    std::ifstream in(path);
+    if (!in) {
+        const int error = errno;
+        host::Warn("cannot read the trace " + path + " (" + base::ErrorText(error) +
+                   "); check the file name");
+        return -1;
     }
-    return out;
+    const hw::DecodedTrace trace = hw::DecodeWindowTrace(in);
+    for (const std::string& problem : trace.problems) {
+        host::Warn(path + ": " + problem + "; skipped");
+    }
+    host::PrintText(ExplainTrace(trace));
+    return 0;
 }
 
 }  // namespace ruvuvuri::app

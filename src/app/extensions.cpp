@@ -1,34 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/extensions.h"
 
-#include <cerrno>
-#include <fstream>
-
-#include "app/explain_trace.h"
+#include "app/backend_table.h"
 #include "app/host.h"
 #include "app/plan_text.h"
-#include "base/error_text.h"
-#include "hw/window_decoder.h"
 
 namespace ruvuvuri::app {
-
-int ExplainTraceFile(const std::string& path) {
-    // Through the host, so that a program started without a console (Windows)
-    // still shows what it was asked for.
-    std::ifstream in(path);
-    if (!in) {
-        const int error = errno;
-        host::Warn("cannot read the trace " + path + " (" + base::ErrorText(error) +
-                   "); check the file name");
-        return -1;
-    }
-    const hw::DecodedTrace trace = hw::DecodeWindowTrace(in);
-    for (const std::string& problem : trace.problems) {
-        host::Warn(path + ": " + problem + "; skipped");
-    }
-    host::PrintText(ExplainTrace(trace));
-    return 0;
-}
 
 void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets) {
     // The select register is read only where an apply would rewrite it.
@@ -38,15 +15,7 @@ void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets
 }
 
 std::string BackendName(Backend backend) {
-    switch (backend) {
-        case Backend::Hardware:
-            return "linux";
-        case Backend::BuiltInSim:
-            return "sim";
-        case Backend::ProfileSim:
-            return "sim-profile";
-    }
-    return "";
+    return ChooseBackend(backend).name;
 }
 
 }  // namespace ruvuvuri::app

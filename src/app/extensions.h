@@ -23,7 +23,7 @@ int ExplainTraceFile(const std::string& path);
 // register when clocks would change; writes nothing.
 void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets);
 
-// The backend's name in --info --json.
+// The name of the backend record a run with this choice opens, for --info --json.
 std::string BackendName(Backend backend);
 
 }  // namespace ruvuvuri::app

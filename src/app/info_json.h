@@ -10,7 +10,7 @@ namespace ruvuvuri::app {
 
 // What `--info --json` prints: the facts of --info as one JSON object with
 // the field names documented in docs/info-json.md, followed by a newline.
-// `backend` names where the accesses went ("linux", "sim", "sim-profile").
+// `backend` names where the accesses went (the backend record's name).
 std::string FormatCardInfoJson(const card::BiosImage& bios, const clock::ClockReading& reading,
                                const std::string& backend);
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/options.h"
 
-#include <string_view>
+#include <algorithm>
+#include <iterator>
 
 #include "base/number_text.h"
 
@@ -9,38 +10,20 @@ namespace ruvuvuri::app {
 
 namespace {
 
-constexpr double kMinMemoryMhz = 80.0;
-constexpr double kMaxMemoryMhz = 800.0;
-constexpr double kMinCoreMhz = 80.0;
-constexpr double kMaxCoreMhz = 400.0;
-
 // "%lf" and "%x" as the C standard defines them: a value that only begins a
 // number ("100e", "0x") converts nothing. Leaves `target` alone when nothing
-// converts, so "c=150 c=abc" keeps 150.
-void ScanMhz(const char* text, double& target) {
-    if (const auto scan = base::ScanDouble(text); scan.ok()) {
-        target = scan.value;
-    }
-}
-
-// A hex value above 32 bits is ignored rather than cut to its low bits.
-void ScanHex(const char* text, std::uint32_t& target) {
-    if (const auto scan = base::ScanHex32(text); scan.ok()) {
-        target = scan.value;
+// converts, so "c=150 c=abc" keeps 150, and a hex value above 32 bits is
+// ignored rather than cut to its low bits.
+template <typename T, typename Scan>
+void ScanInto(std::string_view text, Scan scan, T& target) {
+    if (const auto result = scan(text); result.ok()) {
+        target = result.value;
     }
 }
 
 // The comparisons are written so that NaN fails them.
-double KeepWithin(double value, double low, double high) {
-    return value >= low && value <= high ? value : 0.0;
-}
-
-std::string ValueWarning(std::string_view argument, std::string_view why) {
-    std::string warning = "ignoring ";
-    warning += argument;
-    warning += ": ";
-    warning += why;
-    return warning;
+double KeepWithin(double value, double high) {
+    return value >= kMinClockMhz && value <= high ? value : 0.0;
 }
 
 // A whole number of seconds within the range, nothing around it.
@@ -52,42 +35,47 @@ bool ParseSeconds(std::string_view text, int& seconds) {
     return seconds >= kMinRevertSeconds && seconds <= kMaxRevertSeconds;
 }
 
+// The "--" options that take no value.
+struct Flag {
+    std::string_view name;
+    bool RunOptions::*field;
+};
+constexpr Flag kFlags[] = {
+    {"--dry-run", &RunOptions::dry_run}, {"--strict", &RunOptions::strict},
+    {"--json", &RunOptions::json},       {"--info", &RunOptions::info},
+    {"--help", &RunOptions::help},       {"--version", &RunOptions::version},
+};
+
 }  // namespace
+
+ClockArgument AsClockArgument(std::string_view arg) {
+    if (arg.size() >= 2 && arg[1] == '=') {
+        if (arg[0] == 'c' || arg[0] == 'C' || arg[0] == 'm' || arg[0] == 'M') {
+            return {std::string(1, arg[0] == 'c' || arg[0] == 'C' ? 'c' : 'm'), arg.substr(2)};
+        }
+    }
+    if (arg.size() >= 3 && (arg[0] == 't' || arg[0] == 'T') && arg[1] >= '0' && arg[1] <= '2' &&
+        arg[2] == '=') {
+        return {std::string("t") + arg[1], arg.substr(3)};
+    }
+    return {};
+}
 
 void ParseOptions(int argc, const char* const argv[], ClockOptions& options) {
     for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (arg == nullptr) {
-            continue;
-        }
-        switch (arg[0]) {
-            case 'c':
-            case 'C':
-                if (arg[1] == '=') {
-                    ScanMhz(arg + 2, options.core_mhz);
-                }
-                break;
-            case 'm':
-            case 'M':
-                if (arg[1] == '=') {
-                    ScanMhz(arg + 2, options.memory_mhz);
-                }
-                break;
-            case 't':
-            case 'T':
-                if (arg[1] >= '0' && arg[1] <= '2' && arg[2] == '=') {
-                    ScanHex(arg + 3, options.timing[arg[1] - '0']);
-                }
-                break;
-            default:
-                break;
+        const ClockArgument option = AsClockArgument(argv[i] == nullptr ? "" : argv[i]);
+        if (option.key == "c" || option.key == "m") {
+            ScanInto(option.value, base::ScanDouble,
+                     option.key == "c" ? options.core_mhz : options.memory_mhz);
+        } else if (!option.key.empty()) {
+            ScanInto(option.value, base::ScanHex32, options.timing[option.key[1] - '0']);
         }
     }
 }
 
 void CheckRanges(ClockOptions& options) {
-    options.memory_mhz = KeepWithin(options.memory_mhz, kMinMemoryMhz, kMaxMemoryMhz);
-    options.core_mhz = KeepWithin(options.core_mhz, kMinCoreMhz, kMaxCoreMhz);
+    options.memory_mhz = KeepWithin(options.memory_mhz, kMaxMemoryMhz);
+    options.core_mhz = KeepWithin(options.core_mhz, kMaxCoreMhz);
 }
 
 ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
@@ -95,8 +83,9 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
     RunOptions& options = parsed.options;
     // Each ignored argument is a warning, and an error under --strict.
     const auto ignore = [&parsed](std::string_view argument, std::string_view why) {
-        parsed.warnings.push_back(ValueWarning(argument, why));
-        parsed.strict_errors.push_back(std::string(argument) + ": " + std::string(why));
+        const std::string error = std::string(argument) + ": " + std::string(why);
+        parsed.warnings.push_back("ignoring " + error);
+        parsed.strict_errors.push_back(error);
     };
 
     for (int i = 1; i < argc; ++i) {
@@ -156,26 +145,16 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
             } else {
                 options.explain_trace_path = value;
             }
-        } else if (!has_value && name == "--dry-run") {
-            options.dry_run = true;
-        } else if (!has_value && name == "--strict") {
-            options.strict = true;
-        } else if (!has_value && name == "--json") {
-            options.json = true;
-        } else if (!has_value && name == "--info") {
-            options.info = true;
-        } else if (!has_value && name == "--help") {
-            options.help = true;
-        } else if (!has_value && name == "--version") {
-            options.version = true;
-        } else if (has_value && (name == "--info" || name == "--help" || name == "--version" ||
-                                 name == "--dry-run" || name == "--strict" || name == "--json")) {
-            ignore(arg, std::string(name) + " takes no value");
+        } else if (const auto flag = std::ranges::find(kFlags, name, &Flag::name);
+                   flag != std::end(kFlags)) {
+            if (has_value) {
+                ignore(arg, std::string(name) + " takes no value");
+            } else {
+                options.*flag->field = true;
+            }
         } else {
-            std::string warning = "ignoring unknown option ";
-            warning += arg;
-            warning += "; see --help";
-            parsed.warnings.push_back(std::move(warning));
+            parsed.warnings.push_back("ignoring unknown option " + std::string(arg) +
+                                      "; see --help");
             parsed.strict_errors.push_back(std::string(arg) + ": unknown option; see --help");
         }
     }

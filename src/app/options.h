@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/ui_choice.h"
@@ -21,6 +22,19 @@ struct ClockOptions {
 
     bool operator==(const ClockOptions&) const = default;
 };
+
+// The ranges CheckRanges keeps, in MHz.
+inline constexpr double kMinClockMhz = 80.0;
+inline constexpr double kMaxCoreMhz = 400.0;
+inline constexpr double kMaxMemoryMhz = 800.0;
+
+// A clock or timing argument split at its '=': `key` is "c", "m", "t0", "t1"
+// or "t2" whatever the case of the letter, and empty for any other argument.
+struct ClockArgument {
+    std::string key;
+    std::string_view value;
+};
+ClockArgument AsClockArgument(std::string_view arg);
 
 // Reads argv[1] .. argv[argc - 1] in order into `options`. Anything that is not
 // one of the options above is skipped without a word; a later option overrides

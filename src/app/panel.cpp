@@ -2,8 +2,11 @@
 #include "app/panel.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <type_traits>
 
+#include "app/apply_options.h"
 #include "app/clock_units.h"
 #include "app/plan_text.h"
 #include "ui/panel_ids.h"
@@ -16,6 +19,43 @@ constexpr const char* kMemoryName = "Memory clock";
 constexpr const char* kTimingNames[3] = {"Timing 0 (0x100220)", "Timing 1 (0x100224)",
                                          "Timing 2 (0x100228)"};
 
+// "0x00000A0A" and "200.452 MHz": values as the fields show them.
+std::string HexValue(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string MhzValue(double mhz) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f MHz", mhz);
+    return text;
+}
+
+// "200", "200.5", "200.452": a clock as the user asked for it, without the
+// zeros a fixed format would add.
+std::string AskedMhz(double mhz) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", mhz);
+    std::string shown = text;
+    if (shown.find('.') != std::string::npos) {
+        shown.erase(shown.find_last_not_of('0') + 1);
+        if (shown.back() == '.') {
+            shown.pop_back();
+        }
+    }
+    return shown;
+}
+
+// One line per change: "Core clock: 174.997 MHz -> 250.000 MHz".
+std::string ChangeLines(const std::vector<FieldChange>& changes) {
+    std::string lines;
+    for (const FieldChange& change : changes) {
+        lines += "\n" + change.field + ": " + change.before + " -> " + change.after;
+    }
+    return lines;
+}
+
 // An untouched clock field gives back exactly the clock that was read: the
 // MHz round trip alone can lose a kHz (128.003 x 1000.0 truncates to 128002)
 // and so reprogram a PLL nobody asked to change.
@@ -26,16 +66,9 @@ std::uint32_t TargetKhz(double field_mhz, double shown_mhz, std::uint32_t read_k
 }  // namespace
 
 ui::CallbackTable MainPanel::Callbacks() {
-    return {
-        {"SetNewClocks",
-         [this](int panel, int control, int event, void* data, int d1, int d2) {
-             return SetNewClocks(panel, control, event, data, d1, d2);
-         }},
-        {"Preview", [this](int panel, int control, int event, void* data, int d1,
-                           int d2) { return Preview(panel, control, event, data, d1, d2); }},
-        {"Exit", [this](int panel, int control, int event, void* data, int d1,
-                        int d2) { return Exit(panel, control, event, data, d1, d2); }},
-    };
+    return {{"SetNewClocks", std::bind_front(&MainPanel::SetNewClocks, this)},
+            {"Preview", std::bind_front(&MainPanel::Preview, this)},
+            {"Exit", std::bind_front(&MainPanel::Exit, this)}};
 }
 
 int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
@@ -66,10 +99,9 @@ void MainPanel::GetBIOSinfo() {
 void MainPanel::ShowClocksAndTimings(const clock::ClockReading& reading) {
     ui_->SetCtrlVal(mp, ui::PANEL_CORECLK, reading.nvclk_d);
     ui_->SetCtrlVal(mp, ui::PANEL_MEMCLK, reading.memclk_d);
-    const std::uint32_t timings[] = {reading.tim0, reading.tim1, reading.tim2};
     for (int i = 0; i < 3; ++i) {
-        ui_->SetCtrlVal(mp, ui::PANEL_TIMING0 + i, timings[i]);
-        shown_timing_[i] = timings[i];
+        shown_timing_[i] = reading.timings()[i];
+        ui_->SetCtrlVal(mp, ui::PANEL_TIMING0 + i, shown_timing_[i]);
     }
     // What the clock fields hold now, at their decimals: Apply compares with it
     // to tell an untouched field.
@@ -90,151 +122,132 @@ std::string MainPanel::ClockFieldRange(int control) {
     return range;
 }
 
-bool MainPanel::ReadFields(EditedFields* fields) {
+MainPanel::EditedFields MainPanel::FieldsNow() {
+    EditedFields fields;
+    const auto read = [this](int control, auto& field) {
+        if (std::remove_reference_t<decltype(*field)> value{};
+            ui_->GetCtrlVal(mp, control, &value)) {
+            field = value;
+        }
+    };
+    read(ui::PANEL_CORECLK, fields.core_mhz);
+    read(ui::PANEL_MEMCLK, fields.memory_mhz);
+    for (int i = 0; i < 3; ++i) {
+        read(ui::PANEL_TIMING0 + i, fields.timing[i]);
+    }
+    return fields;
+}
+
+std::optional<MainPanel::EditedFields> MainPanel::CommittedFields(int event) {
+    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
+        return std::nullopt;
+    }
+    const EditedFields fields = FieldsNow();
     std::string refused;
     const auto check = [&](bool complete, const char* name, const std::string& need) {
         if (!complete) {
             refused += std::string(name) + " " + need + ".\n";
         }
     };
-    check(ui_->GetCtrlVal(mp, ui::PANEL_CORECLK, &fields->core_mhz), kCoreName,
+    check(fields.core_mhz.has_value(), kCoreName,
           "holds no number " + ClockFieldRange(ui::PANEL_CORECLK));
-    check(ui_->GetCtrlVal(mp, ui::PANEL_MEMCLK, &fields->memory_mhz), kMemoryName,
+    check(fields.memory_mhz.has_value(), kMemoryName,
           "holds no number " + ClockFieldRange(ui::PANEL_MEMCLK));
     for (int i = 0; i < 3; ++i) {
-        check(ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &fields->timing[i]), kTimingNames[i],
+        check(fields.timing[i].has_value(), kTimingNames[i],
               "is not a complete hexadecimal value (eight digits, 0x00000000 to 0xFFFFFFFF)");
     }
     if (refused.empty()) {
-        return true;
+        return fields;
     }
     ui_->MessagePopup(kPopupTitle,
                       refused + "Nothing was written; correct the field and apply again.");
-    return false;
+    return std::nullopt;
 }
 
-std::vector<FieldChange> MainPanel::ChangesToApply(const EditedFields& fields) const {
+std::vector<FieldChange> MainPanel::Changes(const EditedFields& fields) const {
     std::vector<FieldChange> changes;
-    const auto clock = [&](const char* name, double shown, double field) {
-        if (field != shown) {
-            changes.push_back({name, MhzValue(shown), MhzValue(field)});
+    const auto add = [&changes](const char* name, auto shown, const auto& field, auto text) {
+        if (!field) {
+            changes.push_back({name, text(shown), "(incomplete)"});
+        } else if (*field != shown) {
+            changes.push_back({name, text(shown), text(*field)});
         }
     };
-    clock(kCoreName, shown_core_mhz_, fields.core_mhz);
-    clock(kMemoryName, shown_mem_mhz_, fields.memory_mhz);
+    add(kCoreName, shown_core_mhz_, fields.core_mhz, MhzValue);
+    add(kMemoryName, shown_mem_mhz_, fields.memory_mhz, MhzValue);
     for (int i = 0; i < 3; ++i) {
-        if (fields.timing[i] != shown_timing_[i]) {
-            changes.push_back(
-                {kTimingNames[i], HexValue(shown_timing_[i]), HexValue(fields.timing[i])});
-        }
+        add(kTimingNames[i], shown_timing_[i], fields.timing[i],
+            [](std::uint32_t value) { return HexValue(value); });
     }
     return changes;
-}
-
-std::vector<FieldChange> MainPanel::EditedSinceShown() {
-    constexpr const char* kIncomplete = "(incomplete)";
-    std::vector<FieldChange> changes;
-    const auto clock = [&](int control, const char* name, double shown) {
-        double field = 0.0;
-        if (!ui_->GetCtrlVal(mp, control, &field)) {
-            changes.push_back({name, MhzValue(shown), kIncomplete});
-        } else if (field != shown) {
-            changes.push_back({name, MhzValue(shown), MhzValue(field)});
-        }
-    };
-    clock(ui::PANEL_CORECLK, kCoreName, shown_core_mhz_);
-    clock(ui::PANEL_MEMCLK, kMemoryName, shown_mem_mhz_);
-    for (int i = 0; i < 3; ++i) {
-        std::uint32_t field = 0;
-        if (!ui_->GetCtrlVal(mp, ui::PANEL_TIMING0 + i, &field)) {
-            changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), kIncomplete});
-        } else if (field != shown_timing_[i]) {
-            changes.push_back({kTimingNames[i], HexValue(shown_timing_[i]), HexValue(field)});
-        }
-    }
-    return changes;
-}
-
-void MainPanel::ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read) {
-    std::vector<FieldChange> mismatches;
-    const std::uint32_t timings[] = {read.tim0, read.tim1, read.tim2};
-    for (int i = 0; i < 3; ++i) {
-        if (timings[i] != asked.timing[i]) {
-            mismatches.push_back(
-                {kTimingNames[i], HexValue(asked.timing[i]), HexValue(timings[i])});
-        }
-    }
-    ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
-                    AppliedStatus({asked.core_mhz, read.nvclk_d}, {asked.memory_mhz, read.memclk_d},
-                                  mismatches));
 }
 
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
-    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
-        return 0;
-    }
     // The panel writes only what it shows: a field that holds no complete
     // value stops Apply before anything is asked or written, and the user's
     // edits stay in the fields to be corrected.
-    EditedFields fields;
-    if (!ReadFields(&fields)) {
+    const std::optional<EditedFields> fields = CommittedFields(event);
+    if (!fields) {
         return 0;
     }
+    // Engines show the part after the blank line below the question.
+    const std::vector<FieldChange> changes = Changes(*fields);
     const bool confirmed =
-        ui_->ConfirmPopup(kPopupTitle, ConfirmationText(ChangesToApply(fields))) == 1;
-    const clock::ClockReading* now = nullptr;
+        ui_->ConfirmPopup(kPopupTitle,
+                          std::string(kApplyQuestion) + "\n" +
+                              (changes.empty() ? "\nNo field was edited: the card is written "
+                                                 "with the clocks and timings it has."
+                                               : ChangeLines(changes))) == 1;
+    const clock::ClockReading before = engine_.current();
     if (confirmed) {
-        const clock::ClockReading read = engine_.current();
-        const clock::ChangeTargets targets = TargetsOf(fields, read);
-        engine_.ChangeSpeed(targets.clocks->memory_khz, targets.clocks->core_khz);
-        for (std::size_t i = 0; i < clock::kTimingRegisters.size(); ++i) {
-            engine_.SetTiming(i, *targets.timings[i]);
-        }
-        if (after_apply_) {
-            now = &after_apply_(read);
-        }
+        ApplyTargets(TargetsOf(*fields, before), engine_);
     }
     // After an apply the panel shows what the PLLs really produce; after a
     // refusal it shows the card's values again.
-    if (now == nullptr) {
-        now = &engine_.GetCurrentClocks();
-    }
-    ShowClocksAndTimings(*now);
+    const clock::ClockReading& now =
+        confirmed && after_apply_ ? after_apply_(before) : engine_.GetCurrentClocks();
+    ShowClocksAndTimings(now);
+    std::string status = "Nothing was written; the fields show the card again.";
     if (confirmed) {
-        ShowAppliedStatus(fields, *now);
-    } else {
-        ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
-                        std::string("Nothing was written; the fields show the card again."));
+        // The clocks the card now runs at next to those asked for, then the
+        // timings as read back: a timing register that does not keep every
+        // bit written is worth a look, as the card runs with what it reads.
+        std::string timings;
+        for (int i = 0; i < 3; ++i) {
+            if (now.timings()[i] != *fields->timing[i]) {
+                timings += std::string(" ") + kTimingNames[i] + " reads " +
+                           HexValue(now.timings()[i]) + ", written " +
+                           HexValue(*fields->timing[i]) + ";";
+            }
+        }
+        status = "Core " + MhzValue(now.nvclk_d) + ", asked " + AskedMhz(*fields->core_mhz) +
+                 "; memory " + MhzValue(now.memclk_d) + ", asked " + AskedMhz(*fields->memory_mhz) +
+                 ";" + (timings.empty() ? " timings as written;" : timings);
+        status.back() = '.';
     }
+    ui_->SetCtrlVal(mp, ui::PANEL_STATUS, status);
     return 0;
 }
 
 clock::ChangeTargets MainPanel::TargetsOf(const EditedFields& fields,
                                           const clock::ClockReading& read) const {
-    clock::ChangeTargets targets;
-    targets.clocks =
-        clock::ChangeTargets::Clocks{TargetKhz(fields.memory_mhz, shown_mem_mhz_, read.memclk),
-                                     TargetKhz(fields.core_mhz, shown_core_mhz_, read.nvclk)};
     // All three timings are written every time, changed or not.
-    for (std::size_t i = 0; i < targets.timings.size(); ++i) {
-        targets.timings[i] = fields.timing[i];
-    }
-    return targets;
+    return {clock::ChangeTargets::Clocks{TargetKhz(*fields.memory_mhz, shown_mem_mhz_, read.memclk),
+                                         TargetKhz(*fields.core_mhz, shown_core_mhz_, read.nvclk)},
+            {fields.timing[0], fields.timing[1], fields.timing[2]}};
 }
 
 int MainPanel::Preview(int, int, int event, void*, int, int) {
-    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
-        return 0;
-    }
-    EditedFields fields;
-    if (!ReadFields(&fields)) {
+    const std::optional<EditedFields> fields = CommittedFields(event);
+    if (!fields) {
         return 0;
     }
     // The plan Apply would carry out now: the same targets, and the select
     // register as it reads now (a read; nothing is written).
     const clock::ClockReading& read = engine_.current();
     const std::uint32_t select = engine_.ReadPllSelect().value_or(0);
-    std::string plan = FormatPlan(clock::PlanChange(read, select, TargetsOf(fields, read)));
+    std::string plan = FormatPlan(clock::PlanChange(read, select, TargetsOf(*fields, read)));
     plan.pop_back();  // the popup ends the last line
     ui_->MessagePopup(kPopupTitle, std::string(kPreviewHeading) + "\n\n" + plan);
     return 0;
@@ -247,8 +260,11 @@ int MainPanel::Exit(int, int, int event, void*, int, int) {
     // Edits the user never applied are not thrown away without a word; a
     // script has no one to ask and ends as it always has.
     if (ui_->interactive()) {
-        const std::vector<FieldChange> edited = EditedSinceShown();
-        if (!edited.empty() && ui_->ConfirmPopup(kPopupTitle, DiscardQuestion(edited)) != 1) {
+        const std::vector<FieldChange> edited = Changes(FieldsNow());
+        if (!edited.empty() &&
+            ui_->ConfirmPopup(kPopupTitle,
+                              "These edits have not been applied. Exit and discard them?\n" +
+                                  ChangeLines(edited)) != 1) {
             return 0;
         }
     }

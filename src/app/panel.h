@@ -3,16 +3,24 @@
 
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/panel_changes.h"
 #include "card/bios_image.h"
 #include "clock/change_plan.h"
 #include "clock/clock_engine.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::app {
+
+// One field whose value will change: its label, the value it showed from the
+// card and the value it holds now, both as the panel shows them.
+struct FieldChange {
+    std::string field;
+    std::string before;
+    std::string after;
+};
 
 // The main panel: card information from the video BIOS, the current clocks and
 // the three timing registers, an apply button that writes the edited values
@@ -51,25 +59,25 @@ class MainPanel {
     int panel_handle() const { return mp; }
 
   private:
+    // The five editable fields; one that holds no complete value is empty.
     struct EditedFields {
-        double core_mhz = 0.0;
-        double memory_mhz = 0.0;
-        std::uint32_t timing[clock::kTimingRegisters.size()] = {};
+        std::optional<double> core_mhz;
+        std::optional<double> memory_mhz;
+        std::optional<std::uint32_t> timing[clock::kTimingRegisters.size()];
     };
 
     void ShowClocksAndTimings(const clock::ClockReading& reading);
-    // Reads the five editable fields; false, after a popup naming every field
-    // that holds no complete value and the range it takes, when any does.
-    bool ReadFields(EditedFields* fields);
-    // The fields that differ from what the card showed; a field that holds no
-    // complete value counts as changed to "(incomplete)".
-    std::vector<FieldChange> EditedSinceShown();
+    EditedFields FieldsNow();
+    // The fields for Apply and Preview: nothing unless the button was pressed
+    // on a checked card and every field holds a complete value; otherwise a
+    // popup first names each field that does not and the range it takes.
+    std::optional<EditedFields> CommittedFields(int event);
+    // The fields that differ from what the card showed, for the apply
+    // confirmation and the exit question; an empty one as "(incomplete)".
+    std::vector<FieldChange> Changes(const EditedFields& fields) const;
     // What an apply of `fields` asks of the card: both clocks and all three timings.
     clock::ChangeTargets TargetsOf(const EditedFields& fields,
                                    const clock::ClockReading& read) const;
-    // The changes an apply of `fields` makes, for the confirmation.
-    std::vector<FieldChange> ChangesToApply(const EditedFields& fields) const;
-    void ShowAppliedStatus(const EditedFields& asked, const clock::ClockReading& read);
     std::string ClockFieldRange(int control);
 
     const card::BiosImage& bios_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "clock/change_plan.h"
@@ -16,5 +17,13 @@ std::string FormatPlan(const clock::ChangePlan& plan);
 // The name of a card register the program knows ("Core PLL", "Timing 1"), or
 // an empty text.
 std::string RegisterName(std::uint32_t address);
+
+// printf into a text of at most 199 characters, for the lines of a plan or an
+// explained trace.
+std::string Format(const char* format, auto... values) {
+    char line[200];
+    std::snprintf(line, sizeof line, format, values...);
+    return line;
+}
 
 }  // namespace ruvuvuri::app

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/strict_check.h"
 
-#include <cctype>
-#include <cstdio>
 #include <map>
 #include <string_view>
 
@@ -11,34 +9,15 @@
 namespace ruvuvuri::app {
 namespace {
 
-struct ClockArgument {
-    std::string key;         // "c", "m", "t0", "t1", "t2"; empty when not one
-    std::string_view value;  // after the '='
-};
-
-ClockArgument AsClockArgument(std::string_view arg) {
-    if (arg.size() >= 2 && arg[1] == '=') {
-        const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(arg[0])));
-        if (first == 'c' || first == 'm') {
-            return {std::string(1, first), arg.substr(2)};
-        }
-    }
-    if (arg.size() >= 3 && (arg[0] == 't' || arg[0] == 'T') && arg[1] >= '0' && arg[1] <= '2' &&
-        arg[2] == '=') {
-        return {std::string("t") + arg[1], arg.substr(3)};
-    }
-    return {};
-}
-
 std::string ClockProblem(const ClockArgument& option) {
     if (option.key == "c" || option.key == "m") {
         const bool core = option.key == "c";
-        const double high = core ? 400.0 : 800.0;
         const auto parsed = base::ParseDouble(option.value);
         if (!parsed.ok()) {
             return "not a number of MHz, as in " + option.key + "=150";
         }
-        if (!(parsed.value >= 80.0 && parsed.value <= high)) {
+        if (!(parsed.value >= kMinClockMhz &&
+              parsed.value <= (core ? kMaxCoreMhz : kMaxMemoryMhz))) {
             return std::string(core ? "the core" : "the memory") + " clock must be 80 to " +
                    (core ? "400" : "800") + " MHz";
         }

@@ -13,6 +13,19 @@ namespace ruvuvuri::card {
 inline constexpr std::uint32_t kBiosAddress = 0xC0000;
 inline constexpr std::size_t kBiosImageSize = 8192;
 
+// Where the fields lie in an option ROM image, and in its PCI data structure
+// (from its "PCIR" signature).
+inline constexpr std::size_t kSizeByteOffset = 0x02;  // in 512-byte units
+inline constexpr std::size_t kPcirPointerOffset = 0x18;
+inline constexpr std::size_t kTextOffset = 0x38;
+inline constexpr std::size_t kTextLength = 8;
+inline constexpr std::size_t kWord54Offset = 0x54;
+inline constexpr std::size_t kWord56Offset = 0x56;
+inline constexpr std::size_t kVersionOffset = 0x7C;
+inline constexpr std::size_t kVendorInPcir = 4;
+inline constexpr std::size_t kDeviceInPcir = 6;
+inline constexpr std::uint16_t kNvidiaVendor = 0x10DE;
+
 // The first 8 KB of the video BIOS as read once at start, and the check that
 // gates every register access: is this a GeForce? Pure code over bytes.
 class BiosImage {

@@ -24,6 +24,13 @@ inline constexpr std::array<std::uint32_t, 3> kTimingRegisters = {
 inline constexpr std::uint32_t kStrapCrystalBit = 0x40;
 inline constexpr int kCrystal14318 = 14318;
 inline constexpr int kCrystal13500 = 13500;
+// The reference crystal, in kHz, that a strap register value names.
+inline constexpr int CrystalKhz(std::uint32_t strap) {
+    return (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
+}
+// CR1F, written 0x57, opens the extended CRT controller registers the window uses.
+inline constexpr std::uint8_t kCr1fIndex = 0x1F;
+inline constexpr std::uint8_t kUnlockExtended = 0x57;
 // Bits of the select register that make the core and memory PLLs run from the
 // programmed coefficients.
 inline constexpr std::uint32_t kPllSelectProgrammed = 0x500;
@@ -81,6 +88,8 @@ struct ClockReading : Speed {
     std::uint32_t tim0 = 0;
     std::uint32_t tim1 = 0;
     std::uint32_t tim2 = 0;
+
+    std::array<std::uint32_t, 3> timings() const { return {tim0, tim1, tim2}; }
 };
 
 // The clock engine owns the card contract: reading the crystal, both clocks

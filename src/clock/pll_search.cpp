@@ -4,7 +4,6 @@
 #include "clock/clock_engine.h"
 
 namespace ruvuvuri::clock {
-
 namespace {
 
 // Below this the target is doubled (and the post-divider raised) so that the
@@ -48,24 +47,10 @@ inline void Try(std::int32_t c, Base base, Best& best) {
     }
 }
 
-template <typename Base>
-inline void TryWideRange(std::int32_t c, Base base, Best& best) {
-    Try<7>(c, base, best);
-    Try<8>(c, base, best);
-    Try<9>(c, base, best);
-    Try<10>(c, base, best);
-    Try<11>(c, base, best);
-    Try<12>(c, base, best);
-    Try<13>(c, base, best);
-    Try<14>(c, base, best);
-}
-
-template <typename Base>
-inline void TrySmallRange(std::int32_t c, Base base, Best& best) {
-    Try<1>(c, base, best);
-    Try<2>(c, base, best);
-    Try<3>(c, base, best);
-    Try<4>(c, base, best);
+// The candidates M in the order given; the first of equal error is kept.
+template <std::int32_t... kMs, typename Base>
+inline void TryEach(std::int32_t c, Base base, Best& best) {
+    (Try<kMs>(c, base, best), ...);
 }
 
 // The two crystals a card can have, as compile-time constants.
@@ -78,16 +63,15 @@ struct Crystal {
 template <typename Base>
 inline void TryRange(std::int32_t c, Base base, bool small_dividers, Best& best) {
     if (small_dividers) {
-        TrySmallRange(c, base, best);
+        TryEach<1, 2, 3, 4>(c, base, best);
     } else {
-        TryWideRange(c, base, best);
+        TryEach<7, 8, 9, 10, 11, 12, 13, 14>(c, base, best);
     }
 }
 
 PllSearchResult Search(std::int32_t target_khz, int base_freq, bool memory_pll) {
-    PllSearchResult result;
     if (target_khz <= 0 || base_freq <= 0) {
-        return result;
+        return {};
     }
 
     std::int32_t c = target_khz;
@@ -96,12 +80,9 @@ PllSearchResult Search(std::int32_t target_khz, int base_freq, bool memory_pll) 
         c *= 2;
         ++p;
     }
-    if (p > kMaxP) {
-        return result;
-    }
     // From 257 × the crystal on, even M = 1 would need N above 255.
-    if (std::int64_t{c} >= std::int64_t{kMaxN + 2} * base_freq) {
-        return result;
+    if (p > kMaxP || std::int64_t{c} >= std::int64_t{kMaxN + 2} * base_freq) {
+        return {};
     }
 
     const bool small_dividers = memory_pll && c >= kMemSmallDividerFromKhz;
@@ -119,11 +100,9 @@ PllSearchResult Search(std::int32_t target_khz, int base_freq, bool memory_pll) 
     }
 
     if (best.m == 0) {
-        return result;
+        return {};
     }
-    result.coeff = PllCoeff{best.m, best.n, p};
-    result.found = true;
-    return result;
+    return {PllCoeff{best.m, best.n, p}, true};
 }
 
 }  // namespace

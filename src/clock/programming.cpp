@@ -59,9 +59,8 @@ void ClockEngine::Restore(const ClockReading& reading) {
     // The same sequence as a change of clocks, crystal read included, so a
     // revert reaches the card exactly as an apply does.
     ProgramPlls(UnlockAndReadCrystal(), reading.mem_pll_word, reading.core_pll_word);
-    const std::uint32_t timings[] = {reading.tim0, reading.tim1, reading.tim2};
     for (std::size_t i = 0; i < kTimingRegisters.size(); ++i) {
-        SetTiming(i, timings[i]);
+        SetTiming(i, reading.timings()[i]);
     }
 }
 

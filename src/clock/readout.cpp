@@ -3,13 +3,6 @@
 
 namespace ruvuvuri::clock {
 
-namespace {
-
-constexpr std::uint8_t kCr1fIndex = 0x1F;
-constexpr std::uint8_t kUnlockExtended = 0x57;
-
-}  // namespace
-
 std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
     const PllCoeff coeff = PllCoeff::FromWord(word);
     if (coeff.M == 0) {
@@ -26,8 +19,7 @@ ClockEngine::Unlocked ClockEngine::UnlockAndReadCrystal() {
     const std::uint8_t saved_index = crtc.CrtcIndex();
     crtc.CrtcWrite(kCr1fIndex, kUnlockExtended);
 
-    const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
-    return {saved_index, (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500};
+    return {saved_index, CrystalKhz(window_.IN_LONGWORD(kStrapRegister))};
 }
 
 std::optional<Speed> ClockEngine::GetSpeed() {
