@@ -60,10 +60,9 @@ class ConsoleEngine final : public UiEngine {
     // The control's description and value; null (with last_error set) when
     // the panel or control does not exist or takes another kind of value.
     ConsoleControlValue* FindValue(int panel, int control, ControlKind kind,
-                                   const PanelFileControl** description);
+                                   const PanelFileControl** description = nullptr);
     Panel* ActivePanel();
 
-    void Print(const Panel& panel);
     // After a command: the whole panel for a person, the rows that differ
     // from `before` for a script.
     void ShowChanges(const Panel& panel, const std::vector<std::string>& before);
