@@ -47,15 +47,16 @@ std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTa
                                            bool* asks_in_dialog) {
     const ui::UiChoice wanted = choice;
     if (DialogPanelPossible(wanted)) {
-        std::string why;
-        if (auto engine = ui::LoadQtEngine(callbacks, &why)) {
+        ui::QtEngineLoader loader;
+        if (auto engine = loader.Load(callbacks)) {
             if (asks_in_dialog != nullptr) {
                 *asks_in_dialog = true;
             }
             return engine;
         }
         if (wanted == ui::UiChoice::Qt) {
-            Warn("the Qt panel is not available (" + why + "); using the console panel");
+            Warn("the Qt panel is not available (" + loader.last_error() +
+                 "); using the console panel");
         }
     }
     return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);

@@ -8,7 +8,9 @@
 #include "build_config.h"
 
 namespace ruvuvuri::ui {
+namespace {
 
+// The folder holding the running program; empty when it cannot be told.
 std::string ProgramDirectory() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
@@ -19,6 +21,8 @@ std::string ProgramDirectory() {
     const std::size_t slash = program.rfind('/');
     return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
+
+}  // namespace
 
 std::vector<std::string> InstalledFileCandidates(InstalledFolder folder, const std::string& name) {
     const std::string program_dir = ProgramDirectory();
