@@ -75,6 +75,14 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name);
 // Reads the panel file at `path`. Throws PanelFileError.
 PanelFile ReadPanelFile(const std::filesystem::path& path);
 
+// The platform's part of ReadPanelFile (panel_file_read*.cpp), which words
+// the failures alike everywhere.
+struct PanelFileBytes {
+    enum Outcome { Read, Folder, CannotOpen, CannotRead } outcome;
+    std::string text;  // the file's bytes; for CannotOpen, the cause
+};
+PanelFileBytes ReadPanelFileBytes(const std::filesystem::path& path);
+
 // Reads panel `panel_id` of the panel file at `path` and checks it against the
 // program, for every panel engine alike: the panel exists, every control is
 // there with its widget class, every button's callback is in `callbacks`, and
