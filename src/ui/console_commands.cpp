@@ -108,7 +108,7 @@ std::string EditField(const ConsoleCommand& command, const PanelFileControl& con
             return "'" + text + "' is not a number (" + usage + "); nothing changed";
         }
         const double rounded = RoundTo(wanted.value, control.decimals);
-        if (!WithinLimits(control, rounded)) {
+        if (!(rounded >= control.minimum && rounded <= control.maximum)) {
             return LabelOf(control) + " " + text + " is outside the limits " + LimitsOf(control) +
                    "; nothing changed";
         }

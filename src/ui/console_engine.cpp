@@ -92,12 +92,10 @@ int ConsoleEngine::RunUserInterface() {
         }
         Execute(line);
     }
-    if (!quit_) {
-        // The end of the input presses the exit button; if that does not end
-        // the loop, nothing else could, so it ends anyway.
-        if (Panel* panel = ActivePanel()) {
-            PressButton(*panel, kExitCallback);
-        }
+    // The end of the input presses the exit button; if that does not end
+    // the loop, nothing else could, so it ends anyway.
+    if (Panel* panel = quit_ ? nullptr : ActivePanel()) {
+        PressCallback(callbacks_, kExitCallback, panel->handle);
     }
     const int code = quit_ ? quit_code_ : 0;
     quit_ = false;
@@ -260,7 +258,7 @@ void ConsoleEngine::Execute(const std::string& line) {
         return;
     }
     if (command.kind == ConsoleCommandKind::Apply) {
-        PressButton(*panel, kApplyCallback);
+        PressCallback(callbacks_, kApplyCallback, panel->handle);
         if (!quit_) {
             ShowChanges(*panel, before);
         }
@@ -270,10 +268,10 @@ void ConsoleEngine::Execute(const std::string& line) {
                 "this panel file has no Preview button; restore the panel file that came with "
                 "the program, or use --dry-run");
         } else {
-            PressButton(*panel, kPreviewCallback);
+            PressCallback(callbacks_, kPreviewCallback, panel->handle);
         }
     } else if (command.kind == ConsoleCommandKind::Exit) {
-        PressButton(*panel, kExitCallback);
+        PressCallback(callbacks_, kExitCallback, panel->handle);
     } else {
         RenderPanel(out_, *panel);
     }
@@ -294,14 +292,6 @@ void ConsoleEngine::ShowChanges(const Panel& panel, const std::vector<std::strin
         }
     }
     out_ << std::flush;
-}
-
-void ConsoleEngine::PressButton(Panel& panel, const char* callback) {
-    // LoadPanel has made sure that the button and its callback exist.
-    const ControlCallback* found = FindCallback(callbacks_, callback);
-    if (found != nullptr && *found) {
-        (*found)(panel.handle, 0, EVENT_COMMIT, nullptr, 0, 0);
-    }
 }
 
 void ConsoleEngine::Complain(const std::string& why) {

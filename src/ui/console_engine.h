@@ -69,7 +69,6 @@ class ConsoleEngine final : public UiEngine {
     // Runs one command line; a line it cannot run gets one line on the error
     // stream saying why, and changes nothing.
     void Execute(const std::string& line);
-    void PressButton(Panel& panel, const char* callback);
     void Complain(const std::string& why);
 
     CallbackTable callbacks_;

@@ -8,24 +8,11 @@
 #include "ui/install_paths.h"
 
 namespace ruvuvuri::ui {
-namespace {
-
-bool IsSet(const char* value) {
-    return value != nullptr && value[0] != '\0';
-}
-
-}  // namespace
 
 bool ShouldTryQt(const char* display, const char* wayland, UiChoice requested) {
-    switch (requested) {
-        case UiChoice::Console:
-            return false;
-        case UiChoice::Qt:
-            return true;
-        case UiChoice::Default:
-            break;
-    }
-    return IsSet(display) || IsSet(wayland);
+    const auto set = [](const char* value) { return value != nullptr && value[0] != '\0'; };
+    return requested == UiChoice::Qt ||
+           (requested == UiChoice::Default && (set(display) || set(wayland)));
 }
 
 std::unique_ptr<UiEngine> QtEngineLoader::OpenModule(const std::string& path,

@@ -84,16 +84,15 @@ Number ParseNumber(const std::string& file, const std::string& control, const ch
 }
 
 void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileControl* control) {
-    const auto number = [&](const char* property, double fallback) {
-        const std::optional<std::string> text = PropertyText(widget, property);
-        return text ? ParseNumber<double>(file, control->name, property, *text) : fallback;
+    const auto read = [&]<typename Number>(const char* property, Number& field) {
+        if (const std::optional<std::string> text = PropertyText(widget, property)) {
+            field = ParseNumber<Number>(file, control->name, property, *text);
+        }
     };
-    control->minimum = number("minimum", control->minimum);
-    control->maximum = number("maximum", control->maximum);
-    control->value = number("value", control->value);
-    if (const std::optional<std::string> decimals = PropertyText(widget, "decimals")) {
-        control->decimals = ParseNumber<int>(file, control->name, "decimals", *decimals);
-    }
+    read("minimum", control->minimum);
+    read("maximum", control->maximum);
+    read("value", control->value);
+    read("decimals", control->decimals);
     control->suffix = PropertyText(widget, "suffix").value_or("");
 
     if (!(control->minimum <= control->maximum)) {
@@ -149,6 +148,14 @@ const PanelControl* FindPanelControl(int id) {
 const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name) {
     const NamedCallback* named = FindIn(callbacks, name, &NamedCallback::name);
     return named != nullptr ? &named->callback : nullptr;
+}
+
+bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel) {
+    const ControlCallback* callback = FindCallback(callbacks, name);
+    if (callback != nullptr && *callback) {
+        (*callback)(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
+    }
+    return callback != nullptr;
 }
 
 PanelFile ReadPanelFile(const std::filesystem::path& path) {

@@ -68,6 +68,9 @@ const PanelControl* FindPanelControl(int id);
 
 // The callback the table holds under `name`, or nullptr.
 const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);
+// Calls the callback `name` as a press of its button on `panel` does (the
+// commit event); false when the table has no such callback.
+bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel);
 
 // Reads the top-level widget `PANEL` of panel file text; `name` is what
 // messages call the file. Throws PanelFileError.
