@@ -47,8 +47,7 @@ class ConsoleEngine final : public UiEngine {
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
 
-    // Why the last failed call failed: for LoadPanel it names the panel file
-    // and the cause. Nothing is printed on such failures.
+    // Nothing is printed on a failure; last_error() keeps the reason.
     const std::string& last_error() const override { return last_error_; }
     // A person at a terminal, whose input has not ended.
     bool interactive() const override { return input_is_terminal_ && !input_ended_; }

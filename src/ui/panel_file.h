@@ -63,10 +63,8 @@ struct PanelFile {
     const PanelFileButton* FindButtonByCallback(std::string_view callback) const;
 };
 
-// The entry of kPanelControls with that ID, or nullptr.
+// Each look-up answers nullptr when there is no such entry.
 const PanelControl* FindPanelControl(int id);
-
-// The callback the table holds under `name`, or nullptr.
 const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);
 // Calls the callback `name` as a press of its button on `panel` does (the
 // commit event); false when the table has no such callback.
