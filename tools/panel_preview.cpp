@@ -41,10 +41,10 @@ int main(int argc, char** argv) {
              return 0;
          }},
     };
-    std::string error;
-    engine = ui::LoadQtEngine(callbacks, &error);
+    ui::QtEngineLoader loader;
+    engine = loader.Load(callbacks);
     if (engine == nullptr) {
-        std::fprintf(stderr, "ruvuvuri_panel_preview: %s\n", error.c_str());
+        std::fprintf(stderr, "ruvuvuri_panel_preview: %s\n", loader.last_error().c_str());
         return 255;
     }
     const int panel = engine->LoadPanel(0, panel_file, ui::PANEL);

@@ -39,15 +39,16 @@ bool DialogPanelPossible(UiChoice choice) {
 std::unique_ptr<ui::UiEngine> OpenUiEngine(UiChoice choice, const ui::CallbackTable& callbacks,
                                            bool* asks_in_dialog) {
     if (DialogPanelPossible(choice)) {
-        std::string why;
-        if (auto engine = ui::LoadQtEngine(callbacks, &why)) {
+        ui::QtEngineLoader loader;
+        if (auto engine = loader.Load(callbacks)) {
             if (asks_in_dialog != nullptr) {
                 *asks_in_dialog = true;
             }
             return engine;
         }
         if (choice == ui::UiChoice::Qt) {
-            Warn("the Qt panel is not available (" + why + "); using the console panel");
+            Warn("the Qt panel is not available (" + loader.last_error() +
+                 "); using the console panel");
         }
     }
     return ui::CreateConsoleEngine(callbacks, std::cin, std::cout, std::cerr);

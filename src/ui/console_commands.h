@@ -2,10 +2,9 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "ui/panel_file.h"
+#include "ui/console_panel.h"
 
 // The console engine's command language: one command per line, words apart,
 // the command word in any case.
@@ -27,5 +26,12 @@ const char* EditWordFor(int control);
 
 // The command that presses `button` ("apply", "preview" or "exit"), or nullptr.
 const char* CommandFor(const PanelFileButton& button);
+
+// Runs an edit command (`core 200.5`, `t0 0x22322222`) on `control`: a clock
+// must be a number within the field's limits at its decimals, a timing a
+// hexadecimal number of at most 32 bits. Returns why the value was refused,
+// with `value` left as it was, or an empty text when `value` now holds it.
+std::string EditField(const ConsoleCommand& command, const PanelFileControl& control,
+                      ConsoleControlValue& value);
 
 }  // namespace ruvuvuri::ui

@@ -9,7 +9,6 @@
 #include "base/printable.h"
 #include "base/text.h"
 #include "ui/console_commands.h"
-#include "ui/console_field_edit.h"
 #include "ui/console_render.h"
 #include "ui/console_spin_box.h"
 
@@ -17,15 +16,17 @@ namespace ruvuvuri::ui {
 namespace {
 
 const char* KindName(ControlKind kind) {
-    switch (kind) {
-        case ControlKind::Text:
-            return "text";
-        case ControlKind::Integer:
-            return "32-bit integer";
-        case ControlKind::Double:
-            return "double";
+    constexpr const char* kNames[] = {"text", "32-bit integer", "double"};
+    return kNames[static_cast<int>(kind)];
+}
+
+// Every edit command has checked its value, so a stored value is complete.
+template <typename T>
+bool ReadValue(const ConsoleControlValue* stored, T ConsoleControlValue::*member, T* value) {
+    if (stored != nullptr) {
+        *value = stored->*member;
     }
-    return "unknown";
+    return stored != nullptr;
 }
 
 }  // namespace
@@ -70,7 +71,7 @@ int ConsoleEngine::LoadPanel(int parent, const std::string& file, int panel_id) 
 void ConsoleEngine::DisplayPanel(int panel) {
     if (Panel* shown = FindPanel(panel)) {
         shown_ = shown->handle;
-        Print(*shown);
+        RenderPanel(out_, *shown);
     }
 }
 
@@ -91,12 +92,10 @@ int ConsoleEngine::RunUserInterface() {
         }
         Execute(line);
     }
-    if (!quit_) {
-        // The end of the input presses the exit button; if that does not end
-        // the loop, nothing else could, so it ends anyway.
-        if (Panel* panel = ActivePanel()) {
-            PressButton(*panel, kExitCallback);
-        }
+    // The end of the input presses the exit button; if that does not end
+    // the loop, nothing else could, so it ends anyway.
+    if (Panel* panel = quit_ ? nullptr : ActivePanel()) {
+        PressCallback(callbacks_, kExitCallback, panel->handle);
     }
     const int code = quit_ ? quit_code_ : 0;
     quit_ = false;
@@ -110,7 +109,7 @@ void ConsoleEngine::QuitUserInterface(int code) {
 }
 
 void ConsoleEngine::SetCtrlVal(int panel, int control, const std::string& value) {
-    if (ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Text, nullptr)) {
+    if (ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Text)) {
         stored->text = value;
     }
 }
@@ -124,34 +123,24 @@ void ConsoleEngine::SetCtrlVal(int panel, int control, double value) {
 }
 
 void ConsoleEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
-    if (ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Integer, nullptr)) {
+    if (ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Integer)) {
         stored->integer = value;
     }
 }
 
 bool ConsoleEngine::GetCtrlVal(int panel, int control, std::string* value) {
-    // Every edit command has checked its value, so a stored value is complete.
-    ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Text, nullptr);
-    if (stored != nullptr) {
-        *value = stored->text;
-    }
-    return stored != nullptr;
+    return ReadValue(FindValue(panel, control, ControlKind::Text), &ConsoleControlValue::text,
+                     value);
 }
 
 bool ConsoleEngine::GetCtrlVal(int panel, int control, double* value) {
-    ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Double, nullptr);
-    if (stored != nullptr) {
-        *value = stored->number;
-    }
-    return stored != nullptr;
+    return ReadValue(FindValue(panel, control, ControlKind::Double), &ConsoleControlValue::number,
+                     value);
 }
 
 bool ConsoleEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
-    ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Integer, nullptr);
-    if (stored != nullptr) {
-        *value = stored->integer;
-    }
-    return stored != nullptr;
+    return ReadValue(FindValue(panel, control, ControlKind::Integer), &ConsoleControlValue::integer,
+                     value);
 }
 
 bool ConsoleEngine::GetCtrlLimits(int panel, int control, double* minimum, double* maximum) {
@@ -213,28 +202,21 @@ ConsoleControlValue* ConsoleEngine::FindValue(int handle, int control, ControlKi
     if (panel == nullptr) {
         return nullptr;
     }
-    for (std::size_t i = 0; i < panel->file.controls.size(); ++i) {
-        const PanelFileControl& found = panel->file.controls[i];
-        if (found.id != control) {
-            continue;
-        }
-        const ControlKind wanted = FindPanelControl(control)->kind;
-        if (wanted != kind) {
-            last_error_ = found.name + " takes a " + KindName(wanted) + " value, not a " +
-                          KindName(kind) + " value";
-            return nullptr;
-        }
-        if (description != nullptr) {
-            *description = &found;
-        }
-        return &panel->values[i];
+    const PanelFileControl* found = panel->file.FindControl(control);
+    if (found == nullptr) {
+        last_error_ = "the panel has no control " + std::to_string(control);
+        return nullptr;
     }
-    last_error_ = "the panel has no control " + std::to_string(control);
-    return nullptr;
-}
-
-void ConsoleEngine::Print(const Panel& panel) {
-    RenderPanel(out_, panel);
+    const ControlKind wanted = FindPanelControl(control)->kind;
+    if (wanted != kind) {
+        last_error_ = found->name + " takes a " + KindName(wanted) + " value, not a " +
+                      KindName(kind) + " value";
+        return nullptr;
+    }
+    if (description != nullptr) {
+        *description = found;
+    }
+    return &panel->ValueOf(*found);
 }
 
 void ConsoleEngine::Execute(const std::string& line) {
@@ -263,7 +245,7 @@ void ConsoleEngine::Execute(const std::string& line) {
     const std::vector<std::string> before = RenderRows(*panel);
     if (command.kind == ConsoleCommandKind::Edit) {
         const PanelFileControl& control = *panel->file.FindControl(command.control);
-        const std::string refused = EditField(command.words, control, panel->ValueOf(control));
+        const std::string refused = EditField(command, control, panel->ValueOf(control));
         if (refused.empty()) {
             ShowChanges(*panel, before);
         } else {
@@ -276,7 +258,7 @@ void ConsoleEngine::Execute(const std::string& line) {
         return;
     }
     if (command.kind == ConsoleCommandKind::Apply) {
-        PressButton(*panel, kApplyCallback);
+        PressCallback(callbacks_, kApplyCallback, panel->handle);
         if (!quit_) {
             ShowChanges(*panel, before);
         }
@@ -286,12 +268,12 @@ void ConsoleEngine::Execute(const std::string& line) {
                 "this panel file has no Preview button; restore the panel file that came with "
                 "the program, or use --dry-run");
         } else {
-            PressButton(*panel, kPreviewCallback);
+            PressCallback(callbacks_, kPreviewCallback, panel->handle);
         }
     } else if (command.kind == ConsoleCommandKind::Exit) {
-        PressButton(*panel, kExitCallback);
+        PressCallback(callbacks_, kExitCallback, panel->handle);
     } else {
-        Print(*panel);
+        RenderPanel(out_, *panel);
     }
 }
 
@@ -301,7 +283,7 @@ void ConsoleEngine::ShowChanges(const Panel& panel, const std::vector<std::strin
         return;
     }
     if (input_is_terminal_) {
-        Print(panel);
+        RenderPanel(out_, panel);
         return;
     }
     for (std::size_t i = 0; i < after.size(); ++i) {
@@ -310,14 +292,6 @@ void ConsoleEngine::ShowChanges(const Panel& panel, const std::vector<std::strin
         }
     }
     out_ << std::flush;
-}
-
-void ConsoleEngine::PressButton(Panel& panel, const char* callback) {
-    // LoadPanel has made sure that the button and its callback exist.
-    const ControlCallback* found = FindCallback(callbacks_, callback);
-    if (found != nullptr && *found) {
-        (*found)(panel.handle, 0, EVENT_COMMIT, nullptr, 0, 0);
-    }
 }
 
 void ConsoleEngine::Complain(const std::string& why) {

@@ -47,8 +47,7 @@ class ConsoleEngine final : public UiEngine {
     int ConfirmPopup(const std::string& title, const std::string& message) override;
     void MessagePopup(const std::string& title, const std::string& message) override;
 
-    // Why the last failed call failed: for LoadPanel it names the panel file
-    // and the cause. Nothing is printed on such failures.
+    // Nothing is printed on a failure; last_error() keeps the reason.
     const std::string& last_error() const override { return last_error_; }
     // A person at a terminal, whose input has not ended.
     bool interactive() const override { return input_is_terminal_ && !input_ended_; }
@@ -60,17 +59,15 @@ class ConsoleEngine final : public UiEngine {
     // The control's description and value; null (with last_error set) when
     // the panel or control does not exist or takes another kind of value.
     ConsoleControlValue* FindValue(int panel, int control, ControlKind kind,
-                                   const PanelFileControl** description);
+                                   const PanelFileControl** description = nullptr);
     Panel* ActivePanel();
 
-    void Print(const Panel& panel);
     // After a command: the whole panel for a person, the rows that differ
     // from `before` for a script.
     void ShowChanges(const Panel& panel, const std::vector<std::string>& before);
     // Runs one command line; a line it cannot run gets one line on the error
     // stream saying why, and changes nothing.
     void Execute(const std::string& line);
-    void PressButton(Panel& panel, const char* callback);
     void Complain(const std::string& why);
 
     CallbackTable callbacks_;

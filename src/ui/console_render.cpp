@@ -11,10 +11,6 @@
 namespace ruvuvuri::ui {
 namespace {
 
-bool IsTiming(int control) {
-    return control == PANEL_TIMING0 || control == PANEL_TIMING1 || control == PANEL_TIMING2;
-}
-
 std::string FormatHex(std::uint32_t value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
@@ -22,9 +18,7 @@ std::string FormatHex(std::uint32_t value, int digits) {
 }
 
 std::string Padded(std::string text, std::size_t width) {
-    if (text.size() < width) {
-        text.append(width - text.size(), ' ');
-    }
+    text.resize(std::max(text.size(), width), ' ');
     return text;
 }
 
@@ -32,6 +26,11 @@ std::string Padded(std::string text, std::size_t width) {
 
 std::string LabelOf(const PanelFileControl& control) {
     return control.label.empty() ? control.name : control.label;
+}
+
+std::string RangeOf(const PanelFileControl& control) {
+    return FindPanelControl(control.id)->kind == ControlKind::Double ? LimitsOf(control)
+                                                                     : "0x00000000 to 0xFFFFFFFF";
 }
 
 std::vector<std::string> RenderRows(const ConsolePanel& panel) {
@@ -44,7 +43,7 @@ std::vector<std::string> RenderRows(const ConsolePanel& panel) {
     std::vector<std::string> rows;
     for (const PanelFileControl& control : panel.file.controls) {
         const ConsoleControlValue& value = panel.ValueOf(control);
-        const ControlKind kind = FindPanelControl(control.id)->kind;
+        const PanelControl& entry = *FindPanelControl(control.id);
         if (control.id == PANEL_BANNER) {
             rows.emplace_back();
             continue;
@@ -54,12 +53,12 @@ std::vector<std::string> RenderRows(const ConsolePanel& panel) {
             continue;
         }
         std::string shown;
-        switch (kind) {
+        switch (entry.kind) {
             case ControlKind::Text:
                 shown = value.text;
                 break;
-            case ControlKind::Integer:
-                shown = FormatHex(value.integer, IsTiming(control.id) ? 8 : 4);
+            case ControlKind::Integer:  // the editable ones are the 32-bit timings
+                shown = FormatHex(value.integer, entry.editable ? 8 : 4);
                 break;
             case ControlKind::Double:
                 shown = FormatFixed(value.number, control.decimals) + control.suffix;
@@ -69,10 +68,8 @@ std::vector<std::string> RenderRows(const ConsolePanel& panel) {
         const char* word = EditWordFor(control.id);
         if (word == nullptr || control.read_only) {
             row += shown;
-        } else if (kind == ControlKind::Double) {
-            row += Padded(shown, 14) + "  (" + word + ", " + LimitsOf(control) + ")";
         } else {
-            row += Padded(shown, 14) + "  (" + word + ", 0x00000000 to 0xFFFFFFFF)";
+            row += Padded(shown, 14) + "  (" + word + ", " + RangeOf(control) + ")";
         }
         rows.push_back(std::move(row));
     }

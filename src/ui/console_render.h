@@ -14,6 +14,8 @@ namespace ruvuvuri::ui {
 
 // The control's label in the panel file, or its name when it has none.
 std::string LabelOf(const PanelFileControl& control);
+// What the user may type: a clock's limits, a timing's 32-bit range.
+std::string RangeOf(const PanelFileControl& control);
 
 // One line per control, parallel to panel.file.controls: label and value,
 // and beside an editable field the command that edits it and its range. Empty

@@ -40,10 +40,6 @@ double ProgramSetValue(const PanelFileControl& control, double value) {
     return std::isfinite(value) ? RoundTo(value, control.decimals) : SpinBoxValue(control, value);
 }
 
-bool WithinLimits(const PanelFileControl& control, double value) {
-    return value >= control.minimum && value <= control.maximum;
-}
-
 std::string LimitsOf(const PanelFileControl& control) {
     return FormatFixed(control.minimum, control.decimals) + " to " +
            FormatFixed(control.maximum, control.decimals) + control.suffix;

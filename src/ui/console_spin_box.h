@@ -27,9 +27,6 @@ double SpinBoxValue(const PanelFileControl& control, double value);
 // ask for still shows the clock it runs at).
 double ProgramSetValue(const PanelFileControl& control, double value);
 
-// Whether the user may type `value` (already at the field's decimals).
-bool WithinLimits(const PanelFileControl& control, double value);
-
 // "80.000 to 400.000 MHz": the limits as the field shows them.
 std::string LimitsOf(const PanelFileControl& control);
 

@@ -3,7 +3,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "ui/ui_engine.h"
 
@@ -23,16 +22,21 @@ using CreateQtEngineFn = UiEngine* (*)(const CallbackTable* callbacks, std::stri
 // values of DISPLAY and WAYLAND_DISPLAY (nullptr when unset).
 bool ShouldTryQt(const char* display, const char* wayland, UiChoice requested);
 
-// Where the module is looked for, in order: beside the running program, then
-// the installed module folder.
-std::vector<std::string> QtModuleCandidates();
+// Loads the Qt module and creates its engine. As with the engines, a load that
+// fails answers nullptr and last_error() says why, naming the module's path.
+class QtEngineLoader {
+  public:
+    // Beside the running program, then the installed module folder; the
+    // first module that exists decides.
+    std::unique_ptr<UiEngine> Load(const CallbackTable& callbacks);
+    // The module stays loaded for the rest of the run.
+    std::unique_ptr<UiEngine> LoadFrom(const std::string& path, const CallbackTable& callbacks);
+    const std::string& last_error() const { return last_error_; }
 
-// Loads the module from `path` and creates an engine; nullptr with a reason
-// naming the path on failure. The module stays loaded for the rest of the run.
-std::unique_ptr<UiEngine> LoadQtEngineFrom(const std::string& path, const CallbackTable& callbacks,
-                                           std::string* error);
+  private:
+    std::unique_ptr<UiEngine> OpenModule(const std::string& path, const CallbackTable& callbacks);
 
-// Tries the candidates in order; the first module that loads decides.
-std::unique_ptr<UiEngine> LoadQtEngine(const CallbackTable& callbacks, std::string* error);
+    std::string last_error_;
+};
 
 }  // namespace ruvuvuri::ui

@@ -13,9 +13,6 @@ enum class InstalledFolder {
     Module,  // the Qt panel module: <prefix>/lib/<multiarch>/ruvuvuri
 };
 
-// The folder holding the running program; empty when it cannot be told.
-std::string ProgramDirectory();
-
 // Where the file `name` of `folder` may be, in the order to try: beside the
 // program (a build tree), then the installed folder relative to the program.
 std::vector<std::string> InstalledFileCandidates(InstalledFolder folder, const std::string& name);

@@ -54,28 +54,16 @@ std::string LabelText(std::string_view text) {
     return std::string(Trim(label));
 }
 
-pugi::xml_node FindProperty(pugi::xml_node widget, const char* name) {
-    for (pugi::xml_node property : widget.children("property")) {
-        if (std::strcmp(property.attribute("name").value(), name) == 0) {
-            return property;
-        }
-    }
-    return {};
-}
-
 // The text of a property's value element (<string>, <cstring>, <double>, ...);
 // nullopt when the widget does not set the property.
 std::optional<std::string> PropertyText(pugi::xml_node widget, const char* name) {
-    const pugi::xml_node property = FindProperty(widget, name);
+    const pugi::xml_node property = widget.find_child_by_attribute("property", "name", name);
     if (!property) {
         return std::nullopt;
     }
-    for (pugi::xml_node value : property.children()) {
-        if (value.type() == pugi::node_element) {
-            return std::string(value.child_value());
-        }
-    }
-    return std::string();
+    return property
+        .find_child([](pugi::xml_node value) { return value.type() == pugi::node_element; })
+        .child_value();
 }
 
 [[noreturn]] void Fail(const std::string& file, const std::string& what) {
@@ -96,16 +84,15 @@ Number ParseNumber(const std::string& file, const std::string& control, const ch
 }
 
 void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileControl* control) {
-    const auto number = [&](const char* property, double fallback) {
-        const std::optional<std::string> text = PropertyText(widget, property);
-        return text ? ParseNumber<double>(file, control->name, property, *text) : fallback;
+    const auto read = [&]<typename Number>(const char* property, Number& field) {
+        if (const std::optional<std::string> text = PropertyText(widget, property)) {
+            field = ParseNumber<Number>(file, control->name, property, *text);
+        }
     };
-    control->minimum = number("minimum", control->minimum);
-    control->maximum = number("maximum", control->maximum);
-    control->value = number("value", control->value);
-    if (const std::optional<std::string> decimals = PropertyText(widget, "decimals")) {
-        control->decimals = ParseNumber<int>(file, control->name, "decimals", *decimals);
-    }
+    read("minimum", control->minimum);
+    read("maximum", control->maximum);
+    read("value", control->value);
+    read("decimals", control->decimals);
     control->suffix = PropertyText(widget, "suffix").value_or("");
 
     if (!(control->minimum <= control->maximum)) {
@@ -130,6 +117,13 @@ const char* ExpectedWidgetClass(const PanelControl& control) {
     return "QLineEdit";
 }
 
+// The element of `range` whose `member` equals `key`, or nullptr.
+template <typename Range, typename Key, typename Member>
+auto* FindIn(Range& range, const Key& key, Member member) {
+    const auto found = std::ranges::find(range, key, member);
+    return found == std::ranges::end(range) ? nullptr : &*found;
+}
+
 // Line number (from 1) of a byte offset, for parser messages.
 std::size_t LineOf(std::string_view text, std::ptrdiff_t offset) {
     const auto clamped = static_cast<std::size_t>(std::max<std::ptrdiff_t>(offset, 0));
@@ -140,39 +134,45 @@ std::size_t LineOf(std::string_view text, std::ptrdiff_t offset) {
 }  // namespace
 
 const PanelFileControl* PanelFile::FindControl(int id) const {
-    for (const PanelFileControl& control : controls) {
-        if (control.id == id) {
-            return &control;
-        }
-    }
-    return nullptr;
+    return FindIn(controls, id, &PanelFileControl::id);
 }
 
 const PanelFileButton* PanelFile::FindButtonByCallback(std::string_view callback) const {
-    for (const PanelFileButton& button : buttons) {
-        if (button.callback == callback) {
-            return &button;
-        }
-    }
-    return nullptr;
+    return FindIn(buttons, callback, &PanelFileButton::callback);
 }
 
 const PanelControl* FindPanelControl(int id) {
-    for (const PanelControl& control : kPanelControls) {
-        if (control.id == id) {
-            return &control;
-        }
-    }
-    return nullptr;
+    return FindIn(kPanelControls, id, &PanelControl::id);
 }
 
 const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name) {
-    for (const NamedCallback& named : callbacks) {
-        if (named.name == name) {
-            return &named.callback;
-        }
+    const NamedCallback* named = FindIn(callbacks, name, &NamedCallback::name);
+    return named != nullptr ? &named->callback : nullptr;
+}
+
+bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel) {
+    const ControlCallback* callback = FindCallback(callbacks, name);
+    if (callback != nullptr && *callback) {
+        (*callback)(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
     }
-    return nullptr;
+    return callback != nullptr;
+}
+
+PanelFile ReadPanelFile(const std::filesystem::path& path) {
+    const std::string name = base::Printable(path.string());
+    const PanelFileBytes file = ReadPanelFileBytes(path);
+    switch (file.outcome) {
+        case PanelFileBytes::Read:
+            return ParsePanelFile(file.text, name);
+        case PanelFileBytes::Folder:
+            throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
+        case PanelFileBytes::CannotOpen:
+            throw PanelFileError("cannot open the panel file " + name + " (" + file.text +
+                                 "); keep Ruvuvuri.ui next to the program or reinstall it");
+        case PanelFileBytes::CannotRead:
+            break;
+    }
+    throw PanelFileError("cannot read the panel file " + name + "; " + kRemedy);
 }
 
 PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {

@@ -63,17 +63,26 @@ struct PanelFile {
     const PanelFileButton* FindButtonByCallback(std::string_view callback) const;
 };
 
-// The entry of kPanelControls with that ID, or nullptr.
+// Each look-up answers nullptr when there is no such entry.
 const PanelControl* FindPanelControl(int id);
-
-// The callback the table holds under `name`, or nullptr.
 const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);
+// Calls the callback `name` as a press of its button on `panel` does (the
+// commit event); false when the table has no such callback.
+bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel);
 
 // Reads the top-level widget `PANEL` of panel file text; `name` is what
 // messages call the file. Throws PanelFileError.
 PanelFile ParsePanelFile(std::string_view xml, const std::string& name);
 // Reads the panel file at `path`. Throws PanelFileError.
 PanelFile ReadPanelFile(const std::filesystem::path& path);
+
+// The platform's part of ReadPanelFile (panel_file_read*.cpp), which words
+// the failures alike everywhere.
+struct PanelFileBytes {
+    enum Outcome { Read, Folder, CannotOpen, CannotRead } outcome;
+    std::string text;  // the file's bytes; for CannotOpen, the cause
+};
+PanelFileBytes ReadPanelFileBytes(const std::filesystem::path& path);
 
 // Reads panel `panel_id` of the panel file at `path` and checks it against the
 // program, for every panel engine alike: the panel exists, every control is

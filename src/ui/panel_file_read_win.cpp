@@ -4,7 +4,6 @@
 #include <cerrno>
 
 #include "base/error_text.h"
-#include "base/printable.h"
 #include "base/win_error_text.h"
 #include "ui/panel_file.h"
 
@@ -13,7 +12,6 @@
 namespace ruvuvuri::ui {
 namespace {
 
-constexpr const char* kRemedy = "restore the panel file that came with the program";
 constexpr DWORD kMaxPanelFileSize = 4 * 1024 * 1024;
 
 // The C runtime's words for the common causes, as on every other platform.
@@ -31,19 +29,16 @@ std::string OpenFailureText(DWORD error) {
 
 }  // namespace
 
-PanelFile ReadPanelFile(const std::filesystem::path& path) {
-    const std::string name = base::Printable(path.string());
+PanelFileBytes ReadPanelFileBytes(const std::filesystem::path& path) {
     const std::string file_name = path.string();
     const DWORD attributes = GetFileAttributesA(file_name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        throw PanelFileError("panel file " + name + " is a folder; " + kRemedy);
+        return {PanelFileBytes::Folder, {}};
     }
     HANDLE file = CreateFileA(file_name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        throw PanelFileError("cannot open the panel file " + name + " (" +
-                             OpenFailureText(GetLastError()) +
-                             "); keep Ruvuvuri.ui next to the program or reinstall it");
+        return {PanelFileBytes::CannotOpen, OpenFailureText(GetLastError())};
     }
     std::string xml;
     char chunk[16384];
@@ -54,10 +49,8 @@ PanelFile ReadPanelFile(const std::filesystem::path& path) {
         xml.append(chunk, got);
     }
     CloseHandle(file);
-    if (!ok || xml.size() >= kMaxPanelFileSize) {
-        throw PanelFileError("cannot read the panel file " + name + "; " + kRemedy);
-    }
-    return ParsePanelFile(xml, name);
+    const bool read = ok && xml.size() < kMaxPanelFileSize;
+    return {read ? PanelFileBytes::Read : PanelFileBytes::CannotRead, std::move(xml)};
 }
 
 }  // namespace ruvuvuri::ui

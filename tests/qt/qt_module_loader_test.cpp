@@ -49,14 +49,13 @@ class ModuleLoaderTest : public QObject {
     }
 
     void builtModuleLoadsAndShowsThePanel() {
-        std::string error;
-        auto engine = ruvuvuri::ui::LoadQtEngineFrom(
-            std::string(RUVUVURI_BINARY_DIR "/") + ruvuvuri::ui::kQtModuleFile,
-            {{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }},
-             {"Preview", [](int, int, int, void*, int, int) { return 0; }},
-             {"Exit", [](int, int, int, void*, int, int) { return 0; }}},
-            &error);
-        QVERIFY2(engine != nullptr, error.c_str());
+        ruvuvuri::ui::QtEngineLoader loader;
+        auto engine =
+            loader.LoadFrom(std::string(RUVUVURI_BINARY_DIR "/") + ruvuvuri::ui::kQtModuleFile,
+                            {{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }},
+                             {"Preview", [](int, int, int, void*, int, int) { return 0; }},
+                             {"Exit", [](int, int, int, void*, int, int) { return 0; }}});
+        QVERIFY2(engine != nullptr, loader.last_error().c_str());
         const int panel =
             engine->LoadPanel(0, RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui", ruvuvuri::ui::PANEL);
         QVERIFY(panel > 0);
@@ -67,8 +66,9 @@ class ModuleLoaderTest : public QObject {
     }
 
     void missingModuleIsReported() {
-        std::string error;
-        auto engine = ruvuvuri::ui::LoadQtEngineFrom("/nonexistent/libruvuvuri_qt.so", {}, &error);
+        ruvuvuri::ui::QtEngineLoader loader;
+        auto engine = loader.LoadFrom("/nonexistent/libruvuvuri_qt.so", {});
+        const std::string& error = loader.last_error();
         QVERIFY(engine == nullptr);
         QVERIFY2(error.find("/nonexistent/libruvuvuri_qt.so") != std::string::npos, error.c_str());
     }
