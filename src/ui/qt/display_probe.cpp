@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <vector>
 
 #include <QDir>
@@ -26,18 +27,12 @@ std::vector<std::string> PlatformCandidates() {
         list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
     }
     std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t end = list.find(';', start);
-        if (end == std::string::npos) {
-            end = list.size();
-        }
-        std::string entry = list.substr(start, end - start);
+    std::istringstream entries(list);
+    for (std::string entry; std::getline(entries, entry, ';');) {
         entry = entry.substr(0, entry.find(':'));  // "xcb:option=..." names xcb
         if (!entry.empty()) {
             names.push_back(entry);
         }
-        start = end + 1;
     }
     return names;
 }
@@ -54,12 +49,9 @@ bool XServerReachable(std::string* reason) {
         *reason = "libxcb.so.1 cannot be loaded";
         return false;
     }
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-    auto has_error = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    auto connect = reinterpret_cast<void* (*)(const char*, int*)>(dlsym(xcb, "xcb_connect"));
+    auto has_error = reinterpret_cast<int (*)(void*)>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<void (*)(void*)>(dlsym(xcb, "xcb_disconnect"));
     bool reachable = false;
     if (connect != nullptr && has_error != nullptr && disconnect != nullptr) {
         void* connection = connect(nullptr, nullptr);
@@ -75,14 +67,11 @@ bool XServerReachable(std::string* reason) {
     return reachable;
 }
 
-// Qt falls back to the next platform when its Wayland plugin is not installed.
-bool WaylandPluginInstalled() {
-    QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
-    return !platforms.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty();
-}
-
 bool WaylandSocketPresent(std::string* reason) {
-    if (!WaylandPluginInstalled()) {
+    // Qt falls back to the next platform when its Wayland plugin is missing.
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms"));
+    if (platforms.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty()) {
         *reason = "Qt's Wayland platform plugin is not installed";
         return false;
     }

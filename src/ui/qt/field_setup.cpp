@@ -9,7 +9,7 @@
 #include <QPalette>
 #include <QWidget>
 
-#include "ui/qt/control_text.h"
+#include "ui/field_text.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
@@ -56,7 +56,7 @@ void PrepareTiming(QLineEdit& edit, const PanelFileControl& control) {
                         QStringLiteral(": hexadecimal, eight digits, 0x00000000 to 0xFFFFFFFF."));
     }
     QObject::connect(&edit, &QLineEdit::textChanged, &edit, [&edit](const QString& text) {
-        MarkRefused(edit, !ParseRegister(text).has_value());
+        MarkRefused(edit, !ParseRegister(text.trimmed().toStdString()).has_value());
     });
 }
 
