@@ -2,9 +2,7 @@
 #include "ui/field_text.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "base/number_text.h"
 
@@ -57,16 +55,13 @@ std::optional<std::uint32_t> ParseRegister(std::string_view text) {
 }
 
 std::optional<double> ParseClock(std::string_view text) {
-    const std::string copy(Trimmed(text));
-    if (copy.empty() || copy.find_first_not_of("0123456789.+-eE") != std::string::npos) {
+    const std::string_view number = Trimmed(text);
+    const base::NumberScan<double> scan = base::ParseDouble(number);
+    // Decimal only: the hex floats ParseDouble also reads are no clock.
+    if (!scan.ok() || number.find_first_not_of("0123456789.+-eE") != number.npos) {
         return std::nullopt;
     }
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    return scan.value;
 }
 
 double ClockWithinLimits(std::string_view text, double previous, double minimum, double maximum) {

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <sstream>
-#include <vector>
 
 #include <QDir>
 #include <QLibraryInfo>
@@ -17,24 +16,6 @@ namespace {
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-// The platforms Qt will try, in its order: QT_QPA_PLATFORM when set, else
-// Wayland first in a Wayland session, then X11.
-std::vector<std::string> PlatformCandidates() {
-    std::string list = Env("QT_QPA_PLATFORM");
-    if (list.empty()) {
-        list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
-    }
-    std::vector<std::string> names;
-    std::istringstream entries(list);
-    for (std::string entry; std::getline(entries, entry, ';');) {
-        entry = entry.substr(0, entry.find(':'));  // "xcb:option=..." names xcb
-        if (!entry.empty()) {
-            names.push_back(entry);
-        }
-    }
-    return names;
 }
 
 // Connects to the X server the way Qt's xcb platform would, through libxcb
@@ -94,18 +75,21 @@ bool WaylandSocketPresent(std::string* reason) {
 }  // namespace
 
 bool DisplayAvailable(std::string* reason) {
+    // The platforms Qt will try, in its order: QT_QPA_PLATFORM when set, else
+    // Wayland first in a Wayland session, then X11.
+    std::string list = Env("QT_QPA_PLATFORM");
+    if (list.empty()) {
+        list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
+    }
+    std::istringstream entries(list);
     std::string why;
-    for (const std::string& platform : PlatformCandidates()) {
-        if (platform == "xcb") {
-            if (XServerReachable(&why)) {
-                return true;
-            }
-        } else if (platform == "wayland" || platform.rfind("wayland-", 0) == 0) {
-            if (WaylandSocketPresent(&why)) {
-                return true;
-            }
-        } else {
-            // offscreen, minimal, vnc, eglfs ...: chosen on purpose, need no display.
+    for (std::string platform; std::getline(entries, platform, ';');) {
+        platform = platform.substr(0, platform.find(':'));  // "xcb:option=..." names xcb
+        const bool wayland = platform == "wayland" || platform.rfind("wayland-", 0) == 0;
+        // Any other (offscreen, minimal, vnc, eglfs ...) is chosen on purpose
+        // and needs no display.
+        if (!platform.empty() &&
+            (platform == "xcb" ? XServerReachable(&why) : !wayland || WaylandSocketPresent(&why))) {
             return true;
         }
     }

@@ -39,12 +39,15 @@ class ApplicationHost {
 
 namespace {
 
-// Turns the window's close box into a call: the window stays open unless the
-// handler accepts the close, so closing behaves exactly like the exit button.
+// Turns the window's close box into a call: the window (which owns the guard)
+// stays open unless the handler accepts the close, so closing behaves exactly
+// like the exit button.
 class CloseGuard : public QObject {
   public:
     CloseGuard(QObject* parent, std::function<bool()> on_close)
-        : QObject(parent), on_close_(std::move(on_close)) {}
+        : QObject(parent), on_close_(std::move(on_close)) {
+        parent->installEventFilter(this);
+    }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -77,6 +80,20 @@ QString TextFromBytes(const std::string& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8.decode(view);
     return utf8.hasError() ? QString::fromLatin1(view) : text;
+}
+
+// `message` up to its first blank line as the box's text, the details after it
+// below; a `table` of details (the preview's plan) in a fixed-width font keeps
+// its columns in line.
+void SetMessage(QMessageBox& box, const std::string& message, bool table) {
+    const std::size_t blank = message.find("\n\n");
+    box.setText(FromStd(message.substr(0, blank)));
+    if (blank != std::string::npos) {
+        const QString details = FromStd(message.substr(blank + 2));
+        box.setInformativeText(table ? QStringLiteral("<pre>") + details.toHtmlEscaped() +
+                                           QStringLiteral("</pre>")
+                                     : details);
+    }
 }
 
 }  // namespace
@@ -119,8 +136,7 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
         QObject::connect(button.button, &QAbstractButton::clicked, button.button,
                          [handle, callback] { callback(handle, 0, EVENT_COMMIT, nullptr, 0, 0); });
     }
-    auto* guard = new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
-    panel->window->installEventFilter(guard);
+    new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
     panels_.push_back(std::move(panel));
     return handle;
 }
@@ -292,31 +308,19 @@ QWidget* QtEngine::PopupParent() const {
 }
 
 int QtEngine::ConfirmPopup(const std::string& title, const std::string& message) {
-    // The question is the box's text as it stands; details after a blank line
-    // go below it.
-    const std::size_t blank = message.find("\n\n");
-    QMessageBox box(QMessageBox::Question, FromStd(title), FromStd(message.substr(0, blank)),
+    QMessageBox box(QMessageBox::Question, FromStd(title), QString(),
                     QMessageBox::Yes | QMessageBox::No, PopupParent());
-    if (blank != std::string::npos) {
-        box.setInformativeText(FromStd(message.substr(blank + 2)));
-    }
+    SetMessage(box, message, false);
     // No is the default button: Enter alone never reprograms the card.
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? 1 : 0;
 }
 
 void QtEngine::MessagePopup(const std::string& title, const std::string& message) {
-    const std::size_t blank = message.find("\n\n");
-    QMessageBox box(QMessageBox::Information, FromStd(title), FromStd(message.substr(0, blank)),
-                    QMessageBox::Ok, PopupParent());
+    QMessageBox box(QMessageBox::Information, FromStd(title), QString(), QMessageBox::Ok,
+                    PopupParent());
     box.setTextFormat(Qt::PlainText);
-    if (blank != std::string::npos) {
-        // Details are a table (the preview's plan): a fixed-width font keeps
-        // its columns in line.
-        box.setInformativeText(QStringLiteral("<pre>") +
-                               FromStd(message.substr(blank + 2)).toHtmlEscaped() +
-                               QStringLiteral("</pre>"));
-    }
+    SetMessage(box, message, true);
     box.exec();
 }
 

@@ -68,11 +68,10 @@ PanelWindow::PanelWindow(PanelFile file, ButtonHandler on_button, CloseHandler o
     fields_.reserve(file_.controls.size());
     for (const PanelFileControl& control : file_.controls) {
         const PanelControl* known = FindPanelControl(control.id);
-        Field& field = fields_.emplace_back();
-        field.control = &control;
-        field.kind = known ? known->kind : ControlKind::Text;
-        field.editable = known && known->editable;
-        field.clock = control.value;
+        Field& field = fields_.emplace_back(Field{.control = &control,
+                                                  .kind = known ? known->kind : ControlKind::Text,
+                                                  .editable = known && known->editable,
+                                                  .clock = control.value});
         if (control.id == PANEL_BANNER) {
             continue;
         }
@@ -109,9 +108,8 @@ bool PanelWindow::Create(std::string* error) {
 
 INT_PTR CALLBACK PanelWindow::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<PanelWindow*>(lparam);
         SetWindowLongPtrA(dialog, GWLP_USERDATA, static_cast<LONG_PTR>(lparam));
-        self->dialog_ = dialog;
+        reinterpret_cast<PanelWindow*>(lparam)->dialog_ = dialog;
     }
     auto* self = reinterpret_cast<PanelWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
     return self ? self->Handle(message, wparam, lparam) : FALSE;
@@ -192,16 +190,15 @@ void PanelWindow::BuildControls() {
         const int row = field.row;
         if (control.id == PANEL_BANNER) {
             // Above the form, wherever the file lists it.
-            HWND banner =
+            field.edit =
                 AddChild("STATIC", control.text, SS_CENTER | SS_NOPREFIX,
                          {kMargin, kMargin, kDialogWidth - kMargin, kMargin + kBannerHeight}, id);
-            field.edit = banner;
             LOGFONTA bold{};
             auto font = reinterpret_cast<HFONT>(SendMessageA(dialog_, WM_GETFONT, 0, 0));
             if (font && GetObjectA(font, sizeof bold, &bold) == sizeof bold) {
                 bold.lfWeight = FW_BOLD;
                 bold_font_ = CreateFontIndirectA(&bold);
-                SendMessageA(banner, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_), FALSE);
+                SendMessageA(field.edit, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_), FALSE);
             }
             continue;
         }
@@ -264,12 +261,9 @@ void PanelWindow::BuildControls() {
 }
 
 PanelWindow::Field* PanelWindow::FindField(int control) {
-    for (Field& field : fields_) {
-        if (field.control->id == control) {
-            return &field;
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(fields_.begin(), fields_.end(),
+                                    [control](const Field& f) { return f.control->id == control; });
+    return found != fields_.end() ? &*found : nullptr;
 }
 
 const PanelWindow::Field* PanelWindow::FindField(int control) const {
