@@ -69,7 +69,6 @@ set(ruvuvuri_windows_swaps_ui
   src/ui/panel_file_read.cpp=src/ui/panel_file_read_win.cpp)
 set(ruvuvuri_windows_adds_ui
   src/ui/win32/ansi_text.cpp
-  src/ui/win32/field_text.cpp
   src/ui/win32/panel_window.cpp
   src/ui/win32/win32_engine.cpp)
 set(ruvuvuri_windows_swaps_app

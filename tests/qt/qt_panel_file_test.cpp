@@ -10,7 +10,6 @@
 #include <QtTest>
 
 #include "ui/panel_ids.h"
-#include "ui/qt/control_text.h"
 #include "ui/qt/qt_engine.h"
 
 using ruvuvuri::ui::CallbackTable;
@@ -274,31 +273,6 @@ class PanelFileTest : public QObject {
         engine->GetCtrlVal(panel + 1, ui::PANEL_TIMING0, &word);
         QCOMPARE(word, 7u);
         QVERIFY(engine->last_error().find("handle") != std::string::npos);
-    }
-
-    void parseHex_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<quint32>("value");
-        QTest::newRow("word") << "0x10DE" << true << 0x10DEu;
-        QTest::newRow("lower case") << "0x10de" << true << 0x10DEu;
-        QTest::newRow("register") << "FFFFFFFF" << true << 0xFFFFFFFFu;
-        QTest::newRow("short") << "A0A" << true << 0xA0Au;
-        QTest::newRow("empty") << "" << false << 0u;
-        QTest::newRow("prefix only") << "0x" << false << 0u;
-        QTest::newRow("too long") << "100000000" << false << 0u;
-        QTest::newRow("not hex") << "12G4" << false << 0u;
-    }
-
-    void parseHex() {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QFETCH(quint32, value);
-        const std::optional<std::uint32_t> parsed = ruvuvuri::ui::qt::ParseHex(text);
-        QCOMPARE(parsed.has_value(), valid);
-        if (valid) {
-            QCOMPARE(*parsed, value);
-        }
     }
 };
 

@@ -25,9 +25,8 @@ bool AskWithCountdown(QWidget* parent, const QString& title, const std::string& 
                       int seconds, int cancel_fd) {
     QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
-    QPushButton* keep = box.addButton(QString::fromUtf8(kKeepButtonText), QMessageBox::AcceptRole);
-    QPushButton* revert =
-        box.addButton(QString::fromUtf8(kRevertButtonText), QMessageBox::RejectRole);
+    QPushButton* keep = box.addButton(QStringLiteral("&Keep"), QMessageBox::AcceptRole);
+    QPushButton* revert = box.addButton(QStringLiteral("&Revert"), QMessageBox::RejectRole);
     // Enter, Escape and the close box all revert: only a deliberate Keep
     // leaves the new settings running.
     box.setDefaultButton(revert);

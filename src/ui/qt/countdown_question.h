@@ -8,10 +8,6 @@ class QString;
 
 namespace ruvuvuri::ui::qt {
 
-// The button texts of the countdown question.
-inline constexpr const char* kKeepButtonText = "&Keep";
-inline constexpr const char* kRevertButtonText = "&Revert";
-
 // A modal question with Keep and Revert buttons whose text counts down the
 // seconds left (UiEngine::TimedConfirmPopup). Revert is the default button
 // and what Escape and the close box press. True only when Keep is pressed

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <vector>
+#include <sstream>
 
 #include <QDir>
 #include <QLibraryInfo>
@@ -16,30 +16,6 @@ namespace {
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-// The platforms Qt will try, in its order: QT_QPA_PLATFORM when set, else
-// Wayland first in a Wayland session, then X11.
-std::vector<std::string> PlatformCandidates() {
-    std::string list = Env("QT_QPA_PLATFORM");
-    if (list.empty()) {
-        list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
-    }
-    std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t end = list.find(';', start);
-        if (end == std::string::npos) {
-            end = list.size();
-        }
-        std::string entry = list.substr(start, end - start);
-        entry = entry.substr(0, entry.find(':'));  // "xcb:option=..." names xcb
-        if (!entry.empty()) {
-            names.push_back(entry);
-        }
-        start = end + 1;
-    }
-    return names;
 }
 
 // Connects to the X server the way Qt's xcb platform would, through libxcb
@@ -54,12 +30,9 @@ bool XServerReachable(std::string* reason) {
         *reason = "libxcb.so.1 cannot be loaded";
         return false;
     }
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-    auto has_error = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    auto connect = reinterpret_cast<void* (*)(const char*, int*)>(dlsym(xcb, "xcb_connect"));
+    auto has_error = reinterpret_cast<int (*)(void*)>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<void (*)(void*)>(dlsym(xcb, "xcb_disconnect"));
     bool reachable = false;
     if (connect != nullptr && has_error != nullptr && disconnect != nullptr) {
         void* connection = connect(nullptr, nullptr);
@@ -75,14 +48,11 @@ bool XServerReachable(std::string* reason) {
     return reachable;
 }
 
-// Qt falls back to the next platform when its Wayland plugin is not installed.
-bool WaylandPluginInstalled() {
-    QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
-    return !platforms.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty();
-}
-
 bool WaylandSocketPresent(std::string* reason) {
-    if (!WaylandPluginInstalled()) {
+    // Qt falls back to the next platform when its Wayland plugin is missing.
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms"));
+    if (platforms.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty()) {
         *reason = "Qt's Wayland platform plugin is not installed";
         return false;
     }
@@ -105,18 +75,21 @@ bool WaylandSocketPresent(std::string* reason) {
 }  // namespace
 
 bool DisplayAvailable(std::string* reason) {
+    // The platforms Qt will try, in its order: QT_QPA_PLATFORM when set, else
+    // Wayland first in a Wayland session, then X11.
+    std::string list = Env("QT_QPA_PLATFORM");
+    if (list.empty()) {
+        list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
+    }
+    std::istringstream entries(list);
     std::string why;
-    for (const std::string& platform : PlatformCandidates()) {
-        if (platform == "xcb") {
-            if (XServerReachable(&why)) {
-                return true;
-            }
-        } else if (platform == "wayland" || platform.rfind("wayland-", 0) == 0) {
-            if (WaylandSocketPresent(&why)) {
-                return true;
-            }
-        } else {
-            // offscreen, minimal, vnc, eglfs ...: chosen on purpose, need no display.
+    for (std::string platform; std::getline(entries, platform, ';');) {
+        platform = platform.substr(0, platform.find(':'));  // "xcb:option=..." names xcb
+        const bool wayland = platform == "wayland" || platform.rfind("wayland-", 0) == 0;
+        // Any other (offscreen, minimal, vnc, eglfs ...) is chosen on purpose
+        // and needs no display.
+        if (!platform.empty() &&
+            (platform == "xcb" ? XServerReachable(&why) : !wayland || WaylandSocketPresent(&why))) {
             return true;
         }
     }

@@ -9,7 +9,7 @@
 #include <QPalette>
 #include <QWidget>
 
-#include "ui/qt/control_text.h"
+#include "ui/field_text.h"
 
 namespace ruvuvuri::ui::qt {
 namespace {
@@ -20,10 +20,6 @@ constexpr const char* kProgramValue = "ruvuvuriProgramValue";
 // What a clock field lets the user type: more than any card runs at, so that
 // "999" stays 999 for Apply to refuse rather than losing its last digit.
 constexpr double kTypingLimit = 99999.0;
-
-QString Fixed(double value, int decimals) {
-    return QString::number(value, 'f', decimals);
-}
 
 // Red text for a value Apply would refuse; the palette the field had
 // otherwise.
@@ -37,13 +33,16 @@ void MarkRefused(QWidget& field, bool refused) {
 }
 
 void PrepareClock(QDoubleSpinBox& spin, const PanelFileControl& control) {
-    const auto [low, high] = ClockFieldLimits(spin);
+    const double low = spin.minimum();
+    const double high = spin.maximum();
+    spin.setProperty(kMinimum, low);
+    spin.setProperty(kMaximum, high);
     spin.setRange(std::min(low, -kTypingLimit), std::max(high, kTypingLimit));
-    const QString suffix = spin.suffix().trimmed();
     if (spin.toolTip().isEmpty()) {
         spin.setToolTip(QString::fromStdString(control.label) + QStringLiteral(": ") +
-                        Fixed(low, spin.decimals()) + QStringLiteral(" to ") +
-                        Fixed(high, spin.decimals()) + QLatin1Char(' ') + suffix +
+                        QString::number(low, 'f', spin.decimals()) + QStringLiteral(" to ") +
+                        QString::number(high, 'f', spin.decimals()) + QLatin1Char(' ') +
+                        spin.suffix().trimmed() +
                         QStringLiteral(". Apply refuses a value outside this range."));
     }
     QObject::connect(&spin, &QDoubleSpinBox::textChanged, &spin,
@@ -56,7 +55,7 @@ void PrepareTiming(QLineEdit& edit, const PanelFileControl& control) {
                         QStringLiteral(": hexadecimal, eight digits, 0x00000000 to 0xFFFFFFFF."));
     }
     QObject::connect(&edit, &QLineEdit::textChanged, &edit, [&edit](const QString& text) {
-        MarkRefused(edit, !ParseRegister(text).has_value());
+        MarkRefused(edit, !ParseRegister(text.trimmed().toStdString()).has_value());
     });
 }
 
@@ -74,11 +73,6 @@ void PrepareReadOnly(QLineEdit& edit) {
 }  // namespace
 
 std::pair<double, double> ClockFieldLimits(const QDoubleSpinBox& spin) {
-    if (!spin.property(kMinimum).isValid()) {
-        auto& mutable_spin = const_cast<QDoubleSpinBox&>(spin);
-        mutable_spin.setProperty(kMinimum, spin.minimum());
-        mutable_spin.setProperty(kMaximum, spin.maximum());
-    }
     return {spin.property(kMinimum).toDouble(), spin.property(kMaximum).toDouble()};
 }
 

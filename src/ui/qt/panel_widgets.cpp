@@ -12,29 +12,9 @@
 #include "ui/qt/field_setup.h"
 
 namespace ruvuvuri::ui::qt {
-namespace {
 
 constexpr const char* kRemedy =
     "; restore the panel file that came with the program or reinstall it";
-
-// The loader reports XML and class problems through qWarning as well as
-// through errorString(); the engine must stay silent, so those lines are
-// dropped while a file loads.
-class SilenceMessages {
-  public:
-    SilenceMessages()
-        : previous_(
-              qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {
-    }
-    ~SilenceMessages() { qInstallMessageHandler(previous_); }
-    SilenceMessages(const SilenceMessages&) = delete;
-    SilenceMessages& operator=(const SilenceMessages&) = delete;
-
-  private:
-    QtMessageHandler previous_;
-};
-
-}  // namespace
 
 std::unique_ptr<PanelWidgets> BuildPanel(const QString& file, int panel_id,
                                          const CallbackTable& callbacks, std::string* error) {
@@ -56,17 +36,20 @@ std::unique_ptr<PanelWidgets> BuildPanel(const QString& file, int panel_id,
         return nullptr;
     }
     auto panel = std::make_unique<PanelWidgets>();
-    {
-        SilenceMessages quiet;
-        QUiLoader loader;
-        // Icons and other files named in the panel file are relative to it.
-        loader.setWorkingDirectory(QFileInfo(file).absoluteDir());
-        panel->window.reset(loader.load(&source));
-        if (panel->window == nullptr) {
-            *error = "cannot read the panel file " + file_name + " (" +
-                     loader.errorString().toStdString() + ")" + kRemedy;
-            return nullptr;
-        }
+    // The loader reports XML and class problems through qWarning as well as
+    // through errorString(); the engine must stay silent, so those lines are
+    // dropped while the file loads.
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QUiLoader loader;
+    // Icons and other files named in the panel file are relative to it.
+    loader.setWorkingDirectory(QFileInfo(file).absoluteDir());
+    panel->window.reset(loader.load(&source));
+    qInstallMessageHandler(previous);
+    if (panel->window == nullptr) {
+        *error = "cannot read the panel file " + file_name + " (" +
+                 loader.errorString().toStdString() + ")" + kRemedy;
+        return nullptr;
     }
     const auto built = [&](const std::string& name, const std::string& widget_class) -> QWidget* {
         auto* widget = panel->window->findChild<QWidget*>(QString::fromStdString(name));

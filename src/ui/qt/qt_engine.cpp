@@ -1,28 +1,66 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/qt/qt_engine.h"
 
-#include <algorithm>
+#include <functional>
 #include <tuple>
 #include <utility>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDoubleSpinBox>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStringDecoder>
 #include <QWidget>
 
+#include "ui/field_text.h"
 #include "ui/panel_file.h"
-#include "ui/panel_ids.h"
-#include "ui/qt/close_guard.h"
-#include "ui/qt/control_text.h"
 #include "ui/qt/countdown_question.h"
+#include "ui/qt/display_probe.h"
 #include "ui/qt/field_setup.h"
 
 namespace ruvuvuri::ui::qt {
+
+// The QApplication the module creates when the program has none. QApplication
+// keeps references to argc and argv, so they live here beside it.
+class ApplicationHost {
+  public:
+    ApplicationHost() { QApplication::setApplicationName(QStringLiteral("Ruvuvuri")); }
+
+  private:
+    int argc_ = 1;
+    char program_name_[9] = "Ruvuvuri";
+    char* argv_[2] = {program_name_, nullptr};
+    QApplication application_{argc_, argv_};
+};
+
 namespace {
+
+// Turns the window's close box into a call: the window (which owns the guard)
+// stays open unless the handler accepts the close, so closing behaves exactly
+// like the exit button.
+class CloseGuard : public QObject {
+  public:
+    CloseGuard(QObject* parent, std::function<bool()> on_close)
+        : QObject(parent), on_close_(std::move(on_close)) {
+        parent->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != parent() || event->type() != QEvent::Close) {
+            return QObject::eventFilter(watched, event);
+        }
+        event->setAccepted(on_close_());
+        return true;
+    }
+
+  private:
+    std::function<bool()> on_close_;
+};
 
 QIcon ApplicationIcon() {
     QIcon icon;
@@ -35,15 +73,38 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Bytes that may come straight from a video BIOS: UTF-8 when they are valid
+// UTF-8, else Latin-1, so every byte shows.
+QString TextFromBytes(const std::string& bytes) {
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(view);
+    return utf8.hasError() ? QString::fromLatin1(view) : text;
+}
+
+// `message` up to its first blank line as the box's text, the details after it
+// below; a `table` of details (the preview's plan) in a fixed-width font keeps
+// its columns in line.
+void SetMessage(QMessageBox& box, const std::string& message, bool table) {
+    const std::size_t blank = message.find("\n\n");
+    box.setText(FromStd(message.substr(0, blank)));
+    if (blank != std::string::npos) {
+        const QString details = FromStd(message.substr(blank + 2));
+        box.setInformativeText(table ? QStringLiteral("<pre>") + details.toHtmlEscaped() +
+                                           QStringLiteral("</pre>")
+                                     : details);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<QtEngine> QtEngine::Create(const CallbackTable& callbacks, std::string* error) {
     std::unique_ptr<ApplicationHost> host;
     if (QCoreApplication::instance() == nullptr) {
-        host = ApplicationHost::Start(error);
-        if (host == nullptr) {
+        if (!DisplayAvailable(error)) {
             return nullptr;
         }
+        host = std::make_unique<ApplicationHost>();
     } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         *error = "the process runs a Qt application without widgets";
         return nullptr;
@@ -75,8 +136,7 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
         QObject::connect(button.button, &QAbstractButton::clicked, button.button,
                          [handle, callback] { callback(handle, 0, EVENT_COMMIT, nullptr, 0, 0); });
     }
-    auto* guard = new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
-    panel->window->installEventFilter(guard);
+    new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
     panels_.push_back(std::move(panel));
     return handle;
 }
@@ -91,11 +151,14 @@ bool QtEngine::OnClose(int panel) {
     return true;
 }
 
+PanelWidgets* QtEngine::Panel(int handle) const {
+    const bool known = handle >= 1 && handle <= static_cast<int>(panels_.size());
+    return known ? panels_[static_cast<std::size_t>(handle - 1)].get() : nullptr;
+}
+
 QWidget* QtEngine::panel_window(int panel) const {
-    if (panel < 1 || panel > static_cast<int>(panels_.size())) {
-        return nullptr;
-    }
-    return panels_[static_cast<std::size_t>(panel - 1)]->window.get();
+    const PanelWidgets* widgets = Panel(panel);
+    return widgets != nullptr ? widgets->window.get() : nullptr;
 }
 
 void QtEngine::DisplayPanel(int panel) {
@@ -129,10 +192,8 @@ void QtEngine::QuitUserInterface(int code) {
     }
 }
 
-QWidget* QtEngine::Control(int panel, int control) {
-    const PanelWidgets* widgets = (panel >= 1 && panel <= static_cast<int>(panels_.size()))
-                                      ? panels_[static_cast<std::size_t>(panel - 1)].get()
-                                      : nullptr;
+QWidget* QtEngine::Control(int panel, int control, ControlKind kind, const char* refusal) {
+    const PanelWidgets* widgets = Panel(panel);
     if (widgets == nullptr) {
         last_error_ = "no panel with handle " + std::to_string(panel);
         return nullptr;
@@ -143,70 +204,56 @@ QWidget* QtEngine::Control(int panel, int control) {
             "no control " + std::to_string(control) + " on panel " + std::to_string(panel);
         return nullptr;
     }
+    // The panel file check gave each kind its widget class: a spin box for a
+    // clock, a line edit for an integer, a label or a line edit for text.
+    if (FindPanelControl(control)->kind != kind) {
+        last_error_ = "control " + std::to_string(control) + " " + refusal;
+        return nullptr;
+    }
     last_error_.clear();
     return found->second;
 }
 
 void QtEngine::SetCtrlVal(int panel, int control, const std::string& value) {
-    QWidget* widget = Control(panel, control);
+    QWidget* widget = Control(panel, control, ControlKind::Text, "does not take text");
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(TextFromBytes(value));
-    } else if (widget != nullptr && FindPanelControl(control)->kind == ControlKind::Text) {
-        static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
     } else if (widget != nullptr) {
-        last_error_ = "control " + std::to_string(control) + " does not take text";
+        static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
     }
 }
 
 void QtEngine::SetCtrlVal(int panel, int control, double value) {
-    auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
-    if (spin == nullptr) {
-        if (last_error_.empty()) {
-            last_error_ = "control " + std::to_string(control) + " does not take a number";
-        }
-        return;
+    // A clock outside the file's limits (a PLL left so by another tool) is
+    // shown as it is, not clamped, and an untouched field reads it back.
+    if (QWidget* spin = Control(panel, control, ControlKind::Double, "does not take a number")) {
+        SetProgramClock(*static_cast<QDoubleSpinBox*>(spin), value);
     }
-    // The spin box rounds to its decimals. A clock outside the file's limits
-    // (a PLL left so by another tool) is shown as it is, not clamped, and an
-    // untouched field then reads back that clock.
-    SetProgramClock(*spin, value);
 }
 
 void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
-    QWidget* widget = Control(panel, control);
-    if (widget == nullptr) {
-        return;
+    auto* edit = static_cast<QLineEdit*>(
+        Control(panel, control, ControlKind::Integer, "does not take an integer"));
+    if (edit != nullptr) {
+        edit->setText(FromStd(FindPanelControl(control)->editable ? FormatRegister(value)
+                                                                  : FormatWord(value)));
     }
-    const PanelControl* entry = FindPanelControl(control);
-    if (entry->kind != ControlKind::Integer) {
-        last_error_ = "control " + std::to_string(control) + " does not take an integer";
-        return;
-    }
-    static_cast<QLineEdit*>(widget)->setText(entry->editable ? FormatRegister(value)
-                                                             : FormatWord(value));
 }
 
 bool QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
-    QWidget* widget = Control(panel, control);
+    QWidget* widget = Control(panel, control, ControlKind::Text, "holds no text");
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         *value = label->text().toStdString();
-    } else if (widget != nullptr && FindPanelControl(control)->kind == ControlKind::Text) {
+    } else if (widget != nullptr) {
         *value = static_cast<QLineEdit*>(widget)->text().toStdString();
-    } else {
-        if (widget != nullptr) {
-            last_error_ = "control " + std::to_string(control) + " holds no text";
-        }
-        return false;
     }
-    return true;
+    return widget != nullptr;
 }
 
 bool QtEngine::GetCtrlVal(int panel, int control, double* value) {
-    auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
+    auto* spin = static_cast<QDoubleSpinBox*>(
+        Control(panel, control, ControlKind::Double, "holds no number"));
     if (spin == nullptr) {
-        if (last_error_.empty()) {
-            last_error_ = "control " + std::to_string(control) + " holds no number";
-        }
         return false;
     }
     // Takes up text still being typed, as leaving the field would; text that
@@ -222,11 +269,9 @@ bool QtEngine::GetCtrlVal(int panel, int control, double* value) {
 }
 
 bool QtEngine::GetCtrlLimits(int panel, int control, double* minimum, double* maximum) {
-    auto* spin = qobject_cast<QDoubleSpinBox*>(Control(panel, control));
+    auto* spin = static_cast<QDoubleSpinBox*>(
+        Control(panel, control, ControlKind::Double, "is no clock field"));
     if (spin == nullptr) {
-        if (last_error_.empty()) {
-            last_error_ = "control " + std::to_string(control) + " is no clock field";
-        }
         return false;
     }
     std::tie(*minimum, *maximum) = ClockFieldLimits(*spin);
@@ -234,21 +279,17 @@ bool QtEngine::GetCtrlLimits(int panel, int control, double* minimum, double* ma
 }
 
 bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
-    QWidget* widget = Control(panel, control);
-    if (widget == nullptr) {
+    auto* edit =
+        static_cast<QLineEdit*>(Control(panel, control, ControlKind::Integer, "holds no integer"));
+    if (edit == nullptr) {
         return false;
     }
-    if (FindPanelControl(control)->kind != ControlKind::Integer) {
-        last_error_ = "control " + std::to_string(control) + " holds no integer";
-        return false;
-    }
-    // The text must make a complete value: a timing field takes all eight
-    // digits, so a deleted digit or an emptied field is refused, never read
-    // as a shorter number or as zero. An input mask or validator the panel
-    // file gives must be satisfied as well.
-    auto* edit = static_cast<QLineEdit*>(widget);
+    // A timing field takes all eight digits, so a deleted digit or an emptied
+    // field is refused, never read as a shorter number or as zero; an input
+    // mask or validator the panel file gives must be satisfied as well.
+    const std::string text = edit->text().trimmed().toStdString();
     const std::optional<std::uint32_t> parsed =
-        FindPanelControl(control)->editable ? ParseRegister(edit->text()) : ParseHex(edit->text());
+        FindPanelControl(control)->editable ? ParseRegister(text) : ParseHex(text);
     if (!edit->hasAcceptableInput() || !parsed) {
         last_error_ = "control " + std::to_string(control) + " holds no complete hexadecimal value";
         return false;
@@ -267,31 +308,19 @@ QWidget* QtEngine::PopupParent() const {
 }
 
 int QtEngine::ConfirmPopup(const std::string& title, const std::string& message) {
-    // The question is the box's text as it stands; details after a blank line
-    // go below it.
-    const std::size_t blank = message.find("\n\n");
-    QMessageBox box(QMessageBox::Question, FromStd(title), FromStd(message.substr(0, blank)),
+    QMessageBox box(QMessageBox::Question, FromStd(title), QString(),
                     QMessageBox::Yes | QMessageBox::No, PopupParent());
-    if (blank != std::string::npos) {
-        box.setInformativeText(FromStd(message.substr(blank + 2)));
-    }
+    SetMessage(box, message, false);
     // No is the default button: Enter alone never reprograms the card.
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? 1 : 0;
 }
 
 void QtEngine::MessagePopup(const std::string& title, const std::string& message) {
-    const std::size_t blank = message.find("\n\n");
-    QMessageBox box(QMessageBox::Information, FromStd(title), FromStd(message.substr(0, blank)),
-                    QMessageBox::Ok, PopupParent());
+    QMessageBox box(QMessageBox::Information, FromStd(title), QString(), QMessageBox::Ok,
+                    PopupParent());
     box.setTextFormat(Qt::PlainText);
-    if (blank != std::string::npos) {
-        // Details are a table (the preview's plan): a fixed-width font keeps
-        // its columns in line.
-        box.setInformativeText(QStringLiteral("<pre>") +
-                               FromStd(message.substr(blank + 2)).toHtmlEscaped() +
-                               QStringLiteral("</pre>"));
-    }
+    SetMessage(box, message, true);
     box.exec();
 }
 

@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "ui/qt/application_host.h"
+#include "ui/panel_ids.h"
 #include "ui/qt/panel_widgets.h"
 #include "ui/ui_engine.h"
 
 class QWidget;
 
 namespace ruvuvuri::ui::qt {
+
+class ApplicationHost;
 
 // The panel engine on Qt Widgets: panels come from Qt Designer files, buttons
 // call the program's named callbacks, popups are message boxes. It only shows
@@ -56,8 +58,10 @@ class QtEngine final : public UiEngine {
   private:
     QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks);
 
-    // The widget of `control` on `panel`, or nullptr (with last_error set).
-    QWidget* Control(int panel, int control);
+    PanelWidgets* Panel(int handle) const;
+    // The widget of `control` on `panel` when the control is of `kind`, or
+    // nullptr with last_error set ("control N " + `refusal` for the kind).
+    QWidget* Control(int panel, int control, ControlKind kind, const char* refusal);
     bool OnClose(int panel);
     QWidget* PopupParent() const;
 

@@ -1,36 +1,31 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/win32/ansi_text.h"
 
-#include <windows.h>
-
-#include <vector>
+#include <algorithm>
 
 namespace ruvuvuri::ui::win32 {
 
-std::string ToAnsi(const std::string& text) {
-    bool ascii = true;
-    for (const char c : text) {
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    }
-    if (ascii || text.empty()) {
-        return text;
-    }
+std::wstring Widen(const std::string& text, DWORD flags) {
     const int size = static_cast<int>(text.size());
-    const int wide_length =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (wide_length <= 0) {
+    const int length = MultiByteToWideChar(CP_UTF8, flags, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, flags, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string ToAnsi(const std::string& text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::wstring wide = ascii ? std::wstring() : Widen(text, MB_ERR_INVALID_CHARS);
+    if (wide.empty()) {
         return text;
     }
-    std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length));
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), wide_length);
+    const int size = static_cast<int>(wide.size());
     const int length =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) {
-        return text;
-    }
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_length, ansi.data(), length, nullptr, nullptr);
-    return ansi;
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, ansi.data(), length, nullptr, nullptr);
+    return length > 0 ? ansi : text;
 }
 
 }  // namespace ruvuvuri::ui::win32

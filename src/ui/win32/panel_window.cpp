@@ -7,8 +7,8 @@
 #include <cstring>
 #include <optional>
 
+#include "ui/field_text.h"
 #include "ui/win32/ansi_text.h"
-#include "ui/win32/field_text.h"
 #include "ui/win32/win32_engine.h"
 
 namespace ruvuvuri::ui::win32 {
@@ -33,27 +33,11 @@ constexpr int kIconId = 1;
 // The up-down arrows of a clock field: its control ID plus this.
 constexpr int kArrowsIdBase = 3000;
 
-const PanelControl* Describe(int id) {
-    for (const PanelControl& control : kPanelControls) {
-        if (control.id == id) {
-            return &control;
-        }
-    }
-    return nullptr;
-}
-
-std::vector<WORD> WideWords(const std::string& utf8) {
-    std::vector<WORD> words;
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-    if (length > 0) {
-        std::vector<wchar_t> wide(static_cast<std::size_t>(length));
-        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), length);
-        words.assign(wide.begin(), wide.end());
-    }
-    if (words.empty()) {
-        words.push_back(0);
-    }
-    return words;
+// A string of a dialog template: UTF-16 with its terminating zero.
+void AppendWide(std::vector<WORD>& words, const std::string& utf8) {
+    const std::wstring wide = Widen(utf8, 0);
+    words.insert(words.end(), wide.begin(), wide.end());
+    words.push_back(0);
 }
 
 // An empty dialog in the dialog font ("MS Shell Dlg" maps to MS Sans Serif on
@@ -66,38 +50,38 @@ std::vector<WORD> DialogTemplate(const std::string& title, int width, int height
     header.cy = static_cast<short>(height);
     std::vector<WORD> words(sizeof header / sizeof(WORD));
     std::memcpy(words.data(), &header, sizeof header);
-    words.push_back(0);  // no menu
-    words.push_back(0);  // the standard dialog class
-    for (WORD w : WideWords(title)) {
-        words.push_back(w);
-    }
+    words.insert(words.end(), {0, 0});  // no menu, the standard dialog class
+    AppendWide(words, title);
     words.push_back(8);  // point size
-    for (WORD w : WideWords("MS Shell Dlg")) {
-        words.push_back(w);
-    }
+    AppendWide(words, "MS Shell Dlg");
     return words;
-}
-
-// The read-only card facts, the clocks and the timings each get a section of
-// their own.
-bool NewSection(ControlKind kind, bool editable, ControlKind previous_kind,
-                bool previous_editable) {
-    return editable != previous_editable || (editable && kind != previous_kind);
 }
 
 }  // namespace
 
 PanelWindow::PanelWindow(PanelFile file, ButtonHandler on_button, CloseHandler on_close)
     : file_(std::move(file)), on_button_(std::move(on_button)), on_close_(std::move(on_close)) {
+    // One row per control below the banner; the read-only card facts, the
+    // clocks and the timings each get a section of their own.
+    int y = kMargin + kBannerHeight;
+    const Field* previous = nullptr;
+    fields_.reserve(file_.controls.size());
     for (const PanelFileControl& control : file_.controls) {
-        const PanelControl* known = Describe(control.id);
-        Field field;
-        field.control = &control;
-        field.kind = known ? known->kind : ControlKind::Text;
-        field.editable = known ? known->editable : false;
-        field.clock = control.value;
-        fields_.push_back(field);
+        const PanelControl* known = FindPanelControl(control.id);
+        Field& field = fields_.emplace_back(Field{.control = &control,
+                                                  .kind = known ? known->kind : ControlKind::Text,
+                                                  .editable = known && known->editable,
+                                                  .clock = control.value});
+        if (control.id == PANEL_BANNER) {
+            continue;
+        }
+        field.new_section = previous && (field.editable != previous->editable ||
+                                         (field.editable && field.kind != previous->kind));
+        field.row = y + (field.new_section ? kSectionGap : 0);
+        y = field.row + kRowPitch;
+        previous = &field;
     }
+    buttons_bottom_ = y + kSectionGap + kButtonHeight;
 }
 
 PanelWindow::~PanelWindow() {
@@ -110,22 +94,8 @@ PanelWindow::~PanelWindow() {
 }
 
 bool PanelWindow::Create(std::string* error) {
-    int height = kMargin + kBannerHeight;
-    const Field* previous = nullptr;
-    for (const Field& field : fields_) {
-        if (field.control->id == PANEL_BANNER) {
-            continue;
-        }
-        if (previous &&
-            NewSection(field.kind, field.editable, previous->kind, previous->editable)) {
-            height += kSectionGap;
-        }
-        height += kRowPitch;
-        previous = &field;
-    }
-    height += kSectionGap + kButtonHeight + kMargin;
-
-    const std::vector<WORD> words = DialogTemplate(file_.title, kDialogWidth, height);
+    const std::vector<WORD> words =
+        DialogTemplate(file_.title, kDialogWidth, buttons_bottom_ + kMargin);
     dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
                                          reinterpret_cast<LPCDLGTEMPLATEA>(words.data()), nullptr,
                                          DialogProc, reinterpret_cast<LPARAM>(this));
@@ -138,9 +108,8 @@ bool PanelWindow::Create(std::string* error) {
 
 INT_PTR CALLBACK PanelWindow::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<PanelWindow*>(lparam);
         SetWindowLongPtrA(dialog, GWLP_USERDATA, static_cast<LONG_PTR>(lparam));
-        self->dialog_ = dialog;
+        reinterpret_cast<PanelWindow*>(lparam)->dialog_ = dialog;
     }
     auto* self = reinterpret_cast<PanelWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
     return self ? self->Handle(message, wparam, lparam) : FALSE;
@@ -215,40 +184,33 @@ void PanelWindow::BuildControls() {
         SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     }
 
-    int y = kMargin;
-    const Field* previous = nullptr;
     for (Field& field : fields_) {
         const PanelFileControl& control = *field.control;
         const int id = kControlIdBase + control.id;
+        const int row = field.row;
         if (control.id == PANEL_BANNER) {
             // Above the form, wherever the file lists it.
-            HWND banner =
+            field.edit =
                 AddChild("STATIC", control.text, SS_CENTER | SS_NOPREFIX,
                          {kMargin, kMargin, kDialogWidth - kMargin, kMargin + kBannerHeight}, id);
-            field.edit = banner;
             LOGFONTA bold{};
             auto font = reinterpret_cast<HFONT>(SendMessageA(dialog_, WM_GETFONT, 0, 0));
             if (font && GetObjectA(font, sizeof bold, &bold) == sizeof bold) {
                 bold.lfWeight = FW_BOLD;
                 bold_font_ = CreateFontIndirectA(&bold);
-                SendMessageA(banner, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_), FALSE);
+                SendMessageA(field.edit, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_), FALSE);
             }
             continue;
         }
-        if (previous &&
-            NewSection(field.kind, field.editable, previous->kind, previous->editable)) {
-            const int line = y + kBannerHeight + kSectionGap / 2 - 4;
+        if (field.new_section) {
+            const int line = row - kSectionGap / 2 - 4;
             AddChild("STATIC", "", SS_ETCHEDHORZ, {kMargin, line, kDialogWidth - kMargin, line + 1},
                      -1);
-            y += kSectionGap;
         }
-        const int row = y + kBannerHeight;
         if (control.id == PANEL_STATUS) {
             // One line of text across the panel, as the banner: no label, no field.
             field.edit = AddChild("STATIC", control.text, SS_LEFT | SS_NOPREFIX,
                                   {kMargin, row + 2, kDialogWidth - kMargin, row + 10}, id);
-            y += kRowPitch;
-            previous = &field;
             continue;
         }
         AddChild("STATIC", control.label.empty() ? control.name : control.label + ":",
@@ -275,11 +237,8 @@ void PanelWindow::BuildControls() {
                 SendMessageA(field.edit, EM_LIMITTEXT, 10, 0);  // "0x" and 8 digits
             }
         }
-        y += kRowPitch;
-        previous = &field;
     }
 
-    const int bottom = y + kBannerHeight + kSectionGap + kButtonHeight;
     int x =
         kDialogWidth - kMargin - static_cast<int>(file_.buttons.size()) * (kButtonWidth + 4) + 4;
     // Enter presses Apply, wherever the panel file puts it among the buttons.
@@ -293,7 +252,7 @@ void PanelWindow::BuildControls() {
         const int id = kButtonIdBase + static_cast<int>(i);
         const DWORD kind = id == default_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         AddChild("BUTTON", file_.buttons[i].text, kind | WS_TABSTOP,
-                 {x, bottom - kButtonHeight, x + kButtonWidth, bottom}, id);
+                 {x, buttons_bottom_ - kButtonHeight, x + kButtonWidth, buttons_bottom_}, id);
         x += kButtonWidth + 4;
     }
     if (!file_.buttons.empty()) {
@@ -302,12 +261,9 @@ void PanelWindow::BuildControls() {
 }
 
 PanelWindow::Field* PanelWindow::FindField(int control) {
-    for (Field& field : fields_) {
-        if (field.control->id == control) {
-            return &field;
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(fields_.begin(), fields_.end(),
+                                    [control](const Field& f) { return f.control->id == control; });
+    return found != fields_.end() ? &*found : nullptr;
 }
 
 const PanelWindow::Field* PanelWindow::FindField(int control) const {

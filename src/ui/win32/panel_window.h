@@ -54,6 +54,8 @@ class PanelWindow {
         HWND edit = nullptr;
         double clock = 0.0;
         std::uint32_t integer = 0;
+        int row = 0;  // top, in dialog units
+        bool new_section = false;
     };
 
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
@@ -72,6 +74,7 @@ class PanelWindow {
     HWND dialog_ = nullptr;
     HFONT bold_font_ = nullptr;
     std::vector<Field> fields_;
+    int buttons_bottom_ = 0;
 };
 
 }  // namespace ruvuvuri::ui::win32

@@ -110,8 +110,7 @@ class Win32Engine final : public UiEngine {
     bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
         const PanelFileControl* field =
             Window(panel) ? window_->file().FindControl(control) : nullptr;
-        const PanelControl* known = FindPanelControl(control);
-        if (field == nullptr || known == nullptr || known->kind != ControlKind::Double) {
+        if (field == nullptr || FindPanelControl(control)->kind != ControlKind::Double) {
             return Refuse("control " + std::to_string(control) + " is no clock field");
         }
         *minimum = field->minimum;
@@ -126,18 +125,20 @@ class Win32Engine final : public UiEngine {
 
     // "No" is the default answer: a stray Enter never reprograms the card.
     int ConfirmPopup(const std::string& title, const std::string& message) override {
-        return MessageBoxA(Owner(), ToAnsi(message).c_str(), ToAnsi(title).c_str(),
-                           MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES
-                   ? 1
-                   : 0;
+        return Box(title, message, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES ? 1 : 0;
     }
 
     void MessagePopup(const std::string& title, const std::string& message) override {
-        MessageBoxA(Owner(), ToAnsi(message).c_str(), ToAnsi(title).c_str(),
-                    MB_OK | MB_ICONINFORMATION);
+        Box(title, message, MB_OK | MB_ICONINFORMATION);
     }
 
   private:
+    int Box(const std::string& title, const std::string& message, UINT type) const {
+        HWND window = window_ ? window_->window() : nullptr;
+        HWND owner = window != nullptr && IsWindowVisible(window) ? window : nullptr;
+        return MessageBoxA(owner, ToAnsi(message).c_str(), ToAnsi(title).c_str(), type);
+    }
+
     bool Refuse(const std::string& why) {
         last_error_ = why;
         return false;
@@ -158,11 +159,6 @@ class Win32Engine final : public UiEngine {
     }
 
     HWND Window(int panel) const { return panel == PANEL && window_ ? window_->window() : nullptr; }
-
-    HWND Owner() const {
-        HWND window = window_ ? window_->window() : nullptr;
-        return window != nullptr && IsWindowVisible(window) ? window : nullptr;
-    }
 
     void Press(const std::string& name) {
         if (const ControlCallback* callback = FindCallback(callbacks_, name);

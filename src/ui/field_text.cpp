@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/win32/field_text.h"
+#include "ui/field_text.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "base/number_text.h"
 
-namespace ruvuvuri::ui::win32 {
+namespace ruvuvuri::ui {
 namespace {
 
 std::string_view Trimmed(std::string_view text) {
@@ -42,10 +40,7 @@ std::string FormatClock(double value, int decimals) {
 
 std::optional<std::uint32_t> ParseHex(std::string_view text) {
     const base::NumberScan<std::uint32_t> scan = base::ParseHex32(Trimmed(text));
-    if (!scan.ok()) {
-        return std::nullopt;
-    }
-    return scan.value;
+    return scan.ok() ? std::optional(scan.value) : std::nullopt;
 }
 
 std::optional<std::uint32_t> ParseRegister(std::string_view text) {
@@ -53,23 +48,20 @@ std::optional<std::uint32_t> ParseRegister(std::string_view text) {
     if (digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
         digits.remove_prefix(2);
     }
-    if (digits.size() != 8) {
+    if (digits.size() != 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != digits.npos) {
         return std::nullopt;
     }
     return ParseHex(digits);
 }
 
 std::optional<double> ParseClock(std::string_view text) {
-    const std::string copy(Trimmed(text));
-    if (copy.empty() || copy.find_first_not_of("0123456789.+-eE") != std::string::npos) {
+    const std::string_view number = Trimmed(text);
+    const base::NumberScan<double> scan = base::ParseDouble(number);
+    // Decimal only: the hex floats ParseDouble also reads are no clock.
+    if (!scan.ok() || number.find_first_not_of("0123456789.+-eE") != number.npos) {
         return std::nullopt;
     }
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    return scan.value;
 }
 
 double ClockWithinLimits(std::string_view text, double previous, double minimum, double maximum) {
@@ -77,4 +69,4 @@ double ClockWithinLimits(std::string_view text, double previous, double minimum,
     return typed ? std::clamp(*typed, minimum, maximum) : previous;
 }
 
-}  // namespace ruvuvuri::ui::win32
+}  // namespace ruvuvuri::ui

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/win32/field_text.h"
+#include "ui/field_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-namespace ruvuvuri::ui::win32 {
+namespace ruvuvuri::ui {
 namespace {
 
 TEST(FieldText, HexReadsBackWhatTheFieldsShowAndRefusesTheRest) {
@@ -17,8 +17,16 @@ TEST(FieldText, HexReadsBackWhatTheFieldsShowAndRefusesTheRest) {
     for (const Case& c :
          {Case{"00000A0A", 0x0a0a}, Case{"0x10de", 0x10de}, Case{" ffffffff ", 0xffffffff},
           Case{"100000000", std::nullopt}, Case{"0x", std::nullopt}, Case{"", std::nullopt},
-          Case{"12g4", std::nullopt}, Case{"-1", std::nullopt}}) {
+          Case{"12g4", std::nullopt}, Case{"-1", std::nullopt}, Case{"A0A", 0xa0a}}) {
         EXPECT_EQ(ParseHex(c.text), c.value) << c.text;
+    }
+    // A register takes exactly eight digits: a deleted or extra digit, a sign
+    // or a second prefix is no value.
+    for (const Case& c : {Case{" 0X00000a0a ", 0x0a0a}, Case{"FFFFFFFF", 0xffffffff},
+                          Case{"0x0000A0A", std::nullopt}, Case{"0x000000A0A", std::nullopt},
+                          Case{"0x+0000A0A", std::nullopt}, Case{"0x0x0000A0", std::nullopt},
+                          Case{"A0A", std::nullopt}}) {
+        EXPECT_EQ(ParseRegister(c.text), c.value) << c.text;
     }
     EXPECT_EQ(FormatRegister(0x0a0a), "0x00000A0A");
     EXPECT_EQ(FormatWord(0x150), "0x0150");
@@ -38,4 +46,4 @@ TEST(FieldText, ClocksStayWithinTheLimitsAndUnreadableTextKeepsThePrevious) {
 }
 
 }  // namespace
-}  // namespace ruvuvuri::ui::win32
+}  // namespace ruvuvuri::ui
