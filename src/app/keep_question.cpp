@@ -13,6 +13,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "hw/backends/write_all.h"
+
 namespace ruvuvuri::app {
 namespace {
 
@@ -87,17 +89,7 @@ std::unique_ptr<Terminal> OpenTerminal(const char* path, std::string* why) {
 
 void Tty::Say(const std::string& line) {
     const std::string text = line + "\n";
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(fd_, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(put);
-    }
+    hw::WriteAll(fd_, text.data(), text.size());
 }
 
 bool Tty::AskToKeep(int seconds, int signal_fd) {

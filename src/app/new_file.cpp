@@ -9,6 +9,7 @@
 
 #include "base/error_text.h"
 #include "hw/backends/card_profile.h"
+#include "hw/backends/write_all.h"
 
 namespace ruvuvuri::app {
 
@@ -37,16 +38,8 @@ void WriteNewFile(const fs::path& path, std::string_view bytes, const std::strin
     // mkostemp makes the file private; a profile is an ordinary file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    bool written = ::fchmod(fd, 0666 & ~mask) == 0;
-    for (std::size_t done = 0; written && done < bytes.size();) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        written = wrote > 0;
-        done += written ? static_cast<std::size_t>(wrote) : 0;
-    }
-    written = written && ::fsync(fd) == 0;
+    const bool written = ::fchmod(fd, 0666 & ~mask) == 0 &&
+                         hw::WriteAll(fd, bytes.data(), bytes.size()) == 0 && ::fsync(fd) == 0;
     const int write_error = errno;
     ::close(fd);
     const bool linked = written && ::link(temp.c_str(), path.c_str()) == 0;

@@ -14,6 +14,7 @@
 #include "base/error_text.h"
 #include "hw/backends/bounded_file.h"
 #include "hw/backends/card_profile.h"
+#include "hw/backends/write_all.h"
 
 // The profile is locked with flock; a save writes a temporary file beside it
 // and renames it over the profile, so the file is always either the old or the
@@ -78,21 +79,6 @@ class TempFile {
     std::string name_;
     int fd_ = -1;
 };
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
 
 bool SameFile(int fd, const fs::path& path) {
     struct stat held {};
@@ -165,7 +151,7 @@ void ProfileSession::Save(const CardState& state) const {
         }
         ::fchmod(temp.fd(), original.st_mode & 07777);
     }
-    if (!WriteAll(temp.fd(), text) || ::fsync(temp.fd()) != 0) {
+    if (WriteAll(temp.fd(), text.data(), text.size()) != 0 || ::fsync(temp.fd()) != 0) {
         throw ProfileError(Unwritable(path_, "cannot write a file"));
     }
     // Lock the new file before it appears under the profile's name, so the run

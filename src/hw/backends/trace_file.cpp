@@ -8,6 +8,7 @@
 
 #include "base/error_text.h"
 #include "hw/backends/trace.h"
+#include "hw/backends/write_all.h"
 
 namespace ruvuvuri::hw {
 
@@ -44,19 +45,7 @@ unsigned long TraceFile::Write(std::intptr_t file, const char* data, std::size_t
     pthread_sigmask(SIG_BLOCK, &pipe_only, &saved);
     sigpending(&pending);
     const bool already_pending = sigismember(&pending, SIGPIPE) == 1;
-    int error = 0;
-    while (size > 0) {
-        const ssize_t wrote = ::write(static_cast<int>(file), data, size);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            error = wrote < 0 ? errno : EIO;
-            break;
-        }
-        data += wrote;
-        size -= static_cast<std::size_t>(wrote);
-    }
+    const int error = WriteAll(static_cast<int>(file), data, size);
     if (error == EPIPE && !already_pending) {
         const timespec now = {0, 0};
         sigtimedwait(&pipe_only, nullptr, &now);
