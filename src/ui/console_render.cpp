@@ -2,20 +2,14 @@
 #include "ui/console_render.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ostream>
 
 #include "ui/console_commands.h"
 #include "ui/console_spin_box.h"
+#include "ui/field_text.h"
 
 namespace ruvuvuri::ui {
 namespace {
-
-std::string FormatHex(std::uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
-    return text;
-}
 
 std::string Padded(std::string text, std::size_t width) {
     text.resize(std::max(text.size(), width), ' ');
@@ -58,7 +52,7 @@ std::vector<std::string> RenderRows(const ConsolePanel& panel) {
                 shown = value.text;
                 break;
             case ControlKind::Integer:  // the editable ones are the 32-bit timings
-                shown = FormatHex(value.integer, entry.editable ? 8 : 4);
+                shown = entry.editable ? FormatRegister(value.integer) : FormatWord(value.integer);
                 break;
             case ControlKind::Double:
                 shown = FormatFixed(value.number, control.decimals) + control.suffix;

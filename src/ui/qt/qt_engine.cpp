@@ -142,9 +142,8 @@ int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
 }
 
 bool QtEngine::OnClose(int panel) {
-    if (const ControlCallback* exit = FindCallback(callbacks_, kExitCallback)) {
-        // The callback decides; the window stays until the program ends.
-        (*exit)(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
+    // With an Exit callback, it decides; the window stays until the program ends.
+    if (PressCallback(callbacks_, kExitCallback, panel)) {
         return false;
     }
     QuitUserInterface(0);

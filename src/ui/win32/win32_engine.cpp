@@ -160,18 +160,11 @@ class Win32Engine final : public UiEngine {
 
     HWND Window(int panel) const { return panel == PANEL && window_ ? window_->window() : nullptr; }
 
-    void Press(const std::string& name) {
-        if (const ControlCallback* callback = FindCallback(callbacks_, name);
-            callback != nullptr && *callback) {
-            (*callback)(PANEL, 0, EVENT_COMMIT, nullptr, 0, 0);
-        }
-    }
+    void Press(const std::string& name) { PressCallback(callbacks_, name, PANEL); }
 
     // The close box, Escape and Alt+F4 act like the button that calls Exit.
     void Close() {
-        if (FindCallback(callbacks_, kExitCallback) != nullptr) {
-            Press(kExitCallback);
-        } else {
+        if (!PressCallback(callbacks_, kExitCallback, PANEL)) {
             QuitUserInterface(0);
         }
     }
