@@ -13,4 +13,10 @@ namespace ruvuvuri::app {
 // three timings.
 std::string FormatCardInfo(const card::BiosImage& bios, const clock::ClockReading& reading);
 
+// What `--info --json` prints: the same facts as one JSON object with the
+// field names documented in docs/info-json.md, followed by a newline.
+// `backend` names where the accesses went (the backend record's name).
+std::string FormatCardInfoJson(const card::BiosImage& bios, const clock::ClockReading& reading,
+                               const std::string& backend);
+
 }  // namespace ruvuvuri::app

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/info_json.h"
+#include "app/info.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/strict_check.h"
+#include "app/options.h"
 
 #include <map>
 #include <string_view>
