@@ -145,7 +145,8 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
             } else {
                 options.explain_trace_path = value;
             }
-        } else if (const auto flag = std::ranges::find(kFlags, name, &Flag::name);
+        } else if (const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                                  [&](const Flag& f) { return f.name == name; });
                    flag != std::end(kFlags)) {
             if (has_value) {
                 ignore(arg, std::string(name) + " takes no value");

@@ -29,9 +29,10 @@ int BiosImage::CheckBIOSinfo() const {
     }
     // Only the first PCI data structure counts: a foreign vendor there means
     // the primary image is not NVIDIA's, whatever follows.
-    const auto pcir = std::ranges::search(buff, std::string_view("PCIR"));
-    if (pcir.empty() ||
-        WordAt(*this, (pcir.begin() - buff.begin()) + kVendorInPcir) != kNvidiaVendor) {
+    constexpr std::string_view kPcir = "PCIR";
+    const auto pcir = std::search(buff.begin(), buff.end(), kPcir.begin(), kPcir.end());
+    if (pcir == buff.end() ||
+        WordAt(*this, (pcir - buff.begin()) + kVendorInPcir) != kNvidiaVendor) {
         return 1;
     }
     // The device ID is taken through the header pointer, not the scanned
@@ -58,7 +59,7 @@ std::optional<std::uint16_t> BiosImage::DeviceId() const {
 
 std::string BiosImage::BiosText() const {
     const auto text = std::span(buff).subspan(kTextOffset, kTextLength);
-    return std::string(text.begin(), std::ranges::find(text, 0));
+    return std::string(text.begin(), std::find(text.begin(), text.end(), 0));
 }
 
 std::string BiosImage::BiosVersion() const {

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <pugixml.hpp>
@@ -120,8 +122,10 @@ const char* ExpectedWidgetClass(const PanelControl& control) {
 // The element of `range` whose `member` equals `key`, or nullptr.
 template <typename Range, typename Key, typename Member>
 auto* FindIn(Range& range, const Key& key, Member member) {
-    const auto found = std::ranges::find(range, key, member);
-    return found == std::ranges::end(range) ? nullptr : &*found;
+    const auto found = std::find_if(std::begin(range), std::end(range), [&](const auto& item) {
+        return std::invoke(member, item) == key;
+    });
+    return found == std::end(range) ? nullptr : &*found;
 }
 
 // Line number (from 1) of a byte offset, for parser messages.
