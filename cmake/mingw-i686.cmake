@@ -1,13 +1,6 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # The product: 32-bit Windows (98 SE/ME, 2000, XP), Debian's mingw-w64 with the
 # win32 thread model, whose runtime imports nothing those systems lack.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(RUVUVURI_MINGW_TARGET i686)
+set(RUVUVURI_MINGW_THREADS win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)

@@ -9,8 +9,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace ruvuvuri::test {
@@ -132,18 +130,6 @@ ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::strin
         merged[name] = value;
     }
     return RunProgram(std::string(RUVUVURI_BINARY_DIR) + "/ruvuvuri", args, input, merged);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
 }
 
 TempDir::TempDir() {

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -109,18 +107,6 @@ ProgramResult RunRuvuvuri(const std::vector<std::string>& args, const std::strin
     std::string program = RUVUVURI_BINARY_DIR;
     program += "/ruvuvuri.exe";
     return RunProgram(program, console, input, environment);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
 }
 
 TempDir::TempDir() {
