@@ -9,6 +9,7 @@
 #include "app/apply_options.h"
 #include "app/clock_units.h"
 #include "app/plan_text.h"
+#include "ui/field_text.h"
 #include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
@@ -19,13 +20,7 @@ constexpr const char* kMemoryName = "Memory clock";
 constexpr const char* kTimingNames[3] = {"Timing 0 (0x100220)", "Timing 1 (0x100224)",
                                          "Timing 2 (0x100228)"};
 
-// "0x00000A0A" and "200.452 MHz": values as the fields show them.
-std::string HexValue(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
-
+// "200.452 MHz": a clock as its field shows it (timings: ui::FormatRegister).
 std::string MhzValue(double mhz) {
     char text[64];
     std::snprintf(text, sizeof text, "%.3f MHz", mhz);
@@ -177,8 +172,7 @@ std::vector<FieldChange> MainPanel::Changes(const EditedFields& fields) const {
     add(kCoreName, shown_core_mhz_, fields.core_mhz, MhzValue);
     add(kMemoryName, shown_mem_mhz_, fields.memory_mhz, MhzValue);
     for (int i = 0; i < 3; ++i) {
-        add(kTimingNames[i], shown_timing_[i], fields.timing[i],
-            [](std::uint32_t value) { return HexValue(value); });
+        add(kTimingNames[i], shown_timing_[i], fields.timing[i], ui::FormatRegister);
     }
     return changes;
 }
@@ -217,8 +211,8 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
         for (int i = 0; i < 3; ++i) {
             if (now.timings()[i] != *fields->timing[i]) {
                 timings += std::string(" ") + kTimingNames[i] + " reads " +
-                           HexValue(now.timings()[i]) + ", written " +
-                           HexValue(*fields->timing[i]) + ";";
+                           ui::FormatRegister(now.timings()[i]) + ", written " +
+                           ui::FormatRegister(*fields->timing[i]) + ";";
             }
         }
         status = "Core " + MhzValue(now.nvclk_d) + ", asked " + AskedMhz(*fields->core_mhz) +
