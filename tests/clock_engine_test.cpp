@@ -271,5 +271,47 @@ TEST(ClockProgramming, EndStateAfterChangeSpeed183000And200000) {
     EXPECT_EQ(speed->nvclk, 200452u);
 }
 
+// Port accesses cannot fail, but whatever stands between the engine and the
+// card may throw (a decorator out of memory): the bracket closes all the same.
+class ThrowingIo final : public hw::PortIo {
+  public:
+    explicit ThrowingIo(hw::PortIo& card) : card_(card) {}
+    std::uint8_t inb(std::uint16_t port) override { return card_.inb(port); }
+    void outb(std::uint16_t port, std::uint8_t value) override { card_.outb(port, value); }
+    std::uint16_t inw(std::uint16_t port) override { return card_.inw(port); }
+    void outw(std::uint16_t port, std::uint16_t value) override {
+        if (disabled_ && ++writes_inside_ == 20) {
+            throw std::runtime_error("stand-in for bad_alloc");
+        }
+        card_.outw(port, value);
+    }
+    void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
+        card_.ReadFromPhysicalMemory(address, dest);
+    }
+    void DisableInterrupts() override {
+        disabled_ = true;
+        card_.DisableInterrupts();
+    }
+    void EnableInterrupts() override {
+        disabled_ = false;
+        card_.EnableInterrupts();
+    }
+
+  private:
+    hw::PortIo& card_;
+    bool disabled_ = false;
+    int writes_inside_ = 0;
+};
+
+TEST(ClockProgramming, TheBracketClosesOnEveryWayOut) {
+    hw::SimCard card(StateFor(LockedModel(kStrap14318, 0x0000'740A, 0x0000'6E09)));
+    ThrowingIo io(card);
+    hw::RegisterWindow window(io);
+    ClockEngine engine(window);
+    engine.EnableClockChanges();
+    EXPECT_THROW(engine.ChangeSpeed(183000, 200000), std::runtime_error);
+    EXPECT_FALSE(card.interrupts_disabled());
+}
+
 }  // namespace
 }  // namespace ruvuvuri::clock

@@ -88,12 +88,16 @@ TEST(ProfileSeed, AMissingFolderIsRefusedWithTheRemedy) {
     }
 }
 
+// What it says quotes the path with its control characters made visible.
 TEST(ProfileSeed, TheProgramSaysWhatItCreated) {
-    TempDir dir;
-    const ProgramResult run = RunRuvuvuri({"--sim=" + (dir / "card.json").string(), "m=183"});
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_NE(run.err.find("created the simulator profile"), std::string::npos) << run.err;
-    EXPECT_NE(ReadFile(dir / "card.json").find("\"0x680504\""), std::string::npos);
+    for (const std::string name : {"card.json", "\x1b]2;x\x07" "card.json"}) {
+        TempDir dir;
+        const ProgramResult run = RunRuvuvuri({"--sim=" + (dir / name).string(), "m=183"});
+        EXPECT_EQ(run.exit_code, 0);
+        EXPECT_NE(run.err.find("created the simulator profile"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+        EXPECT_NE(ReadFile(dir / name).find("\"0x680504\""), std::string::npos);
+    }
 }
 
 }  // namespace

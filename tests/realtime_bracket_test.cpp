@@ -5,7 +5,11 @@
 
 #include <pthread.h>
 
+#include <unistd.h>
+
 #include <csignal>
+#include <fstream>
+#include <string>
 
 #include <thread>
 #include "support/signal_helpers.h"
@@ -71,6 +75,44 @@ TEST(RealtimeBracket, RestoresTheThreadsSchedulingPolicy) {
         ASSERT_EQ(pthread_getschedparam(self, &policy, &param), 0);
         EXPECT_EQ(policy, SCHED_BATCH);
         EXPECT_EQ(param.sched_priority, 0);
+    });
+    worker.join();
+}
+
+// A line of /proc/thread-self/status ("VmLck:", "SigBlk:"), its value only.
+std::string StatusField(const std::string& name) {
+    std::ifstream status("/proc/thread-self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(name, 0) == 0) {
+            return line.substr(line.find_first_not_of(" \t", name.size()));
+        }
+    }
+    return "";
+}
+
+// As root, what the kernel sees while the bracket is open: the top real-time
+// priority, locked memory and every signal blocked but the two that cannot be
+// (and glibc's two internal ones); all of it given back on Leave.
+TEST(RealtimeBracket, AsRootTheKernelSeesTheWholeBracket) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root for SCHED_FIFO and mlockall";
+    }
+    std::thread worker([] {
+        const std::string mask_before = StatusField("SigBlk:");
+        RealtimeBracket bracket;
+        bracket.Enter();
+        int policy = -1;
+        sched_param param{};
+        pthread_getschedparam(pthread_self(), &policy, &param);
+        EXPECT_EQ(policy, SCHED_FIFO);
+        EXPECT_EQ(param.sched_priority, sched_get_priority_max(SCHED_FIFO));
+        EXPECT_NE(StatusField("VmLck:"), "0 kB");
+        EXPECT_EQ(StatusField("SigBlk:"), "fffffffe7ffbfeff");
+        bracket.Leave();
+        pthread_getschedparam(pthread_self(), &policy, &param);
+        EXPECT_EQ(policy, SCHED_OTHER);
+        EXPECT_EQ(StatusField("VmLck:"), "0 kB");
+        EXPECT_EQ(StatusField("SigBlk:"), mask_before);
     });
     worker.join();
 }

@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "clock/clock_engine.h"
+#include "hw/backends/sim_card.h"
 #include "hw/platform_error.h"
+#include "hw/register_window.h"
+#include "support/expected_trace.h"
 #include "support/profiles.h"
 #include "support/run_program.h"
 
@@ -126,7 +130,7 @@ TEST(TraceIo, ValuesPassThroughUnchangedBothWays) {
     EXPECT_EQ(inner.enables, 1);
 }
 
-TEST(TraceIo, FlushesWhenTheBracketClosesAndOnDestructionButNotInside) {
+TEST(TraceIo, FlushesAroundTheBracketAndOnDestructionButNotInside) {
     FixedPortIo inner;
     CountingBuf buf;
     std::ostream out(&buf);
@@ -134,15 +138,78 @@ TEST(TraceIo, FlushesWhenTheBracketClosesAndOnDestructionButNotInside) {
         TraceIo trace(inner, out);
         trace.inb(0x3cc);
         trace.DisableInterrupts();
+        EXPECT_EQ(buf.syncs, 1) << "what came before the bracket goes out as it opens";
         trace.outb(0x3d4, 0x1f);
         trace.outw(0x3d0, 0x0001);
-        EXPECT_EQ(buf.syncs, 0) << "no flush (write system call) inside the bracket";
+        EXPECT_EQ(buf.syncs, 1) << "no flush (write system call) inside the bracket";
         trace.EnableInterrupts();
-        EXPECT_EQ(buf.syncs, 1);
+        EXPECT_EQ(buf.syncs, 2);
         EXPECT_NE(buf.str().find("irq on\n"), std::string::npos);
         trace.outb(0x3d4, 0x00);
     }
-    EXPECT_EQ(buf.syncs, 2);
+    EXPECT_EQ(buf.syncs, 3);
+}
+
+// The program's own trace file and buffer: whatever earlier accesses left in
+// it (a long panel session), the file does not grow while the bracket is open.
+class WatchedCard final : public PortIo {
+  public:
+    WatchedCard(PortIo& card, std::string path) : card_(card), path_(std::move(path)) {}
+    std::uint8_t inb(std::uint16_t port) override { return Watch().inb(port); }
+    void outb(std::uint16_t port, std::uint8_t value) override { Watch().outb(port, value); }
+    std::uint16_t inw(std::uint16_t port) override { return Watch().inw(port); }
+    void outw(std::uint16_t port, std::uint16_t value) override { Watch().outw(port, value); }
+    void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
+        card_.ReadFromPhysicalMemory(address, dest);
+    }
+    void DisableInterrupts() override {
+        size_at_open_ = Size();
+        card_.DisableInterrupts();
+    }
+    void EnableInterrupts() override {
+        Watch();
+        card_.EnableInterrupts();
+        size_at_open_ = -1;
+    }
+    int writes_inside = 0;
+
+  private:
+    long Size() const {
+        struct stat info {};
+        return ::stat(path_.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -2;
+    }
+    PortIo& Watch() {
+        if (size_at_open_ >= 0 && Size() != size_at_open_) {
+            ++writes_inside;
+            size_at_open_ = Size();
+        }
+        return card_;
+    }
+    PortIo& card_;
+    std::string path_;
+    long size_at_open_ = -1;
+};
+
+TEST(TraceFile, NoWriteLandsInsideTheBracketWhateverTheBufferHolds) {
+    test::TempDir dir;
+    const std::string path = (dir / "run.trace").string();
+    SimCard card(test::StateFor({.registers = {{0x101000, 0x40}}}));
+    WatchedCard watched(card, path);
+    TraceFile file(path);
+    TraceIo trace(watched, file.stream());
+    RegisterWindow window(trace);
+    clock::ClockEngine engine(window);
+    engine.EnableClockChanges();
+    // Some 200 register reads (Preview presses) fill most of the 64 KiB
+    // buffer; each round leaves it a little fuller before its bracket.
+    for (int reads = 190; reads < 230; ++reads) {
+        for (int i = 0; i < reads; ++i) {
+            window.IN_LONGWORD(0x68050C);
+        }
+        ASSERT_TRUE(engine.ChangeSpeed(183000, 200000));
+    }
+    file.CheckWritten();
+    EXPECT_EQ(watched.writes_inside, 0);
 }
 
 // --- The trace file --------------------------------------------------------

@@ -21,19 +21,21 @@ clock::ChangeTargets TargetsFromOptions(const ClockOptions& options,
     return targets;
 }
 
-int ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine) {
-    int applied = 0;
-    if (targets.clocks) {
-        engine.ChangeSpeed(targets.clocks->memory_khz, targets.clocks->core_khz);
-        ++applied;
+bool ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine) {
+    if (engine.Refusal() != clock::WriteRefusal::None) {
+        return false;
     }
+    if (targets.clocks &&
+        !engine.ChangeSpeed(targets.clocks->memory_khz, targets.clocks->core_khz)) {
+        return false;
+    }
+    // The last reading let the card be written, so every timing is.
     for (std::size_t i = 0; i < targets.timings.size(); ++i) {
         if (targets.timings[i]) {
             engine.SetTiming(i, *targets.timings[i]);
-            ++applied;
         }
     }
-    return applied;
+    return true;
 }
 
 }  // namespace ruvuvuri::app

@@ -14,8 +14,14 @@ namespace ruvuvuri::app {
 clock::ChangeTargets TargetsFromOptions(const ClockOptions& options,
                                         const clock::ClockReading& reading);
 
-// Applies the targets: the clocks through ChangeSpeed, then each timing.
-// Returns how many options took effect (the clocks count once).
-int ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine);
+// Applies the targets: the clocks through ChangeSpeed, then each timing. False,
+// with nothing written, when the card refuses writes (see RefusalText), or
+// when the strap read that starts the clock change finds it no longer answering
+// or its crystal open (kStrapChanged says so).
+bool ApplyTargets(const clock::ChangeTargets& targets, clock::ClockEngine& engine);
+
+inline constexpr const char* kStrapChanged =
+    "the card's strap register no longer reads as it did a moment ago (the card stopped "
+    "answering, or its crystal is now open); nothing was written";
 
 }  // namespace ruvuvuri::app

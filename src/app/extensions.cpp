@@ -7,7 +7,13 @@
 
 namespace ruvuvuri::app {
 
-void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets) {
+void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets,
+                 const std::string& refusal) {
+    if (!refusal.empty() && !targets.empty()) {
+        host::PrintText("Dry run: nothing is written to the card.\nAn apply would write nothing: " +
+                        refusal + ".\n");
+        return;
+    }
     // The select register is read only where an apply would rewrite it.
     const std::uint32_t select = targets.clocks ? engine.ReadPllSelect().value_or(0) : 0;
     host::PrintText("Dry run: nothing is written to the card.\n" +

@@ -19,9 +19,11 @@ inline constexpr int kExitNoGeForce = 3;
 // with one line on stderr when the file cannot be read.
 int ExplainTraceFile(const std::string& path);
 
-// --dry-run: prints the plan of `targets` on stdout. Reads the PLL select
-// register when clocks would change; writes nothing.
-void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets);
+// --dry-run: prints the plan of `targets` on stdout, or, when the card must not
+// be written (`refusal` says why), that an apply would write nothing. Reads the
+// PLL select register when clocks would change; writes nothing.
+void PrintDryRun(clock::ClockEngine& engine, const clock::ChangeTargets& targets,
+                 const std::string& refusal);
 
 // The name of the backend record a run with this choice opens, for --info --json.
 std::string BackendName(Backend backend);

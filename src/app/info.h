@@ -1,22 +1,38 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "card/bios_image.h"
+#include "card/chip.h"
 #include "clock/clock_engine.h"
 
 namespace ruvuvuri::app {
 
-// What `--info` prints: the BIOS fields the panel shows, and from one readout
-// the crystal, both clocks in MHz with the PLL words they come from, and the
-// three timings.
-std::string FormatCardInfo(const card::BiosImage& bios, const clock::ClockReading& reading);
+// What `--info` prints: the BIOS fields the panel shows, the chip, and from one
+// readout the crystal, both clocks in MHz with the PLL words they come from,
+// and the three timings.
+std::string FormatCardInfo(const card::BiosImage& bios, const card::Chip& chip,
+                           const clock::ClockReading& reading);
 
 // What `--info --json` prints: the same facts as one JSON object with the
 // field names documented in docs/info-json.md, followed by a newline.
-// `backend` names where the accesses went (the backend record's name).
-std::string FormatCardInfoJson(const card::BiosImage& bios, const clock::ClockReading& reading,
-                               const std::string& backend);
+// `backend` names where the accesses went (the backend record's name). Without
+// a chip (no GeForce, or one this program does not set) it holds only the BIOS
+// fields and says so.
+std::string FormatCardInfoJson(const card::BiosImage& bios, const std::optional<card::Chip>& chip,
+                               const clock::ClockReading& reading, const std::string& backend);
+
+// "NV15 (GeForce2 GTS/Pro/Ti/Ultra)".
+std::string ChipName(const card::Chip& chip);
+
+// Why a card whose image passed the check is not touched at all: a device ID
+// of a chip this program does not know.
+std::string UnsupportedChipText(std::uint16_t device_id);
+
+// One line that says why the engine's last reading refuses every write, and
+// what to do; empty when it refuses none.
+std::string RefusalText(const clock::ClockEngine& engine);
 
 }  // namespace ruvuvuri::app

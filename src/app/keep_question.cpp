@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -61,7 +62,7 @@ HeldStopSignals::HeldStopSignals() : saved_(std::make_unique<Mask>()) {
     for (const int signal : kHeldSignals) {
         sigaddset(&held, signal);
     }
-    sigprocmask(SIG_BLOCK, &held, &saved_->set);
+    pthread_sigmask(SIG_BLOCK, &held, &saved_->set);
     // Without the descriptor the question still ends when its time is up.
     fd_ = signalfd(-1, &held, SFD_CLOEXEC | SFD_NONBLOCK);
 }
@@ -70,7 +71,7 @@ HeldStopSignals::~HeldStopSignals() {
     if (fd_ >= 0) {
         ::close(fd_);
     }
-    sigprocmask(SIG_SETMASK, &saved_->set, nullptr);
+    pthread_sigmask(SIG_SETMASK, &saved_->set, nullptr);
 }
 
 std::unique_ptr<Terminal> OpenTerminal(const char* path, std::string* why) {

@@ -35,6 +35,17 @@ bool ParseSeconds(std::string_view text, int& seconds) {
     return seconds >= kMinRevertSeconds && seconds <= kMaxRevertSeconds;
 }
 
+// The crystals a board of these chips can have, in kHz.
+bool ParseCrystal(std::string_view text, int& khz) {
+    for (const std::string_view crystal : {"13500", "14318", "25000", "27000"}) {
+        if (text == crystal) {
+            khz = std::stoi(std::string(text));
+            return true;
+        }
+    }
+    return false;
+}
+
 // The "--" options that take no value.
 struct Flag {
     std::string_view name;
@@ -137,6 +148,14 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
                                "--revert-after=30; nothing was done";
                 parsed.error_status = 2;
             }
+        } else if (name == "--crystal") {
+            // A crystal that is not one of these cards' would make every clock wrong.
+            if (!ParseCrystal(value, options.crystal_khz)) {
+                parsed.error = std::string(arg) +
+                               ": give the board's crystal in kHz, 13500, 14318, 25000 or 27000, "
+                               "as in --crystal=27000; nothing was done";
+                parsed.error_status = 2;
+            }
         } else if (name == "--explain-trace") {
             if (value.empty()) {
                 parsed.error = std::string(arg) +
@@ -168,8 +187,9 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
 std::string UsageText() {
     return "Usage: ruvuvuri [OPTION]...\n"
            "Reads and sets the core clock, the memory clock and the three memory timing registers\n"
-           "of an NVIDIA GeForce 256 to GeForce4 card. Given clock or timing options, it applies\n"
-           "them and ends; otherwise it shows the panel.\n"
+           "of an NVIDIA GeForce 256 to GeForce4 card (NV1x/NV2x chips; it touches no other).\n"
+           "Given clock or timing options, it applies them and ends; otherwise it shows the "
+           "panel.\n"
            "\n"
            "Clock and timing options (capitals work too: C=, M=, T0=, T1=, T2=):\n"
            "  c=MHZ           core clock target, 80 to 400 MHz\n"
@@ -205,6 +225,9 @@ std::string UsageText() {
            "                  console panel: on the terminal; Qt panel: a countdown dialog);\n"
            "                  anything but yes/Keep within SECONDS (1 to 600), or a signal,\n"
            "                  writes back what was read before\n"
+           "  --crystal=KHZ   the board's crystal (13500, 14318, 25000 or 27000) where the\n"
+           "                  straps leave it open (GeForce4: strap bit 22); one they rule out\n"
+           "                  is an error\n"
            "  --explain-trace=FILE\n"
            "                  print the register reads and writes a trace FILE holds, run by\n"
            "                  run, and what each run changed; needs no card and no root\n"

@@ -64,6 +64,7 @@ struct RunOptions {
     bool strict = false;             // every ignored option is an error
     bool json = false;               // --info as one JSON object
     int revert_after_seconds = 0;    // 0: no confirm-or-revert question
+    int crystal_khz = 0;             // 0: as the straps say; else stated where they leave it open
     std::string explain_trace_path;  // empty: no trace to explain
 
     bool operator==(const RunOptions&) const = default;

@@ -8,6 +8,7 @@
 
 #include "app/apply_options.h"
 #include "app/clock_units.h"
+#include "app/info.h"
 #include "app/plan_text.h"
 #include "ui/field_text.h"
 #include "ui/panel_ids.h"
@@ -51,6 +52,14 @@ std::string ChangeLines(const std::vector<FieldChange>& changes) {
     return lines;
 }
 
+// A line of the program's as the first sentence of a popup or status line.
+std::string Sentence(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text + ".";
+}
+
 // An untouched clock field gives back exactly the clock that was read: the
 // MHz round trip alone can lose a kHz (128.003 x 1000.0 truncates to 128002)
 // and so reprogram a PLL nobody asked to change.
@@ -75,6 +84,10 @@ int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
     ui_->SetCtrlVal(mp, ui::PANEL_BANNER, banner);
     GetBIOSinfo();
     ShowClocksAndTimings(engine_.current());
+    // A card that must not be written says so before anyone edits a field.
+    if (const std::string refusal = RefusalText(engine_); !refusal.empty()) {
+        ui_->SetCtrlVal(mp, ui::PANEL_STATUS, Sentence(refusal));
+    }
     ui_->DisplayPanel(mp);
     ui_->RunUserInterface();
     return 0;
@@ -160,6 +173,14 @@ std::optional<MainPanel::EditedFields> MainPanel::CommittedFields(int event) {
     return std::nullopt;
 }
 
+bool MainPanel::RefuseWrites() {
+    const std::string refusal = RefusalText(engine_);
+    if (!refusal.empty()) {
+        ui_->MessagePopup(kPopupTitle, Sentence(refusal));
+    }
+    return !refusal.empty();
+}
+
 std::vector<FieldChange> MainPanel::Changes(const EditedFields& fields) const {
     std::vector<FieldChange> changes;
     const auto add = [&changes](const char* name, auto shown, const auto& field, auto text) {
@@ -182,7 +203,7 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     // value stops Apply before anything is asked or written, and the user's
     // edits stay in the fields to be corrected.
     const std::optional<EditedFields> fields = CommittedFields(event);
-    if (!fields) {
+    if (!fields || RefuseWrites()) {
         return 0;
     }
     // Engines show the part after the blank line below the question.
@@ -194,16 +215,17 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
                                                  "with the clocks and timings it has."
                                                : ChangeLines(changes))) == 1;
     const clock::ClockReading before = engine_.current();
-    if (confirmed) {
-        ApplyTargets(TargetsOf(*fields, before), engine_);
+    const bool applied = confirmed && ApplyTargets(TargetsOf(*fields, before), engine_);
+    if (confirmed && !applied) {
+        ui_->MessagePopup(kPopupTitle, Sentence(kStrapChanged));
     }
     // After an apply the panel shows what the PLLs really produce; after a
     // refusal it shows the card's values again.
     const clock::ClockReading& now =
-        confirmed && after_apply_ ? after_apply_(before) : engine_.GetCurrentClocks();
+        applied && after_apply_ ? after_apply_(before) : engine_.GetCurrentClocks();
     ShowClocksAndTimings(now);
     std::string status = "Nothing was written; the fields show the card again.";
-    if (confirmed) {
+    if (applied) {
         // The clocks the card now runs at next to those asked for, then the
         // timings as read back: a timing register that does not keep every
         // bit written is worth a look, as the card runs with what it reads.
@@ -234,7 +256,7 @@ clock::ChangeTargets MainPanel::TargetsOf(const EditedFields& fields,
 
 int MainPanel::Preview(int, int, int event, void*, int, int) {
     const std::optional<EditedFields> fields = CommittedFields(event);
-    if (!fields) {
+    if (!fields || RefuseWrites()) {
         return 0;
     }
     // The plan Apply would carry out now: the same targets, and the select

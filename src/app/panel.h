@@ -72,6 +72,8 @@ class MainPanel {
     // on a checked card and every field holds a complete value; otherwise a
     // popup first names each field that does not and the range it takes.
     std::optional<EditedFields> CommittedFields(int event);
+    // Whether the card must not be written; a popup then says why.
+    bool RefuseWrites();
     // The fields that differ from what the card showed, for the apply
     // confirmation and the exit question; an empty one as "(incomplete)".
     std::vector<FieldChange> Changes(const EditedFields& fields) const;

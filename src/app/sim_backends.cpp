@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/sim_backends.h"
 
-#include <cstdio>
 #include <optional>
 #include <utility>
 
 #include "app/builtin_card.h"
+#include "app/host.h"
 #include "app/profile_seed.h"
 #include "app/stop_signals.h"
 #include "hw/backends/card_profile.h"
@@ -74,7 +74,7 @@ class ProfileSim final : public hw::OpenedBackend {
 
 std::unique_ptr<hw::OpenedBackend> OpenProfileSim(const hw::BackendRequest& request) {
     if (const auto seeded = SeedProfileIfMissing(request.profile_path)) {
-        std::fprintf(stderr, "ruvuvuri: %s\n", SeededProfileNotice(*seeded).c_str());
+        host::Warn(SeededProfileNotice(*seeded));
     }
     return std::make_unique<ProfileSim>(request);
 }

@@ -2,6 +2,7 @@
 #include "app/startup.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "app/platform.h"
 #include "build_config.h"
 #include "card/bios_image.h"
+#include "card/chip.h"
 #include "clock/clock_engine.h"
 #include "hw/platform_error.h"
 #include "hw/register_window.h"
@@ -45,20 +47,41 @@ std::string Banner() {
     return std::string("Ruvuvuri ") + RUVUVURI_VERSION + " - GeForce clock and timing utility";
 }
 
+// A run that touches no port: no GeForce, or a chip this program does not set.
+// --info --json still answers with what the BIOS says.
+int EndWithoutTouching(const card::BiosImage& bios, const RunOptions& run,
+                       const std::string& message, const std::string& strict_message) {
+    if (run.info && run.json) {
+        host::PrintText(FormatCardInfoJson(bios, std::nullopt, {}, BackendName(run.backend)));
+        return run.strict ? kExitNoGeForce : 0;
+    }
+    if (run.strict) {
+        host::Warn(strict_message);
+        return kExitNoGeForce;
+    }
+    auto ui = host::OpenUiEngine(run.ui, {});
+    ui->MessagePopup(kPopupTitle, message);
+    return 0;
+}
+
 // Everything after the BIOS image has been read. Nothing touches a port before
-// the card check has passed.
+// the card check has passed and the chip is one whose registers this program
+// knows.
 int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const RunOptions& run,
               const KeepQuestion& keep, int argc, char** argv) {
     if (bios.CheckBIOSinfo() != 0) {
         // Not a GeForce: no port is touched, whatever the options say.
-        if (run.strict) {
-            host::Warn(std::string(kNoGeForce) +
-                       " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
-            return kExitNoGeForce;
-        }
-        auto ui = host::OpenUiEngine(run.ui, {});
-        ui->MessagePopup(kPopupTitle, kNoGeForce);
-        return 0;
+        return EndWithoutTouching(
+            bios, run, kNoGeForce,
+            std::string(kNoGeForce) + " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
+    }
+    // The check has found the device ID, so it is there.
+    const std::uint16_t device = bios.DeviceId().value_or(0);
+    const std::optional<card::Chip> chip = card::ChipFor(device);
+    if (!chip) {
+        // A later chip keeps other registers at these addresses, or none.
+        return EndWithoutTouching(bios, run, UnsupportedChipText(device),
+                                  UnsupportedChipText(device));
     }
 
     ClockOptions options;
@@ -67,29 +90,45 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const RunOptions& run
 
     // The first port access of the run: the window chooses its CRT controller.
     hw::RegisterWindow window(io);
-    clock::ClockEngine engine(window);
+    clock::ClockEngine engine(window, *chip,
+                              run.crystal_khz != 0 ? std::optional(run.crystal_khz) : std::nullopt);
     engine.EnableClockChanges();
     engine.GetCurrentClocks();
+    const clock::WriteRefusal refusal = engine.Refusal();
+    const std::string refusal_text = RefusalText(engine);
+    if (refusal == clock::WriteRefusal::CrystalContradicted) {
+        // A stated crystal never overrides the straps, not even for reading.
+        host::Warn(refusal_text);
+        return kExitUsage;
+    }
 
     if (run.info) {
         // From the one readout, so each clock agrees with the PLL word shown
         // beside it and no register is read twice.
-        host::PrintText(run.json
-                            ? FormatCardInfoJson(bios, engine.current(), BackendName(run.backend))
-                            : FormatCardInfo(bios, engine.current()));
+        host::PrintText(
+            run.json ? FormatCardInfoJson(bios, chip, engine.current(), BackendName(run.backend))
+                     : FormatCardInfo(bios, *chip, engine.current()));
         return 0;
     }
     const clock::ChangeTargets targets = TargetsFromOptions(options, engine.current());
     if (run.dry_run) {
-        PrintDryRun(engine, targets);
+        PrintDryRun(engine, targets, refusal_text);
         return 0;
+    }
+    if (!targets.empty() && refusal != clock::WriteRefusal::None) {
+        host::Warn(refusal_text);
+        return -1;
     }
     const clock::ClockReading before = engine.current();
     if (!targets.empty() && keep.seconds != 0 && keep.terminal == nullptr) {
         host::Warn(keep.no_terminal);
         return kExitUsage;
     }
-    if (ApplyTargets(targets, engine) != 0) {
+    if (!targets.empty()) {
+        if (!ApplyTargets(targets, engine)) {
+            host::Warn(kStrapChanged);
+            return -1;
+        }
         if (keep.terminal != nullptr) {
             ConfirmOrRevert(engine, before, *keep.terminal, keep.seconds);
         }

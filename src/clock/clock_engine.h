@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "card/chip.h"
 #include "hw/register_window.h"
 
 namespace ruvuvuri::clock {
@@ -22,12 +23,35 @@ inline constexpr std::array<std::uint32_t, 3> kTimingRegisters = {
     kTiming0Register, kTiming1Register, kTiming2Register};
 
 inline constexpr std::uint32_t kStrapCrystalBit = 0x40;
+inline constexpr std::uint32_t kStrapCrystal27MhzBit = 0x400000;
 inline constexpr int kCrystal14318 = 14318;
 inline constexpr int kCrystal13500 = 13500;
-// The reference crystal, in kHz, that a strap register value names.
+inline constexpr int kCrystal25000 = 25000;
+inline constexpr int kCrystal27000 = 27000;
+// The reference crystal, in kHz, that strap bit 6 names.
 inline constexpr int CrystalKhz(std::uint32_t strap) {
     return (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
 }
+
+// The reference crystal as the straps of a chip give it, and as the user may
+// have stated it (--crystal) where the straps leave it open.
+struct Crystal {
+    int khz = 0;  // what the clocks are computed from
+    // Where the straps leave the crystal open and none was stated: the two
+    // they allow (the clocks are then shown for the bit-6 crystal); else 0, 0.
+    int open[2] = {0, 0};
+    bool contradicted = false;  // a crystal was stated that the straps rule out
+
+    bool certain() const { return open[0] == 0 && !contradicted; }
+};
+// The crystal by the straps of a chip, and the one stated where they leave it
+// open.
+Crystal CrystalFor(card::CrystalStraps straps, std::uint32_t strap,
+                   std::optional<int> stated_khz = std::nullopt);
+
+// A card register that reads all ones did not answer through the window: the
+// card is absent, hung, or not the primary display adapter.
+inline constexpr std::uint32_t kNoAnswer = 0xFFFFFFFF;
 // CR1F, written 0x57, opens the extended CRT controller registers the window uses.
 inline constexpr std::uint8_t kCr1fIndex = 0x1F;
 inline constexpr std::uint8_t kUnlockExtended = 0x57;
@@ -74,6 +98,8 @@ PllSearchResult CalcCorePLL(std::int32_t target_khz, int base_freq);
 // read and the clocks they produce.
 struct Speed {
     int base_freq = 0;                // reference crystal, kHz
+    Crystal crystal;                  // how certain the straps make it
+    std::uint32_t strap = 0;          // 0x101000 as read
     std::uint32_t mem_pll_word = 0;   // 0x680504 as read
     std::uint32_t core_pll_word = 0;  // 0x680500 as read
     std::uint32_t memclk = 0;         // memory clock, kHz
@@ -92,13 +118,26 @@ struct ClockReading : Speed {
     std::array<std::uint32_t, 3> timings() const { return {tim0, tim1, tim2}; }
 };
 
+// Why a card must not be written, judged from a reading of it.
+enum class WriteRefusal {
+    None,
+    NoAnswer,             // the strap or a PLL register read all ones
+    CrystalContradicted,  // the stated crystal is not one the straps allow
+    Integrated,           // no memory PLL or timing registers of its own
+    CrystalUncertain,     // the straps allow two crystals, and none was stated
+};
+WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading);
+
 // The clock engine owns the card contract: reading the crystal, both clocks
 // and the three timings, reprogramming the PLLs and writing the timings. Every
 // operation does nothing until the program has called EnableClockChanges(),
-// which it does only after the card check.
+// which it does only after the card check, and no write reaches a card that
+// the last reading refuses (WriteRefusal).
 class ClockEngine {
   public:
-    explicit ClockEngine(hw::RegisterWindow& window) : window_(window) {}
+    explicit ClockEngine(hw::RegisterWindow& window, const card::Chip& chip = {},
+                         std::optional<int> stated_crystal_khz = std::nullopt)
+        : window_(window), chip_(chip), stated_crystal_khz_(stated_crystal_khz) {}
 
     // The card check has passed; from now on the operations reach the card.
     void EnableClockChanges() { can_change_clocks_ = true; }
@@ -113,21 +152,28 @@ class ClockEngine {
     const ClockReading& GetCurrentClocks();
     // The reading of the last GetCurrentClocks (all zero before the first).
     const ClockReading& current() const { return reading_; }
+    // Whether the last reading lets the card be written.
+    WriteRefusal Refusal() const { return RefusalFor(chip_, reading_); }
+    const card::Chip& chip() const { return chip_; }
+    std::optional<int> stated_crystal_khz() const { return stated_crystal_khz_; }
 
     // Reprograms both PLLs, each in two stages inside the interrupt bracket.
-    void ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz);
+    // False, with no register written, when the last reading refuses writes
+    // or the strap read that starts the sequence does.
+    bool ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz);
     // Writes back a reading exactly: both PLL words as they were read (all 32
     // bits), through the same two-stage sequence in the same bracket as
     // ChangeSpeed, then all three timings. How a change is reverted; the caller
-    // reads the card again afterwards.
-    void Restore(const ClockReading& reading);
+    // reads the card again afterwards. False as for ChangeSpeed.
+    bool Restore(const ClockReading& reading);
     // One read of the PLL select register (0x68050C), which a change of clocks
     // reads and rewrites; nullopt while clock changes are not enabled.
     std::optional<std::uint32_t> ReadPllSelect();
     // Writes timing register `which` (0, 1 or 2; 0x100220, 0x100224,
-    // 0x100228) as a whole 32-bit value. Throws std::out_of_range for any
-    // other index.
-    void SetTiming(std::size_t which, std::uint32_t value);
+    // 0x100228) as a whole 32-bit value; false, writing nothing, when the
+    // last reading refuses writes. Throws std::out_of_range for any other
+    // index.
+    bool SetTiming(std::size_t which, std::uint32_t value);
 
   private:
     // Saves the CRT controller index, unlocks the extended registers (the
@@ -135,9 +181,14 @@ class ClockEngine {
     // caller puts the saved index back when its sequence ends.
     struct Unlocked {
         std::uint8_t saved_index;
+        std::uint32_t strap;
+        Crystal crystal;
         int base_freq;
     };
     Unlocked UnlockAndReadCrystal();
+    // Opens a write sequence: nothing when the card must not be written (the
+    // saved index is then put back at once), else the unlocked state.
+    std::optional<Unlocked> BeginWrite();
     // The select register, then each PLL in two stages, inside the interrupt
     // bracket; the saved CRT controller index is put back before it closes. A
     // PLL without a word gets back what it holds.
@@ -145,6 +196,8 @@ class ClockEngine {
                      std::optional<std::uint32_t> core_word);
 
     hw::RegisterWindow& window_;
+    card::Chip chip_;
+    std::optional<int> stated_crystal_khz_;
     bool can_change_clocks_ = false;  // CanChangeClocks
     ClockReading reading_;
 };

@@ -14,12 +14,56 @@ std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
     return oscillator >> coeff.P;
 }
 
+Crystal CrystalFor(card::CrystalStraps straps, std::uint32_t strap, std::optional<int> stated_khz) {
+    const int bit6 = CrystalKhz(strap);
+    const bool bit6_set = (strap & kStrapCrystalBit) != 0;
+    const bool bit22_set = (strap & kStrapCrystal27MhzBit) != 0;
+    // The crystal the straps decide, or the two they leave open.
+    int decided = bit6;
+    int open[2] = {0, 0};
+    if (bit22_set && straps == card::CrystalStraps::Bit22Is27Mhz) {
+        if (bit6_set) {
+            open[0] = kCrystal25000;
+            open[1] = kCrystal27000;
+        } else {
+            decided = kCrystal27000;
+        }
+    } else if (bit22_set && straps == card::CrystalStraps::Bit22Unclear) {
+        open[0] = bit6;
+        open[1] = kCrystal27000;
+    }
+    if (open[0] == 0) {
+        return {decided, {0, 0}, stated_khz && *stated_khz != decided};
+    }
+    if (stated_khz && (*stated_khz == open[0] || *stated_khz == open[1])) {
+        return {*stated_khz, {0, 0}, false};
+    }
+    // Shown for the bit-6 crystal, the one the first chips had, until stated.
+    return {bit6, {open[0], open[1]}, stated_khz.has_value()};
+}
+
+WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading) {
+    if (reading.strap == kNoAnswer || reading.core_pll_word == kNoAnswer ||
+        reading.mem_pll_word == kNoAnswer) {
+        return WriteRefusal::NoAnswer;
+    }
+    if (reading.crystal.contradicted) {
+        return WriteRefusal::CrystalContradicted;
+    }
+    if (chip.integrated) {
+        return WriteRefusal::Integrated;
+    }
+    return reading.crystal.certain() ? WriteRefusal::None : WriteRefusal::CrystalUncertain;
+}
+
 ClockEngine::Unlocked ClockEngine::UnlockAndReadCrystal() {
     hw::Crtc& crtc = window_.crtc();
     const std::uint8_t saved_index = crtc.CrtcIndex();
     crtc.CrtcWrite(kCr1fIndex, kUnlockExtended);
 
-    return {saved_index, CrystalKhz(window_.IN_LONGWORD(kStrapRegister))};
+    const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
+    const Crystal crystal = CrystalFor(chip_.crystal, strap, stated_crystal_khz_);
+    return {saved_index, strap, crystal, crystal.khz};
 }
 
 std::optional<Speed> ClockEngine::GetSpeed() {
@@ -30,6 +74,8 @@ std::optional<Speed> ClockEngine::GetSpeed() {
     const Unlocked unlocked = UnlockAndReadCrystal();
     Speed speed;
     speed.base_freq = unlocked.base_freq;
+    speed.crystal = unlocked.crystal;
+    speed.strap = unlocked.strap;
     speed.mem_pll_word = window_.IN_LONGWORD(kMemPllRegister);
     speed.core_pll_word = window_.IN_LONGWORD(kCorePllRegister);
     window_.crtc().SelectCrtcIndex(unlocked.saved_index);

@@ -31,4 +31,17 @@ class PortIo {
     virtual void EnableInterrupts() = 0;
 };
 
+// The interrupt bracket as a scope: open from construction to destruction, so
+// that it closes on every way out of the sequence, an exception included.
+class InterruptBracket {
+  public:
+    explicit InterruptBracket(PortIo& io) : io_(io) { io_.DisableInterrupts(); }
+    ~InterruptBracket() { io_.EnableInterrupts(); }
+    InterruptBracket(const InterruptBracket&) = delete;
+    InterruptBracket& operator=(const InterruptBracket&) = delete;
+
+  private:
+    PortIo& io_;
+};
+
 }  // namespace ruvuvuri::hw

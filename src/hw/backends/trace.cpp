@@ -69,6 +69,9 @@ void TraceIo::ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8
 }
 
 void TraceIo::DisableInterrupts() {
+    // Whatever earlier accesses left in the buffer goes out now, so that the
+    // bracket's own lines fit in it and no write system call falls inside.
+    out_.flush();
     EmitLiteral(out_, "irq off\n");
     inner_.DisableInterrupts();
 }
@@ -76,8 +79,7 @@ void TraceIo::DisableInterrupts() {
 void TraceIo::EnableInterrupts() {
     inner_.EnableInterrupts();
     EmitLiteral(out_, "irq on\n");
-    // Flushing here, after the bracket has closed, keeps the file current
-    // without a write system call between "irq off" and "irq on".
+    // The bracket's lines, in one write once it has closed.
     out_.flush();
 }
 

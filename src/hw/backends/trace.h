@@ -15,9 +15,10 @@ namespace ruvuvuri::hw {
 // Wraps any backend and records every access in the version-1 trace format:
 // one event per line, lowercase hex ("inb 0x3cc 0x67", "outw 0x3d4 0x0338",
 // "mem 0xc0000 8192", "irq off"). Construction writes the header line
-// "# ruvuvuri trace 1". Lines go into the stream's buffer only, so tracing adds
-// no system call inside the interrupt bracket; the stream is flushed when the
-// bracket closes and when the decorator is destroyed.
+// "# ruvuvuri trace 1". Lines go into the stream's buffer only, and the stream
+// is flushed when the bracket opens (before "irq off"), when it closes and when
+// the decorator is destroyed: with a buffer that holds a whole bracket's lines,
+// tracing adds no system call inside the interrupt bracket.
 class TraceIo final : public PortIo {
   public:
     TraceIo(PortIo& inner, std::ostream& out);
