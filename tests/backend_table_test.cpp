@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/backend_table.h"
+#include "app/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(BackendTable, OnlyTheRealCardIsOpenedAsRoot) {
 }
 
 TEST(BackendTable, TheBuiltInCardOpensWithoutAnyFileAndReadsItsBios) {
-    const auto opened = ChooseBackend(Backend::BuiltInSim).open({});
+    const auto opened = ChooseBackend(Backend::BuiltInSim).open("");
     std::uint8_t signature[2] = {};
     opened->io().ReadFromPhysicalMemory(0xC0000, signature);
     EXPECT_EQ(signature[0], 0x55);

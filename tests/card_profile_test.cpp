@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The simulator profile: its JSON format, the refusal of malformed files, and
-// the locked, atomic save that keeps concurrent runs from losing updates.
+// The simulator profile: its JSON format, the refusal of malformed files, the
+// lock a run holds and the save that replaces the file in one step.
 
-#include "hw/backends/card_profile.h"
+#include "hw/backends/profile.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,6 +20,10 @@
 #include <string_view>
 #include <vector>
 
+#include "support/profiles.h"
+#include "support/run_program.h"
+#include "support/terminal_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,7 +31,7 @@ using ruvuvuri::hw::CardState;
 using ruvuvuri::hw::FormatProfile;
 using ruvuvuri::hw::ParseProfile;
 using ruvuvuri::hw::ProfileError;
-using ruvuvuri::hw::ProfileSession;
+using ruvuvuri::hw::ProfileFile;
 
 constexpr uid_t kNobody = 65534;
 
@@ -69,6 +73,14 @@ std::vector<std::string> FolderEntries(const fs::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// What a run on a simulated card loads.
+CardState Load(const ProfileFile& file) {
+    return ParseProfile(file.text(), file.path().parent_path(), file.path().string());
+}
+CardState Load(const fs::path& path) {
+    return Load(ProfileFile(path));
 }
 
 void ExpectSameState(const CardState& got, const CardState& want) {
@@ -186,7 +198,7 @@ TEST_P(MalformedProfile, IsRefusedNamingFileAndFieldAndLeftUntouched) {
     WriteFile(path, std::string(c.text));
     const auto before = FolderEntries(dir.path());
     try {
-        ProfileSession session(path);
+        Load(path);
         FAIL() << "accepted: " << c.text;
     } catch (const ProfileError& error) {
         const std::string message = error.what();
@@ -232,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"FaultNotString", "{\"faults\": [\"ok\", 1]}", "faults[1]", "expected a string"},
         BadCase{"MissingBios", "{\"bios\": \"missing.rom\"}", "bios", "missing.rom"},
         BadCase{"UnknownField", "{\"regsiters\": {}}", "regsiters",
-                "probably a typo (did you mean \"registers\"?)"},
+                "is not a profile field; the fields are description, bios"},
         BadCase{"RepeatedField", "{\"misc_output\": 1, \"misc_output\": 2}", "misc_output",
                 "appears twice"},
         BadCase{"RepeatedRegister", "{\"registers\": {\"0x680500\": 1, \"0x680500\": 2}}",
@@ -243,14 +255,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"EscapeSequenceInBiosPath", "{\"bios\": \"a\\u001b[2Jb.rom\"}", "bios",
                 "/a\\x1b[2Jb.rom\" ("},
         BadCase{"EscapeSequenceInKey", "{\"\\u001b]0;title\\u0007\": 1}", "\\x1b]0;title\\x07",
-                "unknown field"}),
+                "not a profile field"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 
-TEST(ProfileSession, MissingProfileIsRefusedNamingTheFile) {
+TEST(ProfileFile, MissingProfileIsRefusedNamingTheFile) {
     TempDir dir;
     const fs::path path = dir.path() / "absent.json";
     try {
-        ProfileSession session(path);
+        ProfileFile file(path);
         FAIL() << "accepted a missing file";
     } catch (const ProfileError& error) {
         EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos);
@@ -260,14 +272,14 @@ TEST(ProfileSession, MissingProfileIsRefusedNamingTheFile) {
 
 // A FIFO named by mistake, as the profile or as its BIOS image, is refused at
 // once instead of waiting forever for a writer.
-TEST(ProfileSession, FifosAreRefusedWithoutWaiting) {
+TEST(ProfileFile, FifosAreRefusedWithoutWaiting) {
     TempDir dir;
     ASSERT_EQ(::mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
     WriteFile(dir.path() / "card.json", R"({"bios": "pipe"})");
     for (const char* name : {"pipe", "card.json"}) {
         SCOPED_TRACE(name);
         try {
-            ProfileSession session(dir.path() / name);
+            Load(dir.path() / name);
             FAIL() << "accepted a FIFO";
         } catch (const ProfileError& error) {
             EXPECT_NE(std::string(error.what()).find("not a regular file"), std::string::npos)
@@ -276,27 +288,46 @@ TEST(ProfileSession, FifosAreRefusedWithoutWaiting) {
     }
 }
 
+// A second run on a profile in use is refused at once, in the program too.
+TEST(ProfileFile, ASecondRunIsRefusedAtOnce) {
+    TempDir dir;
+    const fs::path path = dir.path() / "card.json";
+    WriteFile(path, "{}");
+    const ProfileFile held(path);
+    try {
+        ProfileFile second(path);
+        FAIL() << "a second hold on the profile";
+    } catch (const ProfileError& error) {
+        EXPECT_NE(std::string(error.what()).find("is in use by another run"), std::string::npos)
+            << error.what();
+    }
+    const auto run = ruvuvuri::test::RunRuvuvuri({"--sim=" + path.string(), "--info"});
+    EXPECT_EQ(run.exit_code, 255);
+    EXPECT_EQ(run.err, "ruvuvuri: simulator profile " + path.string() +
+                           " is in use by another run; try again when it has ended\n");
+}
+
 // --- Saving -----------------------------------------------------------------
 
-TEST(ProfileSession, SaveReplacesTheProfileAndKeepsBiosAndDescription) {
+TEST(ProfileFile, SaveReplacesTheProfileAndKeepsBiosAndDescription) {
     TempDir dir;
     const fs::path path = dir.path() / "card.json";
     WriteFile(dir.path() / "card.rom", "\x55\xaa");
     WriteFile(path, "{\"description\": \"mine\", \"bios\": \"card.rom\", \"misc_output\": 103}");
     ::chmod(path.c_str(), 0640);
     {
-        ProfileSession session(path);
-        CardState state = session.loaded();
+        ProfileFile file(path);
+        CardState state = Load(file);
         state.registers[0x680500] = 0x6207;
         state.faults.push_back("a fault");
-        session.Save(state);
+        file.Save(FormatProfile(state));
     }
-    ProfileSession again(path);
-    EXPECT_EQ(again.loaded().description, "mine");
-    EXPECT_EQ(again.loaded().bios_path, "card.rom");
-    EXPECT_EQ(again.loaded().bios, (std::vector<std::uint8_t>{0x55, 0xAA}));
-    EXPECT_EQ(again.loaded().registers.at(0x680500), 0x6207u);
-    EXPECT_EQ(again.loaded().faults, std::vector<std::string>{"a fault"});
+    const CardState again = Load(path);
+    EXPECT_EQ(again.description, "mine");
+    EXPECT_EQ(again.bios_path, "card.rom");
+    EXPECT_EQ(again.bios, (std::vector<std::uint8_t>{0x55, 0xAA}));
+    EXPECT_EQ(again.registers.at(0x680500), 0x6207u);
+    EXPECT_EQ(again.faults, std::vector<std::string>{"a fault"});
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -306,7 +337,7 @@ TEST(ProfileSession, SaveReplacesTheProfileAndKeepsBiosAndDescription) {
 // A save killed before its rename leaves its temporary file behind; the next
 // save of that profile removes it. What has that name is never written through:
 // a link planted there leaves its target as it was.
-TEST(ProfileSession, SaveClearsWhatAnUnfinishedSaveLeft) {
+TEST(ProfileFile, SaveClearsWhatAnUnfinishedSaveLeft) {
     for (const bool planted_link : {false, true}) {
         SCOPED_TRACE(planted_link ? "link" : "stale file");
         TempDir dir;
@@ -321,19 +352,33 @@ TEST(ProfileSession, SaveClearsWhatAnUnfinishedSaveLeft) {
             WriteFile(leftover, "{\"misc_output\": \"0x");
         }
         {
-            ProfileSession session(path);
-            CardState state = session.loaded();
+            ProfileFile file(path);
+            CardState state = Load(file);
             state.misc_output = 0x42;
-            session.Save(state);
+            file.Save(FormatProfile(state));
         }
         EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"card.json", "victim"}));
         EXPECT_EQ(ReadFile(victim), "keep");
-        EXPECT_EQ(ProfileSession(path).loaded().misc_output, 0x42);
+        EXPECT_EQ(Load(path).misc_output, 0x42);
     }
 }
 
+// Killed after it has reprogrammed the card (while it asks whether to keep
+// the change), a run leaves the profile as it was.
+TEST(ProfileFile, AKilledRunLeavesTheProfileAsItWas) {
+    TempDir dir;
+    const fs::path path = ruvuvuri::test::WriteProfile(dir.path(), {});
+    const std::string before = ReadFile(path);
+    const auto run = ruvuvuri::test::RunRuvuvuriOnTerminal(
+        {"--sim=" + path.string(), "--revert-after=60", "c=150"}, "",
+        {.answer = "", .signal = SIGKILL});
+    EXPECT_TRUE(run.asked);
+    EXPECT_EQ(run.result.exit_code, 128 + SIGKILL);
+    EXPECT_EQ(ReadFile(path), before);
+}
+
 // Permissions do not stop root, so the check runs in a child that gives root up.
-TEST(ProfileSession, UnwritableFolderIsRefusedAndTheProfileKept) {
+TEST(ProfileFile, UnwritableFolderIsRefusedAndTheProfileKept) {
     TempDir dir;
     const fs::path path = dir.path() / "card.json";
     const std::string text = "{\"registers\": {\"0x680500\": \"0x00006207\"}}";
@@ -362,7 +407,7 @@ TEST(ProfileSession, UnwritableFolderIsRefusedAndTheProfileKept) {
         // Refused at the start, before a run could reprogram the card.
         ::chmod(dir.path().c_str(), 0555);
         try {
-            ProfileSession session(path);
+            ProfileFile file(path);
             failures |= 1;
         } catch (const ProfileError& error) {
             report(error.what());
@@ -370,11 +415,11 @@ TEST(ProfileSession, UnwritableFolderIsRefusedAndTheProfileKept) {
         // The folder becomes unwritable during the run: the save is refused.
         ::chmod(dir.path().c_str(), 0755);
         try {
-            ProfileSession session(path);
+            ProfileFile file(path);
             ::chmod(dir.path().c_str(), 0555);
-            CardState state = session.loaded();
+            CardState state = Load(file);
             state.registers[0x680500] = 0x1111;
-            session.Save(state);
+            file.Save(FormatProfile(state));
             failures |= 2;
         } catch (const ProfileError& error) {
             report(error.what());
@@ -404,53 +449,6 @@ TEST(ProfileSession, UnwritableFolderIsRefusedAndTheProfileKept) {
     EXPECT_EQ(count, 2) << output;
     EXPECT_EQ(ReadFile(path), text);
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"card.json"});
-}
-
-// Each run adds its own register between load and save, then a second one in
-// a second save. With the lock held for the whole run, also across the renames
-// of its saves, no other run can slip in between and no update is lost.
-TEST(ProfileSession, ConcurrentRunsNeverLoseAnUpdate) {
-    TempDir dir;
-    const fs::path path = dir.path() / "card.json";
-    WriteFile(path, "{\"registers\": {\"0x101000\": \"0x00000040\"}}");
-    constexpr int kRuns = 6;
-    constexpr std::uint32_t kSecond = 0x100;
-    auto address = [](int run) { return 0x100000 + 4u * static_cast<std::uint32_t>(run); };
-    std::vector<pid_t> children;
-    for (int run = 0; run < kRuns; ++run) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            try {
-                ProfileSession session(path);
-                CardState state = session.loaded();
-                ::usleep(20000);  // a long run widens any window for a lost update
-                state.registers[address(run)] = static_cast<std::uint32_t>(run + 1);
-                session.Save(state);
-                ::usleep(40000);
-                state.registers[address(run) + kSecond] = static_cast<std::uint32_t>(run + 1);
-                session.Save(state);
-            } catch (const ProfileError&) {
-                ::_exit(1);
-            }
-            ::_exit(0);
-        }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    ProfileSession session(path);
-    const auto& registers = session.loaded().registers;
-    EXPECT_EQ(registers.at(0x101000), 0x40u);
-    for (int run = 0; run < kRuns; ++run) {
-        for (const std::uint32_t at : {address(run), address(run) + kSecond}) {
-            ASSERT_EQ(registers.count(at), 1u) << "lost an update of run " << run;
-            EXPECT_EQ(registers.at(at), static_cast<std::uint32_t>(run + 1));
-        }
-    }
 }
 
 }  // namespace

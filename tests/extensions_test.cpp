@@ -242,7 +242,14 @@ TEST(RevertAfter, AnythingButYesWritesBackWhatWasRead) {
                 .RegisterWrite(kTiming[2], 0x05050505);
         }
         ReadClocks(expected);
-        EXPECT_EQ(SplitLines(ReadFile(trace)), WithBiosRead(expected.lines()));
+        std::vector<std::string> lines = WithBiosRead(expected.lines());
+        if (c.script.signal != 0) {
+            // The signal ends the run once the card is reverted and read: the
+            // trace holds what was written out when the last bracket closed,
+            // and the profile is left as it was.
+            lines.resize(std::find(lines.rbegin(), lines.rend(), "irq on").base() - lines.begin());
+        }
+        EXPECT_EQ(SplitLines(ReadFile(trace)), lines);
         EXPECT_EQ(SavedRegister(profile, kMem), c.kept ? 0x7309u : 0x740au);
         EXPECT_THAT(run.terminal, HasSubstr(c.kept ? "Kept: core 200.452 MHz, memory 182.952 MHz"
                                                    : "Reverted: core 200.452 MHz, memory 166.088"));

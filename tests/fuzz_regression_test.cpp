@@ -14,7 +14,7 @@
 
 #include "card/bios_image.h"
 #include "fuzz/entry_points.h"
-#include "hw/backends/card_profile.h"
+#include "hw/backends/profile.h"
 
 namespace ruvuvuri::fuzz {
 namespace {

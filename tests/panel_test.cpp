@@ -239,7 +239,7 @@ TEST(MainPanel, AppliedFieldsShowWhatThePllsProduce) {
     for (const Case& c : cases) {
         PanelWorld world;
         if (!c.timing2_kept) {
-            world.card.sim.state().inject.ignore_writes = {kTiming2};
+            world.card.bus.ignore_writes = {kTiming2};
         }
         world.ui.values[PANEL_CORECLK] = c.typed_core;
         world.ui.values[PANEL_MEMCLK] = c.typed_mem;

@@ -2,16 +2,15 @@
 // A --sim=FILE that does not exist yet: created whole from the built-in card,
 // never over or through anything that is already there.
 
-#include "app/profile_seed.h"
-
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
-#include "app/builtin_card.h"
-#include "hw/backends/card_profile.h"
+#include "app/sim_backends.h"
+#include "hw/backends/profile.h"
 #include "support/run_program.h"
 
 namespace ruvuvuri::test {
@@ -22,16 +21,15 @@ using app::SeedProfileIfMissing;
 
 TEST(ProfileSeed, ANewProfileHoldsTheBuiltInCardAndItsBiosImage) {
     TempDir dir;
-    const auto seeded = SeedProfileIfMissing(dir / "card.json");
-    ASSERT_TRUE(seeded.has_value());
-    EXPECT_EQ(seeded->bios, dir / "card.rom");
+    ASSERT_TRUE(SeedProfileIfMissing(dir / "card.json").has_value());
 
     const hw::CardState builtin = app::BuiltinGeForce2Gts();
-    hw::ProfileSession session(dir / "card.json");
-    EXPECT_EQ(session.loaded().bios, builtin.bios);
-    EXPECT_EQ(session.loaded().bios_path, "card.rom");
-    EXPECT_EQ(session.loaded().registers, builtin.registers);
-    EXPECT_TRUE(session.loaded().faults.empty());
+    const hw::CardState loaded =
+        hw::ParseProfile(ReadFile(dir / "card.json"), dir.path(), "card.json");
+    EXPECT_EQ(loaded.bios, builtin.bios);
+    EXPECT_EQ(loaded.bios_path, "card.rom");
+    EXPECT_EQ(loaded.registers, builtin.registers);
+    EXPECT_TRUE(loaded.faults.empty());
 
     // Once there, the profile is the user's: a second run leaves it alone.
     const std::string before = ReadFile(dir / "card.json");
@@ -90,7 +88,9 @@ TEST(ProfileSeed, AMissingFolderIsRefusedWithTheRemedy) {
 
 // What it says quotes the path with its control characters made visible.
 TEST(ProfileSeed, TheProgramSaysWhatItCreated) {
-    for (const std::string name : {"card.json", "\x1b]2;x\x07" "card.json"}) {
+    for (const std::string name : {"card.json",
+                                   "\x1b]2;x\x07"
+                                   "card.json"}) {
         TempDir dir;
         const ProgramResult run = RunRuvuvuri({"--sim=" + (dir / name).string(), "m=183"});
         EXPECT_EQ(run.exit_code, 0);

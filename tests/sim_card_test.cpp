@@ -5,43 +5,17 @@
 #include "hw/backends/sim_card.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <cstdlib>
 #include <functional>
-#include <new>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "app/builtin_card.h"
-#include "hw/backends/stop_point_io.h"
-
-namespace {
+#include "app/sim_backends.h"
 
 using ruvuvuri::hw::CardState;
 using ruvuvuri::hw::SimCard;
-
-// Counts allocations so that a test can see that the interrupt bracket has none.
-std::size_t allocations = 0;
-
-}  // namespace
-
-// Replaced as a matching pair, so that memory from this operator new is
-// always released by the free() it was meant for (sanitizers check that).
-__attribute__((noinline)) void* operator new(std::size_t size) {
-    ++allocations;
-    if (void* p = std::malloc(size ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-__attribute__((noinline)) void operator delete(void* p) noexcept {
-    std::free(p);
-}
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -476,51 +450,6 @@ TEST(SimCard, StrapWriteWithBit31IsRecordedButDoesNotOverride) {
 }
 
 // --- Interrupt bracket ------------------------------------------------------
-
-bool SigintBlocked() {
-    sigset_t current;
-    pthread_sigmask(SIG_BLOCK, nullptr, &current);
-    return sigismember(&current, SIGINT) == 1;
-}
-
-// The card under the simulated platform's side of the bracket, as a run has it.
-TEST(Bracket, BlocksSignalsAndAllocatesNothing) {
-    SimCard card;
-    ruvuvuri::hw::StopPointIo bracket(card);
-    Unlock(card);
-    Mode(card, kAddressMode);
-    bracket.DisableInterrupts();
-    EXPECT_TRUE(card.interrupts_disabled());
-    EXPECT_TRUE(SigintBlocked());
-    const std::size_t before = allocations;
-    // Registers and a CRT controller register that the card has never seen.
-    WriteRegister(card, kSelect, 0x500);
-    WriteRegister(card, kCorePll, 0x6207);
-    WriteRegister(card, kMemPll, 0x740a);
-    const std::uint32_t readback = ReadRegister(card, kMemPll);
-    card.outw(kColour, 0x0140);
-    const std::size_t during = allocations - before;
-    bracket.EnableInterrupts();
-    EXPECT_EQ(during, 0u);
-    EXPECT_EQ(readback, 0x740au);
-    EXPECT_FALSE(SigintBlocked());
-    EXPECT_FALSE(card.interrupts_disabled());
-    EXPECT_EQ(card.state().registers.at(kCorePll), 0x6207u);
-    EXPECT_EQ(card.state().crtc.at(0x40), 0x01);
-    EXPECT_TRUE(card.state().faults.empty()) << FaultList(card.state());
-
-    // A second bracket has fresh spare entries again.
-    bracket.DisableInterrupts();
-    const std::size_t again = allocations;
-    WriteRegister(card, 0x680508, 0x1);
-    const std::size_t second = allocations - again;
-    bracket.EnableInterrupts();
-    EXPECT_EQ(second, 0u);
-    // The count does see the allocation of a new entry outside the bracket.
-    const std::size_t outside = allocations;
-    WriteRegister(card, 0x680510, 0x1);
-    EXPECT_GT(allocations, outside);
-}
 
 // --- Memory and timing ------------------------------------------------------
 

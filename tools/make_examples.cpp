@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/builtin_card.h"
+#include "app/sim_backends.h"
 #include "card/bios_builder.h"
-#include "hw/backends/card_profile.h"
-#include "hw/backends/sim_card.h"
+#include "hw/backends/profile.h"
 
 namespace card = ruvuvuri::card;
 namespace hw = ruvuvuri::hw;

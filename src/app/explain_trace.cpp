@@ -10,9 +10,9 @@
 #include <optional>
 #include <vector>
 
-#include "app/extensions.h"
 #include "app/host.h"
 #include "app/plan_text.h"
+#include "app/startup.h"
 #include "base/error_text.h"
 #include "clock/clock_engine.h"
 #include "hw/window_decoder.h"

@@ -35,4 +35,10 @@ std::string UnsupportedChipText(std::uint16_t device_id);
 // what to do; empty when it refuses none.
 std::string RefusalText(const clock::ClockEngine& engine);
 
+// Why an apply that the reading allowed wrote nothing after all: the strap read
+// that starts the clock change refused it.
+inline constexpr const char* kStrapChanged =
+    "the card's strap register no longer reads as it did a moment ago (the card stopped "
+    "answering, or its crystal is now open); nothing was written";
+
 }  // namespace ruvuvuri::app

@@ -2,24 +2,18 @@
 #include "app/options.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <iterator>
+#include <map>
+#include <string_view>
 
 #include "base/number_text.h"
+#include "base/text.h"
 
 namespace ruvuvuri::app {
 
 namespace {
-
-// "%lf" and "%x" as the C standard defines them: a value that only begins a
-// number ("100e", "0x") converts nothing. Leaves `target` alone when nothing
-// converts, so "c=150 c=abc" keeps 150, and a hex value above 32 bits is
-// ignored rather than cut to its low bits.
-template <typename T, typename Scan>
-void ScanInto(std::string_view text, Scan scan, T& target) {
-    if (const auto result = scan(text); result.ok()) {
-        target = result.value;
-    }
-}
 
 // The comparisons are written so that NaN fails them.
 double KeepWithin(double value, double high) {
@@ -57,56 +51,106 @@ constexpr Flag kFlags[] = {
     {"--help", &RunOptions::help},       {"--version", &RunOptions::version},
 };
 
-}  // namespace
-
-ClockArgument AsClockArgument(std::string_view arg) {
-    if (arg.size() >= 2 && arg[1] == '=') {
-        if (arg[0] == 'c' || arg[0] == 'C' || arg[0] == 'm' || arg[0] == 'M') {
-            return {std::string(1, arg[0] == 'c' || arg[0] == 'C' ? 'c' : 'm'), arg.substr(2)};
+// The one pass: each argument goes to the options it sets and, when the run
+// would ignore it, to a warning and a strict error.
+class Parser {
+  public:
+    CommandLine Parse(int argc, const char* const argv[]) {
+        for (int i = 1; i < argc; ++i) {
+            const std::string_view arg = argv[i] == nullptr ? "" : argv[i];
+            if (arg.starts_with("--")) {
+                RunOption(arg);
+            } else {
+                ClockOption(arg);
+            }
         }
+        ClockOptions& clocks = line_.clocks;
+        clocks.memory_mhz = KeepWithin(clocks.memory_mhz, kMaxMemoryMhz);
+        clocks.core_mhz = KeepWithin(clocks.core_mhz, kMaxCoreMhz);
+        CrossChecks();
+        return line_;
     }
-    if (arg.size() >= 3 && (arg[0] == 't' || arg[0] == 'T') && arg[1] >= '0' && arg[1] <= '2' &&
-        arg[2] == '=') {
-        return {std::string("t") + arg[1], arg.substr(3)};
+
+  private:
+    void Ignore(std::string_view argument, const std::string& why) {
+        line_.warnings.push_back("ignoring " + std::string(argument) + ": " + why);
+        StrictError(argument, why);
     }
-    return {};
-}
-
-void ParseOptions(int argc, const char* const argv[], ClockOptions& options) {
-    for (int i = 1; i < argc; ++i) {
-        const ClockArgument option = AsClockArgument(argv[i] == nullptr ? "" : argv[i]);
-        if (option.key == "c" || option.key == "m") {
-            ScanInto(option.value, base::ScanDouble,
-                     option.key == "c" ? options.core_mhz : options.memory_mhz);
-        } else if (!option.key.empty()) {
-            ScanInto(option.value, base::ScanHex32, options.timing[option.key[1] - '0']);
-        }
+    void StrictError(std::string_view argument, const std::string& why) {
+        line_.strict_errors.push_back(
+            (argument.empty() ? std::string("(empty argument)") : std::string(argument)) + ": " +
+            why);
     }
-}
+    void Refuse(std::string_view argument, const std::string& why) {
+        line_.error = std::string(argument) + ": " + why;
+        line_.error_status = 2;
+    }
 
-void CheckRanges(ClockOptions& options) {
-    options.memory_mhz = KeepWithin(options.memory_mhz, kMaxMemoryMhz);
-    options.core_mhz = KeepWithin(options.core_mhz, kMaxCoreMhz);
-}
-
-ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
-    ParsedRunOptions parsed;
-    RunOptions& options = parsed.options;
-    // Each ignored argument is a warning, and an error under --strict.
-    const auto ignore = [&parsed](std::string_view argument, std::string_view why) {
-        const std::string error = std::string(argument) + ": " + std::string(why);
-        parsed.warnings.push_back("ignoring " + error);
-        parsed.strict_errors.push_back(error);
-    };
-
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] == nullptr) {
-            continue;
+    // c=, m= ("%lf") and t0=, t1=, t2= ("%x"), the letter in either case;
+    // anything else is skipped, silently unless --strict. The conversion that
+    // sets the value also says whether --strict takes it: only a whole number,
+    // nothing around it, in its range.
+    void ClockOption(std::string_view arg) {
+        const char letter = arg.empty() ? '\0' : static_cast<char>(arg[0] | 0x20);
+        const bool clock = arg.size() >= 2 && arg[1] == '=' && (letter == 'c' || letter == 'm');
+        const bool timing =
+            arg.size() >= 3 && letter == 't' && arg[1] >= '0' && arg[1] <= '2' && arg[2] == '=';
+        if (!clock && !timing) {
+            StrictError(arg, "not an option; see --help");
+            return;
         }
-        const std::string_view arg = argv[i];
-        if (!arg.starts_with("--")) {
-            continue;  // a clock/timing option, or skipped silently like one
+        clock_arguments_ = true;
+        const std::string key = clock ? std::string(1, letter) : std::string("t") + arg[1];
+        const std::string_view value = arg.substr(clock ? 2 : 3);
+        const std::string problem = clock ? Clock(letter == 'c', key, value)
+                                          : Timing(line_.clocks.timing[arg[1] - '0'], key, value);
+        if (!problem.empty()) {
+            StrictError(arg, problem);
         }
+        if (const auto earlier = given_.find(key); earlier != given_.end()) {
+            StrictError(earlier->second, "given again by " + std::string(arg) + "; give each once");
+        }
+        given_[key] = arg;
+    }
+
+    std::string Clock(bool core, const std::string& key, std::string_view value) {
+        const auto scan = base::ScanDouble(value);
+        if (scan.ok()) {
+            (core ? line_.clocks.core_mhz : line_.clocks.memory_mhz) = scan.value;
+        }
+        if (!scan.ok() || scan.length != value.size() || base::IsBlank(value[0]) ||
+            !std::isfinite(scan.value)) {
+            return "not a number of MHz, as in " + key + "=150";
+        }
+        if (!(scan.value >= kMinClockMhz && scan.value <= (core ? kMaxCoreMhz : kMaxMemoryMhz))) {
+            return std::string(core ? "the core" : "the memory") + " clock must be 80 to " +
+                   (core ? "400" : "800") + " MHz";
+        }
+        return "";
+    }
+
+    static std::string Timing(std::uint32_t& timing, const std::string& key,
+                              std::string_view value) {
+        const auto scan = base::ScanHex32(value);
+        if (scan.ok()) {
+            timing = scan.value;
+        }
+        if (scan.status == base::NumberStatus::OutOfRange) {
+            return "more than 32 bits; a timing register holds 8 hexadecimal digits";
+        }
+        // No blank and no sign: a register value as it is written.
+        if (!scan.ok() || scan.length != value.size() ||
+            !std::isxdigit(static_cast<unsigned char>(value[0]))) {
+            return "not a hexadecimal value, as in " + key + "=0x22322222";
+        }
+        if (scan.value == NOT_GIVEN_TIMING) {
+            return "AAAAAAAA cannot be told from a timing not given, so it would be ignored";
+        }
+        return "";
+    }
+
+    void RunOption(std::string_view arg) {
+        RunOptions& options = line_.run;
         const auto equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
         const bool has_value = equals != std::string_view::npos;
@@ -119,48 +163,43 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
             } else if (value.empty()) {
                 // A simulated run was asked for (an unset variable in a script,
                 // say); it must never fall back to the real card.
-                parsed.error =
+                line_.error =
                     "--sim= needs a profile file name, as in --sim=card.json (or --sim alone "
                     "for the built-in card); nothing was done";
+                line_.error_status = -1;
             } else {
                 options.backend = Backend::ProfileSim;
                 options.profile_path = value;
             }
         } else if (name == "--trace") {
             if (value.empty()) {
-                ignore(arg, "a file name is needed, as in --trace=run.trace");
+                Ignore(arg, "a file name is needed, as in --trace=run.trace");
             } else {
                 options.trace_path = value;
             }
         } else if (name == "--ui") {
-            if (value == "console") {
-                options.ui = UiChoice::Console;
-            } else if (value == "qt") {
-                options.ui = UiChoice::Qt;
+            if (value == "console" || value == "qt") {
+                options.ui = value == "qt" ? UiChoice::Qt : UiChoice::Console;
             } else {
-                ignore(arg, "the panel engine is --ui=console or --ui=qt");
+                Ignore(arg, "the panel engine is --ui=console or --ui=qt");
             }
         } else if (name == "--revert-after") {
             // A safety net asked for and not there must not let the run go on.
             if (!ParseSeconds(value, options.revert_after_seconds)) {
-                parsed.error = std::string(arg) +
-                               ": give the seconds to wait for a yes, 1 to 600, as in "
-                               "--revert-after=30; nothing was done";
-                parsed.error_status = 2;
+                Refuse(arg,
+                       "give the seconds to wait for a yes, 1 to 600, as in --revert-after=30; "
+                       "nothing was done");
             }
         } else if (name == "--crystal") {
             // A crystal that is not one of these cards' would make every clock wrong.
             if (!ParseCrystal(value, options.crystal_khz)) {
-                parsed.error = std::string(arg) +
-                               ": give the board's crystal in kHz, 13500, 14318, 25000 or 27000, "
-                               "as in --crystal=27000; nothing was done";
-                parsed.error_status = 2;
+                Refuse(arg,
+                       "give the board's crystal in kHz, 13500, 14318, 25000 or 27000, as in "
+                       "--crystal=27000; nothing was done");
             }
         } else if (name == "--explain-trace") {
             if (value.empty()) {
-                parsed.error = std::string(arg) +
-                               ": give the trace file to explain, as in --explain-trace=run.trace";
-                parsed.error_status = 2;
+                Refuse(arg, "give the trace file to explain, as in --explain-trace=run.trace");
             } else {
                 options.explain_trace_path = value;
             }
@@ -168,20 +207,47 @@ ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]) {
                                                   [&](const Flag& f) { return f.name == name; });
                    flag != std::end(kFlags)) {
             if (has_value) {
-                ignore(arg, std::string(name) + " takes no value");
+                Ignore(arg, std::string(name) + " takes no value");
             } else {
                 options.*flag->field = true;
             }
         } else {
-            parsed.warnings.push_back("ignoring unknown option " + std::string(arg) +
-                                      "; see --help");
-            parsed.strict_errors.push_back(std::string(arg) + ": unknown option; see --help");
+            line_.warnings.push_back("ignoring unknown option " + std::string(arg) +
+                                     "; see --help");
+            StrictError(arg, "unknown option; see --help");
         }
     }
-    if (options.json && !options.info) {
-        ignore("--json", "it goes with --info, as in --info --json");
+
+    // What only the whole command line shows.
+    void CrossChecks() {
+        const RunOptions& run = line_.run;
+        if (run.json && !run.info) {
+            Ignore("--json", "it goes with --info, as in --info --json");
+        }
+        const bool read_only = run.info || !run.explain_trace_path.empty();
+        if (clock_arguments_ && read_only) {
+            StrictError(run.info ? "--info" : "--explain-trace",
+                        "writes nothing, so the clock and timing options would be ignored");
+        }
+        if (run.revert_after_seconds != 0 && (read_only || run.dry_run)) {
+            StrictError("--revert-after", "nothing is written to revert in this run");
+        }
+        if (!clock_arguments_ && !read_only && !run.help && !run.version) {
+            StrictError("--strict",
+                        "no clock or timing option to apply (give c=, m=, t0=, t1= or t2=); "
+                        "--strict never shows the panel");
+        }
     }
-    return parsed;
+
+    CommandLine line_;
+    bool clock_arguments_ = false;
+    std::map<std::string, std::string_view> given_;  // option key -> its last argument
+};
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const argv[]) {
+    return Parser().Parse(argc, argv);
 }
 
 std::string UsageText() {

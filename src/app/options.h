@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "ui/ui_choice.h"
@@ -23,27 +22,22 @@ struct ClockOptions {
     bool operator==(const ClockOptions&) const = default;
 };
 
-// The ranges CheckRanges keeps, in MHz.
+// The ranges the command line keeps, in MHz.
 inline constexpr double kMinClockMhz = 80.0;
 inline constexpr double kMaxCoreMhz = 400.0;
 inline constexpr double kMaxMemoryMhz = 800.0;
 
-// A clock or timing argument split at its '=': `key` is "c", "m", "t0", "t1"
-// or "t2" whatever the case of the letter, and empty for any other argument.
-struct ClockArgument {
-    std::string key;
-    std::string_view value;
-};
-ClockArgument AsClockArgument(std::string_view arg);
-
-// Reads argv[1] .. argv[argc - 1] in order into `options`. Anything that is not
-// one of the options above is skipped without a word; a later option overrides
-// an earlier one; a value that does not convert leaves the previous one.
-void ParseOptions(int argc, const char* const argv[], ClockOptions& options);
-
-// Drops (back to 0.0) a memory target outside 80..800 MHz and a core target
-// outside 80..400 MHz, NaN included. Timings are always kept.
-void CheckRanges(ClockOptions& options);
+// MHz (the front ends) to kHz (the clock engine): × 1000.0 truncated toward
+// zero. Values that do not fit an unsigned 32-bit integer (negative, NaN, too
+// large) would be undefined behaviour in a plain cast; they map to 0, which the
+// clock engine treats as "no target" and leaves that PLL as it is.
+inline std::uint32_t MhzToKhz(double mhz) {
+    const double khz = mhz * 1000.0;
+    if (!(khz >= 0.0) || khz >= 4294967296.0) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(khz);
+}
 
 // Where the hardware accesses of the run go.
 enum class Backend { Hardware, BuiltInSim, ProfileSim };
@@ -70,38 +64,42 @@ struct RunOptions {
     bool operator==(const RunOptions&) const = default;
 };
 
-struct ParsedRunOptions {
-    RunOptions options;
-    // One line each, for the user: unknown "--" options and bad values, which
-    // are otherwise skipped like any unrecognised argument.
-    std::vector<std::string> warnings;
-    // The same arguments as errors, "ARGUMENT: why", for --strict.
-    std::vector<std::string> strict_errors;
-    // A request the run cannot honour safely (--sim= without a file): the
-    // program must end with this one line instead of starting.
-    std::string error;
-    // The exit status for `error`: -1 for a platform that must not start, 2
-    // for an extension's value that is out of its range.
-    int error_status = -1;
-};
-
 // The range of --revert-after, in seconds.
 inline constexpr int kMinRevertSeconds = 1;
 inline constexpr int kMaxRevertSeconds = 600;
 
-ParsedRunOptions ParseRunOptions(int argc, const char* const argv[]);
+// Everything the command line says, from one pass over argv before anything
+// is opened.
+struct CommandLine {
+    RunOptions run;
+    // c=, m=, t0=, t1=, t2=: each read as C's "%lf" or "%x" reads it from the
+    // character after '=', a later one overriding an earlier one and a value
+    // that converts nothing leaving the previous; then a clock outside its
+    // range goes back to 0.0 (not given).
+    ClockOptions clocks;
+    // Each argument the run ignores, one line for the user: unknown "--"
+    // options and bad values ("ignoring ..."); other arguments are skipped
+    // without a word.
+    std::vector<std::string> warnings;
+    // Under --strict every argument the run would ignore is an error instead,
+    // "ARGUMENT: why": a clock that is not a whole number or out of its range,
+    // a timing that is not a whole 32-bit hexadecimal value or is AAAAAAAA, an
+    // option given twice, anything that is not an option, a bad "--" option,
+    // clock options a read-only run would not apply, and a run with nothing to
+    // apply (--strict never shows the panel).
+    std::vector<std::string> strict_errors;
+    // A request the run cannot honour safely (--sim= without a file): the
+    // program must end with this one line, and `error_status`, instead.
+    std::string error;
+    int error_status = -1;  // -1 for a platform that must not start, 2 for a bad value
+
+    // What this run reports: the errors under --strict, else the warnings.
+    const std::vector<std::string>& notes() const { return run.strict ? strict_errors : warnings; }
+};
+
+CommandLine ParseCommandLine(int argc, const char* const argv[]);
 
 // The text --help prints.
 std::string UsageText();
-
-// Under --strict, every argument the run would otherwise ignore, one line each
-// ("ARGUMENT: why"): a clock that is not a whole number or out of its range, a
-// timing that is not a whole 32-bit hexadecimal value or is AAAAAAAA, an option
-// given twice (the earlier one would be dropped), anything that is not an
-// option, a bad "--" option, clock options a read-only run would not apply,
-// and a run with nothing to apply (--strict never shows the panel). Reads only
-// the arguments: nothing is touched.
-std::vector<std::string> StrictErrors(int argc, const char* const argv[],
-                                      const ParsedRunOptions& parsed);
 
 }  // namespace ruvuvuri::app

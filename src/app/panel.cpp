@@ -6,9 +6,8 @@
 #include <string>
 #include <type_traits>
 
-#include "app/apply_options.h"
-#include "app/clock_units.h"
 #include "app/info.h"
+#include "app/options.h"
 #include "app/plan_text.h"
 #include "ui/field_text.h"
 #include "ui/panel_ids.h"
@@ -215,7 +214,7 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
                                                  "with the clocks and timings it has."
                                                : ChangeLines(changes))) == 1;
     const clock::ClockReading before = engine_.current();
-    const bool applied = confirmed && ApplyTargets(TargetsOf(*fields, before), engine_);
+    const bool applied = confirmed && engine_.Apply(TargetsOf(*fields, before));
     if (confirmed && !applied) {
         ui_->MessagePopup(kPopupTitle, Sentence(kStrapChanged));
     }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "card/bios_image.h"
-#include "clock/change_plan.h"
 #include "clock/clock_engine.h"
 #include "ui/ui_engine.h"
 

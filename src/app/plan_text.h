@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "clock/change_plan.h"
+#include "clock/clock_engine.h"
 
 namespace ruvuvuri::app {
 

@@ -1,22 +1,39 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/platform.h"
 
-#include "app/backend_table.h"
+#include "app/host.h"
+#include "app/sim_backends.h"
 
 namespace ruvuvuri::app {
 
+const hw::BackendRecord& ChooseBackend(Backend choice) {
+    if (choice == Backend::BuiltInSim) {
+        return kBuiltInSimBackend;
+    }
+    if (choice == Backend::ProfileSim) {
+        return kProfileSimBackend;
+    }
+    const std::span<const hw::BackendRecord* const> records = host::HardwareBackends();
+    for (const hw::BackendRecord* record : records) {
+        if (record->detect()) {
+            return *record;
+        }
+    }
+    return *records.front();
+}
+
 Platform::Platform(const RunOptions& options)
-    : record_(ChooseBackend(options.backend)), trace_path_(options.trace_path) {
-    request_.profile_path = options.profile_path;
-    request_.before_signal_end = [this] { FlushTrace(); };
+    : record_(ChooseBackend(options.backend)),
+      profile_path_(options.profile_path),
+      trace_path_(options.trace_path) {
     if (record_.needs_root) {
-        backend_ = record_.open(request_);
+        backend_ = record_.open(profile_path_);
     }
 }
 
 void Platform::OpenUserFiles() {
     if (!backend_) {
-        backend_ = record_.open(request_);
+        backend_ = record_.open(profile_path_);
     }
     io_ = &backend_->io();
     // The trace wraps whichever backend the run has.
@@ -27,19 +44,14 @@ void Platform::OpenUserFiles() {
     }
 }
 
-void Platform::FlushTrace() {
-    if (trace_) {
+void Platform::Save() {
+    if (trace_file_) {
         trace_file_->stream().flush();
     }
-}
-
-void Platform::SaveCard() {
-    FlushTrace();
-    backend_->SaveCard();
+    backend_->Save();
     if (trace_file_) {
         trace_file_->CheckWritten();
     }
-    backend_->EndByPendingSignal();
 }
 
 }  // namespace ruvuvuri::app

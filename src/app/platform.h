@@ -12,9 +12,14 @@
 
 namespace ruvuvuri::app {
 
-// The hardware a run works on: the backend record the command line chose (see
-// backend_table), opened, with the access trace around it when one was asked
-// for.
+// The record that serves the backend the command line chose: a simulated
+// card's own, or for the real card the first of the host's records
+// (host::HardwareBackends) that can run on this machine, or, when none can,
+// the first one, whose open then says why.
+const hw::BackendRecord& ChooseBackend(Backend choice);
+
+// The hardware a run works on: the record the command line chose, opened, with
+// the access trace around it when one was asked for.
 //
 // Opened in two steps, with root given up in between: the constructor opens a
 // record that needs root (port access, /dev/mem, the hardware lock) and opens
@@ -32,20 +37,14 @@ class Platform {
     // Valid once OpenUserFiles() has run.
     hw::PortIo& io() { return *io_; }
 
-    // The simulated card outlives the run like real hardware does: its state is
-    // written back to the profile. Nothing to do for the other backends.
-    // Throws hw::PlatformError when the profile cannot be written, or when a
-    // part of the trace could not be (after the card is saved). With a
-    // profile, a stop signal (see StopSignals) that arrived while nothing touched
-    // the card (the console panel waiting for input ends as at the end of its
-    // input) ends the process here, after the save, by that signal.
-    void SaveCard();
+    // Once the hardware work is done: a simulated card kept in a profile is
+    // written back, like real hardware keeps its state, then the trace is
+    // checked. Throws hw::PlatformError when either could not be written.
+    void Save();
 
   private:
-    void FlushTrace();
-
     const hw::BackendRecord& record_;
-    hw::BackendRequest request_;
+    std::string profile_path_;
     std::string trace_path_;
     // Destroyed in reverse: the trace's decorator, the backend, then the file.
     std::optional<hw::TraceFile> trace_file_;

@@ -1,85 +1,108 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/sim_backends.h"
 
-#include <optional>
 #include <utility>
 
-#include "app/builtin_card.h"
 #include "app/host.h"
-#include "app/profile_seed.h"
-#include "app/stop_signals.h"
-#include "hw/backends/card_profile.h"
-#include "hw/backends/sim_backend.h"
+#include "card/bios_builder.h"
+#include "hw/backends/profile.h"
 
 namespace ruvuvuri::app {
 namespace {
 
-constexpr auto Anywhere = [] { return true; };
+namespace fs = std::filesystem;
 
-std::unique_ptr<hw::OpenedBackend> OpenBuiltInSim(const hw::BackendRequest&) {
-    return std::make_unique<hw::SimBackend>(BuiltinGeForce2Gts());
+bool Anywhere() {
+    return true;
 }
 
-class ProfileSim final : public hw::OpenedBackend {
+class BuiltInSim final : public hw::OpenedBackend {
   public:
-    explicit ProfileSim(const hw::BackendRequest& request)
-        : before_signal_end_(request.before_signal_end) {
-        profile_.emplace(request.profile_path);
-        sim_.emplace(profile_->loaded());
-        // From here on a stop signal saves the card before the run ends.
-        stop_signals_.emplace(sim_->stop_points().bracket_open_flag());
-        sim_->stop_points().set_stop_point(stop_signals_->pending_flag(),
-                                           [this] { StopBySignal(); });
-    }
-    // The card goes before the handlers: nothing can stop at its stop points
-    // once the handlers are gone.
-    ~ProfileSim() override {
-        sim_.reset();
-        stop_signals_.reset();
-    }
-
-    hw::PortIo& io() override { return sim_->io(); }
-
-    // Records a fault when a stop signal took effect inside the interrupt bracket.
-    void SaveCard() override {
-        if (stop_signals_->took_effect_in_bracket()) {
-            sim_->state().faults.push_back(stop_signals_->BracketFaultText());
-        }
-        profile_->Save(sim_->state());
-    }
-    void EndByPendingSignal() override { stop_signals_->EndByPendingSignal(); }
+    hw::PortIo& io() override { return card_; }
 
   private:
-    // The card's stop hook: a stop signal arrived. Saves the card as it is and
-    // ends the process by the signal.
-    void StopBySignal() {
-        if (before_signal_end_) {
-            before_signal_end_();
-        }
-        try {
-            SaveCard();
-        } catch (const hw::PlatformError&) {
-            // The folder was writable when the run began; should it no longer
-            // be, the profile keeps the state it had, whole, and the signal
-            // still ends the run.
-        }
-        stop_signals_->EndByPendingSignal();
-    }
-
-    std::function<void()> before_signal_end_;
-    std::optional<hw::ProfileSession> profile_;
-    std::optional<StopSignals> stop_signals_;
-    std::optional<hw::SimBackend> sim_;
+    hw::SimCard card_{BuiltinGeForce2Gts()};
 };
 
-std::unique_ptr<hw::OpenedBackend> OpenProfileSim(const hw::BackendRequest& request) {
-    if (const auto seeded = SeedProfileIfMissing(request.profile_path)) {
-        host::Warn(SeededProfileNotice(*seeded));
+// The card as its profile holds it, saved back once the run is done.
+class ProfileSim final : public hw::OpenedBackend {
+  public:
+    explicit ProfileSim(const fs::path& path) : file_(path), card_(LoadCard(file_)) {}
+
+    hw::PortIo& io() override { return card_; }
+    void Save() override { file_.Save(hw::FormatProfile(card_.state())); }
+
+  private:
+    static hw::CardState LoadCard(const hw::ProfileFile& file) {
+        const fs::path folder = file.path().parent_path();
+        return hw::ParseProfile(file.text(), folder.empty() ? fs::path(".") : folder,
+                                file.path().string());
     }
-    return std::make_unique<ProfileSim>(request);
+
+    hw::ProfileFile file_;
+    hw::SimCard card_;
+};
+
+std::unique_ptr<hw::OpenedBackend> OpenBuiltInSim(const std::string&) {
+    return std::make_unique<BuiltInSim>();
+}
+
+std::unique_ptr<hw::OpenedBackend> OpenProfileSim(const std::string& path) {
+    if (const auto created = SeedProfileIfMissing(path)) {
+        host::Warn(*created);
+    }
+    return std::make_unique<ProfileSim>(path);
 }
 
 }  // namespace
+
+hw::CardState BuiltinGeForce2Gts() {
+    hw::CardState state;
+    state.description = "GeForce2 GTS, 32 MB DDR (built in)";
+    state.bios = card::BuildBiosImage();
+    state.crtc = {{0x38, 0x00}};
+    state.registers = {
+        {0x101000, 0x00000040},  // straps: 14318 kHz crystal
+        {0x680500, 0x00006207},  // core PLL: M 7, N 98, P 0 = 200.452 MHz
+        {0x680504, 0x0000740a},  // memory PLL: M 10, N 116, P 0 = 166.088 MHz
+        {0x68050c, 0x00000000},  // both PLLs on their default source
+        {0x100220, 0x22322222},  // memory timings
+        {0x100224, 0x00000a0a}, {0x100228, 0x05050505},
+    };
+    return state;
+}
+
+std::optional<std::string> SeedProfileIfMissing(const fs::path& path) {
+    if (path.empty() || !hw::NothingAt(path)) {
+        return std::nullopt;  // there is something (or the folder cannot be read): open it as is
+    }
+    fs::path bios = path;
+    bios.replace_extension(".rom");
+    if (bios == path) {  // a profile itself named *.rom
+        bios += ".rom";
+    }
+    hw::CardState card = BuiltinGeForce2Gts();
+    card.description = "GeForce2 GTS, 32 MB DDR";
+    card.bios_path = bios.filename().string();
+
+    const std::string name = path.string();
+    hw::WriteNewFile(
+        bios, std::string(card.bios.begin(), card.bios.end()),
+        "cannot create the BIOS image " + bios.string() + " for the new simulator profile " + name);
+    try {
+        hw::WriteNewFile(path, hw::FormatProfile(card),
+                         "cannot create the new simulator profile " + name);
+    } catch (const hw::ProfileError&) {
+        hw::RemoveFile(bios);
+        if (!hw::NothingAt(path)) {
+            return std::nullopt;  // another run created it meanwhile: use that one
+        }
+        throw;
+    }
+    return "created the simulator profile " + name +
+           " (a GeForce2 GTS, like --sim) with its BIOS image " + bios.string() +
+           "; the card's state is kept there from run to run";
+}
 
 const hw::BackendRecord kBuiltInSimBackend = {
     "sim",          "the built-in simulated GeForce2 GTS, kept only for the run", Anywhere, false,

@@ -4,19 +4,14 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "app/apply_options.h"
 #include "app/confirm_or_revert.h"
-#include "app/extensions.h"
 #include "app/host.h"
 #include "app/info.h"
-#include "app/keep_question.h"
-#include "app/options.h"
 #include "app/panel.h"
+#include "app/plan_text.h"
 #include "app/platform.h"
 #include "build_config.h"
-#include "card/bios_image.h"
 #include "card/chip.h"
 #include "clock/clock_engine.h"
 #include "hw/platform_error.h"
@@ -34,17 +29,28 @@ constexpr const char* kLicenceText =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
-// Where a change asks to be kept (--revert-after): the controlling terminal,
-// or, when it cannot be opened, why not; only a panel that asks in a dialog of
-// its own (Qt) can then keep a change.
-struct KeepQuestion {
-    int seconds = 0;  // 0: no question, changes are kept at once
-    Terminal* terminal = nullptr;
-    std::string no_terminal;
-};
-
 std::string Banner() {
     return std::string("Ruvuvuri ") + RUVUVURI_VERSION + " - GeForce clock and timing utility";
+}
+
+// What the command line asks of the card, given the reading at start: both
+// clocks when either was given (a clock not given keeps the value read, after
+// its round trip through MHz, as the panel's values make it), and each timing
+// given.
+clock::ChangeTargets TargetsFromOptions(const ClockOptions& options,
+                                        const clock::ClockReading& reading) {
+    clock::ChangeTargets targets;
+    if (options.memory_mhz != 0.0 || options.core_mhz != 0.0) {
+        const double memory_mhz = options.memory_mhz != 0.0 ? options.memory_mhz : reading.memclk_d;
+        const double core_mhz = options.core_mhz != 0.0 ? options.core_mhz : reading.nvclk_d;
+        targets.clocks = clock::ChangeTargets::Clocks{MhzToKhz(memory_mhz), MhzToKhz(core_mhz)};
+    }
+    for (std::size_t i = 0; i < targets.timings.size(); ++i) {
+        if (options.timing[i] != NOT_GIVEN_TIMING) {
+            targets.timings[i] = options.timing[i];
+        }
+    }
+    return targets;
 }
 
 // A run that touches no port: no GeForce, or a chip this program does not set.
@@ -52,7 +58,8 @@ std::string Banner() {
 int EndWithoutTouching(const card::BiosImage& bios, const RunOptions& run,
                        const std::string& message, const std::string& strict_message) {
     if (run.info && run.json) {
-        host::PrintText(FormatCardInfoJson(bios, std::nullopt, {}, BackendName(run.backend)));
+        host::PrintText(
+            FormatCardInfoJson(bios, std::nullopt, {}, ChooseBackend(run.backend).name));
         return run.strict ? kExitNoGeForce : 0;
     }
     if (run.strict) {
@@ -64,80 +71,8 @@ int EndWithoutTouching(const card::BiosImage& bios, const RunOptions& run,
     return 0;
 }
 
-// Everything after the BIOS image has been read. Nothing touches a port before
-// the card check has passed and the chip is one whose registers this program
-// knows.
-int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const RunOptions& run,
-              const KeepQuestion& keep, int argc, char** argv) {
-    if (bios.CheckBIOSinfo() != 0) {
-        // Not a GeForce: no port is touched, whatever the options say.
-        return EndWithoutTouching(
-            bios, run, kNoGeForce,
-            std::string(kNoGeForce) + " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
-    }
-    // The check has found the device ID, so it is there.
-    const std::uint16_t device = bios.DeviceId().value_or(0);
-    const std::optional<card::Chip> chip = card::ChipFor(device);
-    if (!chip) {
-        // A later chip keeps other registers at these addresses, or none.
-        return EndWithoutTouching(bios, run, UnsupportedChipText(device),
-                                  UnsupportedChipText(device));
-    }
-
-    ClockOptions options;
-    ParseOptions(argc, argv, options);
-    CheckRanges(options);
-
-    // The first port access of the run: the window chooses its CRT controller.
-    hw::RegisterWindow window(io);
-    clock::ClockEngine engine(window, *chip,
-                              run.crystal_khz != 0 ? std::optional(run.crystal_khz) : std::nullopt);
-    engine.EnableClockChanges();
-    engine.GetCurrentClocks();
-    const clock::WriteRefusal refusal = engine.Refusal();
-    const std::string refusal_text = RefusalText(engine);
-    if (refusal == clock::WriteRefusal::CrystalContradicted) {
-        // A stated crystal never overrides the straps, not even for reading.
-        host::Warn(refusal_text);
-        return kExitUsage;
-    }
-
-    if (run.info) {
-        // From the one readout, so each clock agrees with the PLL word shown
-        // beside it and no register is read twice.
-        host::PrintText(
-            run.json ? FormatCardInfoJson(bios, chip, engine.current(), BackendName(run.backend))
-                     : FormatCardInfo(bios, *chip, engine.current()));
-        return 0;
-    }
-    const clock::ChangeTargets targets = TargetsFromOptions(options, engine.current());
-    if (run.dry_run) {
-        PrintDryRun(engine, targets, refusal_text);
-        return 0;
-    }
-    if (!targets.empty() && refusal != clock::WriteRefusal::None) {
-        host::Warn(refusal_text);
-        return -1;
-    }
-    const clock::ClockReading before = engine.current();
-    if (!targets.empty() && keep.seconds != 0 && keep.terminal == nullptr) {
-        host::Warn(keep.no_terminal);
-        return kExitUsage;
-    }
-    if (!targets.empty()) {
-        if (!ApplyTargets(targets, engine)) {
-            host::Warn(kStrapChanged);
-            return -1;
-        }
-        if (keep.terminal != nullptr) {
-            ConfirmOrRevert(engine, before, *keep.terminal, keep.seconds);
-        }
-        return 0;
-    }
-    if (run.strict) {
-        return kExitUsage;  // refused before the card check; never a panel
-    }
-
+int ShowPanel(const card::BiosImage& bios, clock::ClockEngine& engine, const RunOptions& run,
+              const KeepQuestion& keep) {
     MainPanel panel(bios, engine);
     bool asks_in_dialog = false;
     auto ui = host::OpenUiEngine(run.ui, panel.Callbacks(), &asks_in_dialog);
@@ -164,24 +99,93 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const RunOptions& run
 
 }  // namespace
 
-int RunProgram(int argc, char** argv) {
-    const ParsedRunOptions parsed = ParseRunOptions(argc, argv);
-    // In strict mode every argument that would be ignored is refused before
-    // anything, the card check included, is touched.
-    const bool strict = parsed.options.strict;
-    const std::vector<std::string> notes =
-        strict ? StrictErrors(argc, argv, parsed) : parsed.warnings;
-    for (const std::string& note : notes) {
-        host::Warn(note);
+int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& line,
+              const KeepQuestion& keep) {
+    const RunOptions& run = line.run;
+    if (bios.CheckBIOSinfo() != 0) {
+        // Not a GeForce: no port is touched, whatever the options say.
+        return EndWithoutTouching(
+            bios, run, kNoGeForce,
+            std::string(kNoGeForce) + " (no NVIDIA GeForce BIOS at 0xC0000); nothing was done");
     }
-    if (strict && !notes.empty()) {
+    // The check has found the device ID, so it is there.
+    const std::uint16_t device = bios.DeviceId().value_or(0);
+    const std::optional<card::Chip> chip = card::ChipFor(device);
+    if (!chip) {
+        // A later chip keeps other registers at these addresses, or none.
+        return EndWithoutTouching(bios, run, UnsupportedChipText(device),
+                                  UnsupportedChipText(device));
+    }
+
+    // The first port access of the run: the window chooses its CRT controller.
+    hw::RegisterWindow window(io);
+    clock::ClockEngine engine(window, *chip,
+                              run.crystal_khz != 0 ? std::optional(run.crystal_khz) : std::nullopt);
+    engine.EnableClockChanges();
+    engine.GetCurrentClocks();
+    const std::string refusal = RefusalText(engine);
+    if (engine.Refusal() == clock::WriteRefusal::CrystalContradicted) {
+        // A stated crystal never overrides the straps, not even for reading.
+        host::Warn(refusal);
         return kExitUsage;
     }
-    if (!parsed.error.empty()) {
-        host::Warn(parsed.error);
-        return parsed.error_status;
+
+    if (run.info) {
+        // From the one readout, so each clock agrees with the PLL word shown
+        // beside it and no register is read twice.
+        host::PrintText(run.json ? FormatCardInfoJson(bios, chip, engine.current(),
+                                                      ChooseBackend(run.backend).name)
+                                 : FormatCardInfo(bios, *chip, engine.current()));
+        return 0;
     }
-    const RunOptions& run = parsed.options;
+    const clock::ChangeTargets targets = TargetsFromOptions(line.clocks, engine.current());
+    if (run.dry_run) {
+        // The plan an apply would carry out; the select register is read only
+        // where an apply would rewrite it.
+        const std::uint32_t select = targets.clocks ? engine.ReadPllSelect().value_or(0) : 0;
+        host::PrintText("Dry run: nothing is written to the card.\n" +
+                        (!refusal.empty() && !targets.empty()
+                             ? "An apply would write nothing: " + refusal + ".\n"
+                             : FormatPlan(clock::PlanChange(engine.current(), select, targets))));
+        return 0;
+    }
+    if (targets.empty()) {
+        return run.strict ? kExitUsage : ShowPanel(bios, engine, run, keep);
+    }
+    if (!refusal.empty()) {
+        host::Warn(refusal);
+        return -1;
+    }
+    if (keep.seconds != 0 && keep.terminal == nullptr) {
+        host::Warn(keep.no_terminal);
+        return kExitUsage;
+    }
+    const clock::ClockReading before = engine.current();
+    if (!engine.Apply(targets)) {
+        host::Warn(kStrapChanged);
+        return -1;
+    }
+    if (keep.terminal != nullptr) {
+        ConfirmOrRevert(engine, before, *keep.terminal, keep.seconds);
+    }
+    return 0;
+}
+
+int RunProgram(int argc, char** argv) {
+    const CommandLine line = ParseCommandLine(argc, argv);
+    const RunOptions& run = line.run;
+    // In strict mode every argument that would be ignored is refused before
+    // anything, the card check included, is touched.
+    for (const std::string& note : line.notes()) {
+        host::Warn(note);
+    }
+    if (run.strict && !line.notes().empty()) {
+        return kExitUsage;
+    }
+    if (!line.error.empty()) {
+        host::Warn(line.error);
+        return line.error_status;
+    }
     if (run.help) {
         host::PrintText(UsageText() + ui::ConsoleCommandHelp());
         return 0;
@@ -220,8 +224,8 @@ int RunProgram(int argc, char** argv) {
         platform.OpenUserFiles();
         card::BiosImage bios;
         platform.io().ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
-        const int result = RunOnCard(bios, platform.io(), run, keep, argc, argv);
-        platform.SaveCard();
+        const int result = RunOnCard(bios, platform.io(), line, keep);
+        platform.Save();
         return result;
     } catch (const hw::PlatformError& error) {
         host::ReportFailure(error.what());

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "card/chip.h"
 #include "hw/register_window.h"
@@ -128,6 +129,62 @@ enum class WriteRefusal {
 };
 WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading);
 
+// What an apply is asked to do: new clocks for both PLLs (ChangeSpeed always
+// programs both), and any of the three timings.
+struct ChangeTargets {
+    struct Clocks {
+        std::uint32_t memory_khz = 0;
+        std::uint32_t core_khz = 0;
+    };
+    std::optional<Clocks> clocks;
+    std::array<std::optional<std::uint32_t>, 3> timings;
+
+    bool empty() const { return !clocks && !timings[0] && !timings[1] && !timings[2]; }
+};
+
+// One PLL as an apply programs it.
+struct PllPlan {
+    std::uint32_t address = 0;
+    std::uint32_t read_word = 0;   // as read
+    std::uint32_t asked_khz = 0;   // the clock asked for
+    bool found = false;            // coefficients exist; otherwise the PLL keeps its word
+    PllCoeff coeff;                // what the search chose (when found)
+    std::uint32_t write_word = 0;  // the complete word of the second stage
+    std::uint32_t output_khz = 0;  // the clock that word produces
+
+    // The word to program, or nothing: the PLL is written back as it holds.
+    std::optional<std::uint32_t> word() const {
+        return found ? std::optional(write_word) : std::nullopt;
+    }
+};
+
+// One plain register write.
+struct RegisterPlan {
+    std::uint32_t address = 0;
+    std::uint32_t read_value = 0;
+    std::uint32_t write_value = 0;
+};
+
+// Every register an apply writes, with the value read and the value it gets,
+// in the order of the writes: the PLL select register, the core PLL and the
+// memory PLL (each in two stages, inside the interrupt bracket), then the
+// timings.
+struct ChangePlan {
+    int base_freq = 0;
+    std::optional<RegisterPlan> select;  // with the clocks
+    std::optional<PllPlan> core;
+    std::optional<PllPlan> memory;
+    std::vector<RegisterPlan> timings;
+
+    bool empty() const { return !select && timings.empty(); }
+};
+
+// What an apply of `targets` writes, from a reading of the card and the select
+// register as read: the one decision that ChangeSpeed and the timing writes
+// carry out and that --dry-run and Preview print. Pure.
+ChangePlan PlanChange(const ClockReading& reading, std::uint32_t select_read,
+                      const ChangeTargets& targets);
+
 // The clock engine owns the card contract: reading the crystal, both clocks
 // and the three timings, reprogramming the PLLs and writing the timings. Every
 // operation does nothing until the program has called EnableClockChanges(),
@@ -157,10 +214,15 @@ class ClockEngine {
     const card::Chip& chip() const { return chip_; }
     std::optional<int> stated_crystal_khz() const { return stated_crystal_khz_; }
 
-    // Reprograms both PLLs, each in two stages inside the interrupt bracket.
-    // False, with no register written, when the last reading refuses writes
-    // or the strap read that starts the sequence does.
-    bool ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz);
+    // Carries out the plan of `targets` (PlanChange): both PLLs, each in two
+    // stages inside the interrupt bracket, for the crystal the strap read that
+    // starts the sequence finds; then each timing. False, with no register
+    // written, when the last reading refuses writes or that strap read does.
+    bool Apply(const ChangeTargets& targets);
+    // Apply of both clocks alone.
+    bool ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) {
+        return Apply({ChangeTargets::Clocks{memory_khz, core_khz}, {}});
+    }
     // Writes back a reading exactly: both PLL words as they were read (all 32
     // bits), through the same two-stage sequence in the same bracket as
     // ChangeSpeed, then all three timings. How a change is reverted; the caller
@@ -169,9 +231,8 @@ class ClockEngine {
     // One read of the PLL select register (0x68050C), which a change of clocks
     // reads and rewrites; nullopt while clock changes are not enabled.
     std::optional<std::uint32_t> ReadPllSelect();
-    // Writes timing register `which` (0, 1 or 2; 0x100220, 0x100224,
-    // 0x100228) as a whole 32-bit value; false, writing nothing, when the
-    // last reading refuses writes. Throws std::out_of_range for any other
+    // Apply of timing register `which` alone (0, 1 or 2: 0x100220, 0x100224,
+    // 0x100228), a whole 32-bit value. Throws std::out_of_range for any other
     // index.
     bool SetTiming(std::size_t which, std::uint32_t value);
 

@@ -34,11 +34,43 @@ void WritePll(hw::RegisterWindow& window, std::uint32_t address,
     window.OUT_LONGWORD(address, word.value_or(held));
 }
 
-std::optional<std::uint32_t> WordOf(const PllSearchResult& result) {
-    return result.found ? std::optional(result.coeff.word()) : std::nullopt;
+PllPlan PlanPll(std::uint32_t address, std::uint32_t read_word, std::uint32_t asked_khz,
+                PllSearchResult (*search)(std::int32_t, int), int base_freq) {
+    // Targets beyond the signed range count as invalid, like any other
+    // target of 0 or less.
+    const PllSearchResult result = search(static_cast<std::int32_t>(asked_khz), base_freq);
+    const std::uint32_t write_word = result.found ? result.coeff.word() : read_word;
+    return {.address = address,
+            .read_word = read_word,
+            .asked_khz = asked_khz,
+            .found = result.found,
+            .coeff = result.coeff,
+            .write_word = write_word,
+            .output_khz = PllOutputKhz(write_word, base_freq)};
 }
 
 }  // namespace
+
+ChangePlan PlanChange(const ClockReading& reading, std::uint32_t select_read,
+                      const ChangeTargets& targets) {
+    ChangePlan plan;
+    plan.base_freq = reading.base_freq;
+    if (targets.clocks) {
+        plan.select =
+            RegisterPlan{kPllSelectRegister, select_read, select_read | kPllSelectProgrammed};
+        plan.core = PlanPll(kCorePllRegister, reading.core_pll_word, targets.clocks->core_khz,
+                            CalcCorePLL, reading.base_freq);
+        plan.memory = PlanPll(kMemPllRegister, reading.mem_pll_word, targets.clocks->memory_khz,
+                              CalcMemPLL, reading.base_freq);
+    }
+    for (std::size_t i = 0; i < targets.timings.size(); ++i) {
+        if (targets.timings[i]) {
+            plan.timings.push_back(
+                {kTimingRegisters[i], reading.timings()[i], *targets.timings[i]});
+        }
+    }
+    return plan;
+}
 
 std::optional<ClockEngine::Unlocked> ClockEngine::BeginWrite() {
     if (!can_change_clocks_ || Refusal() != WriteRefusal::None) {
@@ -54,19 +86,25 @@ std::optional<ClockEngine::Unlocked> ClockEngine::BeginWrite() {
     return unlocked;
 }
 
-bool ClockEngine::ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) {
-    const std::optional<Unlocked> unlocked = BeginWrite();
-    if (!unlocked) {
+bool ClockEngine::Apply(const ChangeTargets& targets) {
+    if (!can_change_clocks_ || Refusal() != WriteRefusal::None) {
         return false;
     }
-    // Both searches run before the bracket; targets beyond the signed range
-    // count as invalid, like any other target of 0 or less.
-    const PllSearchResult memory =
-        CalcMemPLL(static_cast<std::int32_t>(memory_khz), unlocked->base_freq);
-    const PllSearchResult core =
-        CalcCorePLL(static_cast<std::int32_t>(core_khz), unlocked->base_freq);
-
-    ProgramPlls(*unlocked, WordOf(memory), WordOf(core));
+    ChangePlan plan = PlanChange(reading_, 0, targets);
+    if (targets.clocks) {
+        const std::optional<Unlocked> unlocked = BeginWrite();
+        if (!unlocked) {
+            return false;
+        }
+        // Both searches for the crystal just read, before the bracket.
+        ClockReading now = reading_;
+        now.base_freq = unlocked->base_freq;
+        plan = PlanChange(now, 0, targets);
+        ProgramPlls(*unlocked, plan.memory->word(), plan.core->word());
+    }
+    for (const RegisterPlan& timing : plan.timings) {
+        window_.OUT_LONGWORD(timing.address, timing.write_value);
+    }
     return true;
 }
 
@@ -79,7 +117,7 @@ bool ClockEngine::Restore(const ClockReading& reading) {
     }
     ProgramPlls(*unlocked, reading.mem_pll_word, reading.core_pll_word);
     for (std::size_t i = 0; i < kTimingRegisters.size(); ++i) {
-        SetTiming(i, reading.timings()[i]);
+        window_.OUT_LONGWORD(kTimingRegisters[i], reading.timings()[i]);
     }
     return true;
 }
@@ -96,12 +134,9 @@ void ClockEngine::ProgramPlls(const Unlocked& unlocked, std::optional<std::uint3
 }
 
 bool ClockEngine::SetTiming(std::size_t which, std::uint32_t value) {
-    const std::uint32_t address = kTimingRegisters.at(which);
-    if (!can_change_clocks_ || Refusal() != WriteRefusal::None) {
-        return false;
-    }
-    window_.OUT_LONGWORD(address, value);
-    return true;
+    ChangeTargets targets;
+    targets.timings.at(which) = value;
+    return Apply(targets);
 }
 
 }  // namespace ruvuvuri::clock

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,12 +21,7 @@ class OpenedBackend {
 
     // Once the run's hardware work is done: writes back the state that outlives
     // the process (a simulated card kept in a profile). Throws PlatformError.
-    virtual void SaveCard() {}
-
-    // Last of all: ends the process by a stop signal that arrived while nothing
-    // touched the card, now that the card is saved. Nothing to do for backends
-    // that catch no signals.
-    virtual void EndByPendingSignal() {}
+    virtual void Save() {}
 };
 
 // The real card: its port I/O, held with the platform's hardware lock so that
@@ -45,14 +39,6 @@ class LockedPorts final : public OpenedBackend {
     std::unique_ptr<PortIo> io_;
 };
 
-// What the command line asked of the backend.
-struct BackendRequest {
-    std::string profile_path;  // for a simulated card kept in a profile
-    // Called before a backend ends the process by a stop signal, so that the
-    // run's own output (the trace) is complete.
-    std::function<void()> before_signal_end;
-};
-
 // One access method, the way libpci lists its methods: a run picks a record
 // and opens it. A new platform adds a record (and its own files); nothing that
 // opens or uses a backend changes.
@@ -65,8 +51,9 @@ struct BackendRecord {
     // opens no path a user named. Otherwise opened after, with the user's
     // rights.
     bool needs_root;
-    // Throws PlatformError (or ProfileError) naming the cause and the remedy.
-    std::unique_ptr<OpenedBackend> (*open)(const BackendRequest& request);
+    // `profile` names the file of a simulated card kept in a profile. Throws
+    // PlatformError (or ProfileError) naming the cause and the remedy.
+    std::unique_ptr<OpenedBackend> (*open)(const std::string& profile);
 };
 
 }  // namespace ruvuvuri::hw

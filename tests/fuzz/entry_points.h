@@ -18,7 +18,7 @@
 
 #include "app/options.h"
 #include "card/bios_image.h"
-#include "hw/backends/card_profile.h"
+#include "hw/backends/profile.h"
 
 namespace ruvuvuri::fuzz {
 
@@ -77,32 +77,26 @@ inline std::string CheckOptions(std::span<const std::uint8_t> bytes) {
     const int argc = static_cast<int>(argv.size());
     argv.push_back(nullptr);
 
-    app::ClockOptions clocks;
-    app::ParseOptions(argc, argv.data(), clocks);
-    app::CheckRanges(clocks);
+    const app::CommandLine line = app::ParseCommandLine(argc, argv.data());
+    const app::ClockOptions& clocks = line.clocks;
     const auto within = [](double value, double low, double high) {
         return value == 0.0 || (value >= low && value <= high);
     };
     if (!within(clocks.memory_mhz, 80.0, 800.0) || !within(clocks.core_mhz, 80.0, 400.0)) {
-        return "CheckRanges kept a clock outside its range";
+        return "the range check kept a clock outside its range";
     }
-    app::ClockOptions again = clocks;
-    app::CheckRanges(again);
-    if (!(again == clocks)) {
-        return "CheckRanges changed options it had already checked";
-    }
-
-    const app::ParsedRunOptions parsed = app::ParseRunOptions(argc, argv.data());
-    const app::RunOptions& run = parsed.options;
+    const app::RunOptions& run = line.run;
     if ((run.backend == app::Backend::ProfileSim) == run.profile_path.empty()) {
         return "a profile path without the profile backend, or the other way round";
     }
-    if (parsed.warnings.size() > arguments.size() - 1) {
+    if (line.warnings.size() > arguments.size() - 1) {
         return "more warnings than arguments";
     }
-    for (const std::string& warning : parsed.warnings) {
-        if (warning.empty() || warning.find('\n') != std::string::npos) {
-            return "a warning that is not one line";
+    for (const auto* notes : {&line.warnings, &line.strict_errors}) {
+        for (const std::string& note : *notes) {
+            if (note.empty() || note.find('\n') != std::string::npos) {
+                return "a warning or strict error that is not one line";
+            }
         }
     }
     return {};

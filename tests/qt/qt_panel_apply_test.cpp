@@ -17,9 +17,9 @@
 #include <csignal>
 #include <functional>
 
-#include "app/builtin_card.h"
 #include "app/confirm_or_revert.h"
 #include "app/panel.h"
+#include "app/sim_backends.h"
 #include "hw/backends/sim_card.h"
 #include "ui/panel_ids.h"
 #include "ui/qt/qt_engine.h"

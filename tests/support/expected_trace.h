@@ -10,6 +10,7 @@
 #include "hw/backends/sim_card.h"
 #include "hw/backends/trace.h"
 #include "hw/register_window.h"
+#include "support/faulty_bus.h"
 
 namespace ruvuvuri::test {
 
@@ -73,15 +74,17 @@ class ExpectedTrace {
 // The lines of a recorded trace.
 std::vector<std::string> SplitLines(const std::string& text);
 
-// A simulated card seen through the trace decorator, with a register window
-// on top: what every trace-level test runs against.
+// A simulated card on a bus that behaves until told otherwise, seen through
+// the trace decorator, with a register window on top: what every trace-level
+// test runs against.
 struct TracedCard {
     explicit TracedCard(hw::CardState state)
-        : sim(std::move(state)), trace(sim, out), window(trace) {}
+        : sim(std::move(state)), bus(sim), trace(bus, out), window(trace) {}
 
     std::vector<std::string> Lines() const { return SplitLines(out.str()); }
 
     hw::SimCard sim;
+    FaultyBus bus;
     std::ostringstream out;
     hw::TraceIo trace;
     hw::RegisterWindow window;

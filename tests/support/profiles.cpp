@@ -34,9 +34,6 @@ std::filesystem::path WriteProfile(const std::filesystem::path& folder, const Pr
         registers[Hex(address, 6)] = Hex(value, 8);
     }
     profile["registers"] = registers;
-    if (!card.inject.empty()) {
-        profile["inject"] = nlohmann::json::parse(card.inject);
-    }
     const auto path = folder / "card.json";
     WriteFile(path, profile.dump(2));
     return path;

@@ -20,7 +20,6 @@ struct ProfileCard {
     bool with_bios = true;
     card::BiosLayout bios;
     std::uint8_t misc_output = 0x67;
-    std::string inject;  // the "inject" object as JSON text; left out when empty
 };
 
 // Writes `card.json` (and `card.rom`) into `folder`; returns the profile path.

@@ -13,10 +13,8 @@ struct RegisterWrite {
     bool operator==(const RegisterWrite&) const = default;
 };
 
-// The card register writes a trace performs, decoded from the window protocol
-// alone: CR38 mode words sent to the CRT controller, the address taken in
-// address mode, and a high word sent to 0x3d2 in partial-data mode committing
-// {high word, latched low word}.
+// The card register writes a trace performs, as hw::DecodeWindowTrace follows
+// the window protocol.
 std::vector<RegisterWrite> DecodeRegisterWrites(const std::vector<std::string>& lines);
 
 // The addresses of those writes, in order.

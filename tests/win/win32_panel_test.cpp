@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/builtin_card.h"
 #include "app/panel.h"
+#include "app/sim_backends.h"
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
 #include "hw/backends/sim_backend.h"

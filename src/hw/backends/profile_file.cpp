@@ -1,171 +1,216 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/profile_file.h"
-
+// The profile's file work on POSIX systems: a flock taken without waiting, a
+// save through a temporary file renamed over the profile, and the bounded
+// reads of the profile and the BIOS image it names.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <utility>
 
 #include "base/error_text.h"
-#include "hw/backends/bounded_file.h"
-#include "hw/backends/card_profile.h"
+#include "base/printable.h"
+#include "hw/backends/profile.h"
 #include "hw/backends/write_all.h"
 
-// The profile is locked with flock; a save writes a temporary file beside it
-// and renames it over the profile, so the file is always either the old or the
-// new state.
 namespace ruvuvuri::hw {
-
 namespace {
 
 namespace fs = std::filesystem;
 
-// Where a save writes the new state before renaming it over the profile: one
-// name per profile, so that a save killed half way leaves a file the next save
-// of that profile finds and removes. A name too long to extend is shortened
-// and made unique again by a hash of the whole.
-std::string TempName(const fs::path& path) {
-    constexpr std::size_t kLongestKept = 200;
-    std::string name = path.filename().string();
-    if (name.size() > kLongestKept) {
-        std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a: stable across builds
+// Far above any card's state; a larger file is not a profile, and reading it
+// would only exhaust memory.
+constexpr std::uint64_t kMaxProfileBytes = 64u << 20;
+
+fs::path FolderOf(const fs::path& path) {
+    const fs::path folder = path.parent_path();
+    return folder.empty() ? fs::path(".") : folder;
+}
+
+// Where a save writes the new state first: one name per profile, so that a
+// save cut short leaves a file the next save replaces. A name too long to
+// extend is cut and told apart again by a hash of the whole (FNV-1a).
+std::string TempName(const fs::path& profile) {
+    std::string name = profile.filename().string();
+    if (name.size() > 200) {
+        std::uint64_t hash = 0xcbf29ce484222325u;
         for (const char c : name) {
             hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
         }
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, "-%016llx", static_cast<unsigned long long>(hash));
-        name = name.substr(0, kLongestKept) + suffix;
+        name = name.substr(0, 200) + "-" + std::to_string(hash);
     }
-    return (FolderOf(path) / ("." + name + ".saving")).string();
+    return (FolderOf(profile) / ("." + name + ".saving")).string();
 }
 
-std::string Unwritable(const fs::path& path, const std::string& what) {
-    return UnwritableMessage(path, what, base::ErrorText(errno));
+ProfileError Unwritable(const fs::path& path, const std::string& what, int error) {
+    return ProfileError("simulator profile " + base::Printable(path.string()) +
+                        " cannot be saved: " + what + " in its folder \"" +
+                        base::Printable(FolderOf(path).string()) + "\" (" + base::ErrorText(error) +
+                        "); make the folder writable or copy the profile to a writable folder");
 }
 
-// A temporary file beside the profile: created, and removed again unless it
-// was renamed over the profile. Only under the profile's lock: whatever has
-// the name then is left from a save that did not finish, and goes. Created
-// anew and never followed, so no link planted there is written through.
-class TempFile {
-  public:
-    explicit TempFile(const fs::path& profile) : name_(TempName(profile)) {
-        ::unlink(name_.c_str());
-        fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            throw ProfileError(Unwritable(profile, "cannot create a file"));
-        }
+// Reads what `fd` holds, within the limits of ReadRegularFile.
+std::optional<std::string> ReadHeld(int fd, std::uint64_t size_limit, std::size_t read_limit,
+                                    std::vector<std::uint8_t>& bytes) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::string("not a regular file");
     }
-    ~TempFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            ::unlink(name_.c_str());
-        }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > size_limit) {
+        return "it is " + std::to_string(size) + " bytes long, over the limit of " +
+               std::to_string(size_limit);
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
+    bytes.assign(static_cast<std::size_t>(std::min<std::uint64_t>(size, read_limit)), 0);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return base::ErrorText(errno);
+        }
+        if (got == 0) {
+            break;  // it shrank: what is there is what it holds
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return std::nullopt;
+}
 
-    int fd() const { return fd_; }
-    const std::string& name() const { return name_; }
-    // Hands the descriptor over (it now names the renamed file).
-    int Release() { return std::exchange(fd_, -1); }
-
-  private:
-    std::string name_;
-    int fd_ = -1;
-};
-
-bool SameFile(int fd, const fs::path& path) {
-    struct stat held {};
-    struct stat named {};
-    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+// Non-blocking, so that a FIFO or device named by mistake is refused instead
+// of waiting for a writer.
+int OpenToRead(const fs::path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
 }  // namespace
 
-const char* const kLocalVolume = "a local file system";
-
-// Saving replaces the file the link points at, not the link.
-fs::path FileToSave(const fs::path& given) {
-    std::error_code ignored;
-    if (fs::is_symlink(given, ignored)) {
-        const fs::path target = fs::canonical(given, ignored);
-        return target.empty() ? given : target;
-    }
-    return given;
-}
-
-std::uint32_t LockClockMs() {
-    using std::chrono::milliseconds;
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint32_t>(std::chrono::duration_cast<milliseconds>(now).count());
-}
-
-LockAttempt TryLockProfile(const fs::path& path) {
-    LockAttempt attempt;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+std::optional<std::string> ReadRegularFile(const fs::path& path, std::uint64_t size_limit,
+                                           std::size_t read_limit,
+                                           std::vector<std::uint8_t>& bytes) {
+    const int fd = OpenToRead(path);
     if (fd < 0) {
-        attempt.open_error = base::ErrorText(errno);
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            attempt.lock_error = base::ErrorText(errno);
-        }
-        ::close(fd);
-    } else if (SameFile(fd, path)) {
-        // Not so when a run that saved meanwhile renamed a new file over the
-        // path: the lock has to be on the file the path names now.
-        attempt.held = fd;
-    } else {
-        ::close(fd);
+        return base::ErrorText(errno);
     }
-    return attempt;
+    auto error = ReadHeld(fd, size_limit, read_limit, bytes);
+    ::close(fd);
+    return error;
 }
 
-void CloseHeld(int held) {
-    ::close(held);
-}
-
-CardState LoadHeldProfile(int, const fs::path& path) {
+// A profile that is a symbolic link is saved where the link points.
+ProfileFile::ProfileFile(const fs::path& path) : path_(path) {
+    std::error_code ignored;
+    if (fs::is_symlink(path, ignored)) {
+        path_ = fs::canonical(path, ignored);
+        path_ = path_.empty() ? path : path_;
+    }
+    const std::string name = base::Printable(path_.string());
+    const int fd = OpenToRead(path_);
+    if (fd < 0) {
+        throw ProfileError("cannot open simulator profile " + name + " (" + base::ErrorText(errno) +
+                           "); check the path (a new profile may be {})");
+    }
+    held_ = fd;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw ProfileError(error == EWOULDBLOCK
+                               ? "simulator profile " + name +
+                                     " is in use by another run; try again when it has ended"
+                               : "cannot lock simulator profile " + name + " (" +
+                                     base::ErrorText(error) + "); use a profile on a local disk");
+    }
     std::vector<std::uint8_t> bytes;
-    const auto error = ReadRegularFile(path, kMaxProfileBytes, kMaxProfileBytes, bytes);
-    CardState loaded = ParseProfileFile(error, bytes, path);
-    TempFile probe(path);  // this also clears a save left unfinished
-    return loaded;
+    if (const auto error = ReadHeld(fd, kMaxProfileBytes, kMaxProfileBytes, bytes)) {
+        ::close(fd);
+        throw ProfileError("cannot read simulator profile " + name + " (" + *error + ")");
+    }
+    text_.assign(bytes.begin(), bytes.end());
+    // Found out now, before the card is reprogrammed, rather than at the save.
+    if (::access(FolderOf(path_).c_str(), W_OK | X_OK) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw Unwritable(path_, "cannot create a file", error);
+    }
 }
 
-void ProfileSession::Save(const CardState& state) const {
-    const std::string text = FormatProfile(state);
-    TempFile temp(path_);
+ProfileFile::~ProfileFile() {
+    ::close(static_cast<int>(held_));
+}
+
+void ProfileFile::Save(const std::string& text) {
+    const std::string temp = TempName(path_);
+    // Under the profile's lock whatever has that name is left from a save cut
+    // short. Created anew and never followed.
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        throw Unwritable(path_, "cannot create a file", errno);
+    }
+    // The permissions the profile had.
     struct stat original {};
-    if (::fstat(lock_fd_, &original) == 0) {
-        // Keep the owner and permissions the profile had; a failure to keep
-        // the owner leaves the file the run's own, which is still usable.
-        if (::fchown(temp.fd(), original.st_uid, original.st_gid) != 0) {
-            errno = 0;
-        }
-        ::fchmod(temp.fd(), original.st_mode & 07777);
+    if (::fstat(static_cast<int>(held_), &original) == 0) {
+        ::fchmod(fd, original.st_mode & 07777);
     }
-    if (WriteAll(temp.fd(), text.data(), text.size()) != 0 || ::fsync(temp.fd()) != 0) {
-        throw ProfileError(Unwritable(path_, "cannot write a file"));
+    const bool written = WriteAll(fd, text.data(), text.size()) == 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!written || ::rename(temp.c_str(), path_.c_str()) != 0) {
+        const int failed = written ? errno : error;
+        ::unlink(temp.c_str());
+        throw Unwritable(path_, written ? "cannot replace the profile" : "cannot write a file",
+                         failed);
     }
-    // Lock the new file before it appears under the profile's name, so the run
-    // keeps the profile to itself until the session ends.
-    ::flock(temp.fd(), LOCK_EX | LOCK_NB);
-    if (::rename(temp.name().c_str(), path_.c_str()) != 0) {
-        throw ProfileError(Unwritable(path_, "cannot replace the profile"));
-    }
-    ::close(std::exchange(lock_fd_, temp.Release()));
     const int folder = ::open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
     }
+}
+
+bool NothingAt(const fs::path& path) {
+    struct stat existing {};
+    return ::lstat(path.c_str(), &existing) != 0 && errno == ENOENT;
+}
+
+// A temporary file in the same folder first, then a hard link under the final
+// name, which fails rather than replace anything there.
+void WriteNewFile(const fs::path& path, std::string_view bytes, const std::string& cannot_create) {
+    std::string temp = (FolderOf(path) / ".ruvuvuri-new.XXXXXX").string();
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        throw ProfileError(cannot_create + " (" + base::ErrorText(errno) +
+                           "); give --sim= a file in an existing, writable folder");
+    }
+    // mkostemp makes the file private; a profile is an ordinary file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const bool written = ::fchmod(fd, 0666 & ~mask) == 0 &&
+                         WriteAll(fd, bytes.data(), bytes.size()) == 0 && ::fsync(fd) == 0;
+    const int write_error = errno;
+    ::close(fd);
+    const bool linked = written && ::link(temp.c_str(), path.c_str()) == 0;
+    const int link_error = errno;
+    ::unlink(temp.c_str());
+    if (!written) {
+        throw ProfileError(cannot_create + " (" + base::ErrorText(write_error) +
+                           "); free some space in its folder or choose another folder");
+    }
+    if (!linked) {
+        throw ProfileError(cannot_create + " (" + base::ErrorText(link_error) + "); " +
+                           (link_error == EEXIST ? "remove " + base::Printable(path.string()) +
+                                                       " or give the profile another name"
+                                                 : "choose a folder on a local file system"));
+    }
+}
+
+void RemoveFile(const fs::path& path) {
+    ::unlink(path.c_str());
 }
 
 }  // namespace ruvuvuri::hw

@@ -1,23 +1,27 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The profile's file work on Windows, through the ANSI file functions, which
+// the 95 family implements (the wide ones that std::filesystem uses fail
+// there). The open profile is held with a byte-range lock taken without
+// waiting. A save writes "<profile>.new" completely, then moves it over the
+// profile: in one step on the NT family; on the 95 family, which cannot
+// replace a file, by deleting the profile first. Should a crash come between
+// the two, the profile is missing and its copy holds the state: NothingAt()
+// then says something is there, so no new profile is made over it, and the
+// open says what to do.
 #include <windows.h>
 
-#include "base/win_error_text.h"
-#include "hw/backends/bounded_file.h"
-#include "hw/backends/card_profile.h"
-#include "hw/backends/profile_file.h"
+#include <algorithm>
 
-// The profile's lock and crash-safe save on Windows. The open profile is locked
-// with Windows' own byte-range lock, which also keeps every other run from
-// reading it. Saving writes the new state to "<profile>.new" first; the NT
-// family then moves it over the profile in one step, the 95 family (which
-// cannot replace a file that is open) rewrites the locked profile in place and
-// deletes the copy afterwards. A crash at any point leaves either the old
-// profile or a complete copy of the new state, which the next run picks up.
+#include "base/printable.h"
+#include "base/win_error_text.h"
+#include "hw/backends/profile.h"
+
 namespace ruvuvuri::hw {
 namespace {
 
 namespace fs = std::filesystem;
 
+constexpr std::uint64_t kMaxProfileBytes = 64u << 20;
 constexpr DWORD kWholeFile = 0xFFFFFFFF;
 
 bool IsNtFamily() {
@@ -26,205 +30,188 @@ bool IsNtFamily() {
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-// The 95 family refuses FILE_SHARE_DELETE as an invalid parameter.
-HANDLE OpenShared(const std::string& path, DWORD access, DWORD creation) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (IsNtFamily() ? FILE_SHARE_DELETE : 0);
-    return CreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-}
-
-// LockFileEx is a stub on the 95 family; LockFile is the same exclusive,
-// non-waiting lock there.
-bool TryLock(HANDLE file) {
-    OVERLAPPED whole{};
-    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeFile,
-                   kWholeFile, &whole)) {
-        return true;
-    }
-    if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
-        return LockFile(file, 0, 0, kWholeFile, kWholeFile) != FALSE;
-    }
-    return false;
-}
-
-bool WriteAll(HANDLE file, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        DWORD wrote = 0;
-        if (!WriteFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &wrote,
-                       nullptr) ||
-            wrote == 0) {
-            return false;
-        }
-        done += wrote;
-    }
-    return true;
-}
-
-std::string Unwritable(const fs::path& path, const std::string& what, DWORD error) {
-    return UnwritableMessage(path, what, base::WinErrorText(error));
-}
-
-std::string CopyPath(const fs::path& path) {
+std::string CopyOf(const fs::path& path) {
     return path.string() + ".new";
 }
 
-// Writes the complete new state to "<profile>.new" and flushes it to the disk.
-void WriteCopy(const fs::path& profile, const std::string& text) {
-    const std::string copy = CopyPath(profile);
-    HANDLE file = OpenShared(copy, GENERIC_WRITE, CREATE_ALWAYS);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw ProfileError(Unwritable(profile, "cannot create a file", GetLastError()));
-    }
-    const bool written = WriteAll(file, text) && FlushFileBuffers(file);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!written) {
-        DeleteFileA(copy.c_str());
-        throw ProfileError(Unwritable(profile, "cannot write a file", error));
-    }
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// A run that saved meanwhile moved a new file over the path: the lock has to
-// be on the file the path names now. The 95 family never replaces the file.
-bool StillNamedBy(HANDLE file, const std::string& path) {
-    if (!IsNtFamily()) {
-        return true;
-    }
-    HANDLE named = OpenShared(path, 0, OPEN_EXISTING);
-    if (named == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    BY_HANDLE_FILE_INFORMATION held{};
-    BY_HANDLE_FILE_INFORMATION now{};
-    const bool same =
-        GetFileInformationByHandle(file, &held) && GetFileInformationByHandle(named, &now) &&
-        held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
-        held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;
-    CloseHandle(named);
-    return same;
+ProfileError Unwritable(const fs::path& path, const std::string& what, DWORD error) {
+    return ProfileError("simulator profile " + base::Printable(path.string()) +
+                        " cannot be saved: " + what + " (" + base::WinErrorText(error) +
+                        "); make its folder writable or copy the profile to a writable folder");
 }
 
-HANDLE AsHandle(int held) {
-    return LongToHandle(held);
-}
-
-// Through the locked handle: the lock keeps every other handle out.
-std::optional<std::string> ReadAll(HANDLE file, std::vector<std::uint8_t>& bytes) {
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR) {
+// Reads what `file` holds, within the limits of ReadRegularFile.
+std::optional<std::string> ReadHandle(HANDLE file, std::uint64_t size_limit, std::size_t read_limit,
+                                      std::vector<std::uint8_t>& bytes) {
+    // A device or pipe (CON, NUL, COM1) is never waited on.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        return std::string("not a regular file");
+    }
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
         return base::WinErrorText(GetLastError());
     }
-    std::uint8_t chunk[65536];
-    for (;;) {
+    const std::uint64_t size = (static_cast<std::uint64_t>(high) << 32) | low;
+    if (size > size_limit) {
+        return "it is " + std::to_string(size) + " bytes long, over the limit of " +
+               std::to_string(size_limit);
+    }
+    bytes.assign(static_cast<std::size_t>(std::min<std::uint64_t>(size, read_limit)), 0);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
         DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+        if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                      nullptr)) {
             return base::WinErrorText(GetLastError());
         }
         if (got == 0) {
-            return std::nullopt;
+            break;  // it shrank: what is there is what it holds
         }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (bytes.size() > kMaxProfileBytes) {
-            return "it is over the limit of " + std::to_string(kMaxProfileBytes) + " bytes";
-        }
+        done += got;
     }
+    bytes.resize(done);
+    return std::nullopt;
+}
+
+// Shared in every way the 95 family accepts, so that a file another program
+// has open is still read.
+HANDLE OpenToRead(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The whole of `bytes` into a new file at `path` (replacing one there when
+// `replace`), flushed to the disk; the system's error code, or 0.
+DWORD WriteWhole(const std::string& path, std::string_view bytes, bool replace) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              replace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError();
+    }
+    DWORD error = 0;
+    for (std::size_t done = 0; error == 0 && done < bytes.size();) {
+        DWORD wrote = 0;
+        if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote,
+                       nullptr) ||
+            wrote == 0) {
+            error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+        }
+        done += wrote;
+    }
+    if (error == 0 && !FlushFileBuffers(file)) {
+        error = GetLastError();
+    }
+    CloseHandle(file);
+    if (error != 0) {
+        DeleteFileA(path.c_str());
+    }
+    return error;
 }
 
 }  // namespace
 
-const char* const kLocalVolume = "a local disk";
-
-fs::path FileToSave(const fs::path& given) {
-    return given;
+std::optional<std::string> ReadRegularFile(const fs::path& path, std::uint64_t size_limit,
+                                           std::size_t read_limit,
+                                           std::vector<std::uint8_t>& bytes) {
+    HANDLE file = OpenToRead(path.string());
+    if (file == INVALID_HANDLE_VALUE) {
+        return base::WinErrorText(GetLastError());
+    }
+    auto error = ReadHandle(file, size_limit, read_limit, bytes);
+    CloseHandle(file);
+    return error;
 }
 
-std::uint32_t LockClockMs() {
-    return GetTickCount();
-}
-
-LockAttempt TryLockProfile(const fs::path& path) {
-    LockAttempt attempt;
-    for (;;) {
-        HANDLE file = OpenShared(path.string(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
-        if (file == INVALID_HANDLE_VALUE) {
-            attempt.open_error = base::WinErrorText(GetLastError());
-            return attempt;
-        }
-        if (TryLock(file)) {
-            if (StillNamedBy(file, path.string())) {
-                attempt.held = HandleToLong(file);
-                return attempt;
-            }
-            CloseHandle(file);
-            continue;
-        }
+ProfileFile::ProfileFile(const fs::path& path) : path_(path) {
+    const std::string name = base::Printable(path.string());
+    HANDLE file = OpenToRead(path.string());
+    if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
+        throw ProfileError(
+            !Exists(path.string()) && Exists(CopyOf(path))
+                ? "simulator profile " + name + " is missing, and " +
+                      base::Printable(CopyOf(path)) +
+                      " holds its last state (a save was cut short); rename that file to " + name +
+                      " and run again"
+                : "cannot open simulator profile " + name + " (" + base::WinErrorText(error) +
+                      "); check the path (a new profile may be {})");
+    }
+    // LockFileEx is a stub on the 95 family; LockFile is the same lock there.
+    OVERLAPPED whole{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeFile,
+                    kWholeFile, &whole) &&
+        (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED ||
+         !LockFile(file, 0, 0, kWholeFile, kWholeFile))) {
         CloseHandle(file);
-        if (error != ERROR_LOCK_VIOLATION && error != ERROR_SHARING_VIOLATION &&
-            error != ERROR_IO_PENDING) {
-            attempt.lock_error = base::WinErrorText(error);
-        }
-        return attempt;
+        throw ProfileError("simulator profile " + name +
+                           " is in use by another run; try again when it has ended");
     }
-}
-
-void CloseHeld(int held) {
-    CloseHandle(AsHandle(held));
-}
-
-CardState LoadHeldProfile(int held, const fs::path& path) {
+    held_ = reinterpret_cast<std::intptr_t>(file);
     std::vector<std::uint8_t> bytes;
-    const auto error = ReadAll(AsHandle(held), bytes);
-    CardState loaded;
-    bool recovered = false;
-    try {
-        loaded = ParseProfileFile(error, bytes, path);
-    } catch (const ProfileError&) {
-        // A save that a crash cut short on the 95 family leaves the profile
-        // half rewritten and the complete new state in the copy.
-        if (error || ReadRegularFile(CopyPath(path), kMaxProfileBytes, kMaxProfileBytes, bytes)) {
-            throw;
-        }
-        loaded = ParseProfileFile(std::nullopt, bytes, path);
-        recovered = true;
+    if (const auto error = ReadHandle(file, kMaxProfileBytes, kMaxProfileBytes, bytes)) {
+        CloseHandle(file);
+        throw ProfileError("cannot read simulator profile " + name + " (" + *error + ")");
     }
-    // A recovered copy stays until the next save.
-    WriteCopy(path, FormatProfile(loaded));
-    if (!recovered) {
-        DeleteFileA(CopyPath(path).c_str());
+    text_.assign(bytes.begin(), bytes.end());
+    // Found out now, before the card is reprogrammed, rather than at the save.
+    if (const DWORD error = WriteWhole(CopyOf(path), "", true); error != 0) {
+        CloseHandle(file);
+        throw Unwritable(path, "cannot create a file beside it", error);
     }
-    return loaded;
+    DeleteFileA(CopyOf(path).c_str());
 }
 
-void ProfileSession::Save(const CardState& state) const {
-    const std::string text = FormatProfile(state);
-    const std::string copy = CopyPath(path_);
-    WriteCopy(path_, text);
-    if (IsNtFamily()) {
-        // The new file is opened and locked before it takes the profile's name,
-        // so the run keeps the profile to itself until the session ends.
-        HANDLE fresh = OpenShared(copy, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
-        if (fresh != INVALID_HANDLE_VALUE && TryLock(fresh)) {
-            if (MoveFileExA(copy.c_str(), path_.string().c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                CloseHandle(AsHandle(lock_fd_));
-                lock_fd_ = HandleToLong(fresh);
-                return;
-            }
-        }
-        if (fresh != INVALID_HANDLE_VALUE) {
-            CloseHandle(fresh);
-        }
+ProfileFile::~ProfileFile() {
+    if (held_ != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(held_));
     }
-    // In place, through the locked handle; the copy stays until this is done.
-    HANDLE held = AsHandle(lock_fd_);
-    const bool written = SetFilePointer(held, 0, nullptr, FILE_BEGIN) == 0 &&
-                         WriteAll(held, text) && SetEndOfFile(held) && FlushFileBuffers(held);
-    if (!written) {
-        throw ProfileError(Unwritable(path_, "cannot replace the profile", GetLastError()));
+}
+
+void ProfileFile::Save(const std::string& text) {
+    const std::string copy = CopyOf(path_);
+    if (const DWORD error = WriteWhole(copy, text, true); error != 0) {
+        throw Unwritable(path_, "cannot write a file beside it", error);
     }
-    DeleteFileA(copy.c_str());
+    // Neither family replaces a file that is open without sharing its deletion.
+    CloseHandle(reinterpret_cast<HANDLE>(held_));
+    held_ = -1;
+    const std::string target = path_.string();
+    const bool moved =
+        IsNtFamily() ? MoveFileExA(copy.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE
+                     : DeleteFileA(target.c_str()) && MoveFileA(copy.c_str(), target.c_str());
+    if (!moved) {
+        const DWORD error = GetLastError();
+        if (Exists(target)) {
+            DeleteFileA(copy.c_str());
+        }
+        throw Unwritable(path_, "cannot replace the profile", error);
+    }
+}
+
+bool NothingAt(const fs::path& path) {
+    return !Exists(path.string()) && GetLastError() == ERROR_FILE_NOT_FOUND &&
+           !Exists(CopyOf(path));
+}
+
+void WriteNewFile(const fs::path& path, std::string_view bytes, const std::string& cannot_create) {
+    const DWORD error = WriteWhole(path.string(), bytes, false);
+    if (error != 0) {
+        throw ProfileError(
+            cannot_create + " (" + base::WinErrorText(error) + "); " +
+            (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                 ? "remove " + base::Printable(path.string()) + " or give the profile another name"
+                 : "give --sim= a file in an existing, writable folder"));
+    }
+}
+
+void RemoveFile(const fs::path& path) {
+    DeleteFileA(path.string().c_str());
 }
 
 }  // namespace ruvuvuri::hw

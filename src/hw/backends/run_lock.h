@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <string>
 
@@ -13,28 +11,17 @@ namespace ruvuvuri::hw {
 inline constexpr const char* kRunLockFolder = "/run/ruvuvuri";
 inline constexpr const char* kRunLockFileName = "card.lock";
 
-struct RunLockPlace {
-    std::string folder = kRunLockFolder;
-    uid_t owner = 0;  // who must own the folder and the file
-};
-
 // Serialises runs on the real card: two programs interleaving their register
 // window sequences would corrupt each other's accesses. Holding the object
-// holds an exclusive flock on the lock file; it is released on destruction (or
-// by the kernel when the process ends, however it ends). The file is never
-// removed, so a waiting run and the holder always lock the same file.
-//
-// The folder is created (0700) when missing. Opening never follows a symbolic
-// link and never blocks; the folder must be owned by `owner` and closed to
-// others' writes, the file must be a regular file owned by `owner`. A run that
-// finds the lock taken waits up to `wait`, trying again every
-// `poll_interval`. Every refusal throws PlatformError with a one-line
-// message that names the path and the remedy.
+// holds an exclusive flock on the lock file, which the kernel releases when
+// the process ends, however it ends. The folder is created (0700) when
+// missing; neither it nor the file is ever followed as a symbolic link, and
+// opening never blocks. A run that finds the lock taken waits up to `wait`.
+// Every refusal throws PlatformError with one line that names the remedy.
 class RunLock {
   public:
-    explicit RunLock(const RunLockPlace& place = {},
-                     std::chrono::milliseconds wait = std::chrono::seconds(5),
-                     std::chrono::milliseconds poll_interval = std::chrono::milliseconds(50));
+    explicit RunLock(const std::string& folder = kRunLockFolder,
+                     std::chrono::milliseconds wait = std::chrono::seconds(5));
     ~RunLock();
 
     RunLock(const RunLock&) = delete;

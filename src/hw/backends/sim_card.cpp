@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/backends/sim_card.h"
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 namespace ruvuvuri::hw {
 
@@ -88,9 +88,6 @@ void SimCard::EnableInterrupts() {
         return;
     }
     interrupts_disabled_ = false;
-    // Outside the bracket again: replace the nodes the bracket used.
-    spare_crtc_.Refill();
-    spare_registers_.Refill();
 }
 
 std::uint8_t SimCard::inb(std::uint16_t port) {
@@ -153,13 +150,13 @@ void SimCard::WriteCrtcData(std::uint8_t value) {
                                       : value == kReadOnlyUnlockValue ? kReadOnlyReadback
                                                                       : kLockedReadback;
         state_.extended_unlocked = readback != kLockedReadback;
-        spare_crtc_.At(state_.crtc, kLockIndex, interrupts_disabled_) = readback;
+        state_.crtc[kLockIndex] = readback;
         return;
     }
     if (index >= kFirstExtendedIndex && (!state_.extended_unlocked || ReadOnlyUnlock())) {
         return;
     }
-    spare_crtc_.At(state_.crtc, index, interrupts_disabled_) = value;
+    state_.crtc[index] = value;
 }
 
 bool SimCard::WindowAnswers(std::uint16_t port, const char* access) {
@@ -229,7 +226,7 @@ void SimCard::WriteWindow(unsigned byte, std::uint8_t value) {
 }
 
 std::uint32_t SimCard::ReadRegister(std::uint32_t address) {
-    std::uint32_t& value = spare_registers_.At(state_.registers, address, interrupts_disabled_);
+    std::uint32_t& value = state_.registers[address];
     if (address == kPllTestCounter) {
         value |= kPllsLocked;
     }
@@ -237,7 +234,7 @@ std::uint32_t SimCard::ReadRegister(std::uint32_t address) {
 }
 
 void SimCard::WriteRegister(std::uint32_t address, std::uint32_t value) {
-    std::uint32_t& slot = spare_registers_.At(state_.registers, address, interrupts_disabled_);
+    std::uint32_t& slot = state_.registers[address];
     switch (address) {
         case kStraps:
             if (value & kStrapOverride) {
@@ -265,18 +262,7 @@ void SimCard::WriteRegister(std::uint32_t address, std::uint32_t value) {
         default:
             break;
     }
-    // A write is a protocol fault or not whatever the register then does with it.
-    if (!IgnoresWrites(address)) {
-        slot = value;
-    }
-}
-
-// Dropping a register write is the card's doing, not the bus's: a decorator
-// sees only port accesses and would have to decode the window protocol again
-// (CR38 mode, address, latch) to know which register a write reaches.
-bool SimCard::IgnoresWrites(std::uint32_t address) const {
-    const auto& ignored = state_.inject.ignore_writes;
-    return std::find(ignored.begin(), ignored.end(), address) != ignored.end();
+    slot = value;
 }
 
 void SimCard::CheckBracket(const char* name, std::uint32_t address, std::uint32_t value) {

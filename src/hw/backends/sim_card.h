@@ -3,20 +3,41 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
+#include <vector>
 
-#include "hw/backends/card_state.h"
-#include "hw/backends/spare_nodes.h"
 #include "hw/port_io.h"
 
 namespace ruvuvuri::hw {
+
+// What the simulated card remembers between accesses, and what a profile file
+// loads and saves. Plain data: the device model in SimCard gives it meaning.
+struct CardState {
+    std::string description;
+    std::string bios_path;           // as the profile names it (relative to the profile's folder)
+    std::vector<std::uint8_t> bios;  // the image at physical 0xC0000; reads beyond it are zero
+
+    std::uint8_t misc_output = 0x67;  // bit 0 set: CRT controller at 0x3D4, clear: 0x3B4
+    std::uint8_t crtc_index = 0x00;
+    // Extended registers (index 0x19 and above) readable. CR1F in `crtc` keeps
+    // what it reads back: 0x01 marks the read-only unlock (0x75 written), any
+    // other value with `extended_unlocked` the full one (0x57 written).
+    bool extended_unlocked = false;
+    std::map<std::uint8_t, std::uint8_t> crtc;  // every CRT controller register given or written
+
+    std::uint32_t window_address = 0;
+    std::uint16_t window_latch = 0;
+    std::map<std::uint32_t, std::uint32_t> registers;  // every card register given, read or written
+
+    std::vector<std::string> faults;  // one line per protocol violation the model detected
+};
 
 // A device model of a GeForce of the NV1x/NV2x era as seen through the legacy
 // VGA ports: the CRT controller pair, the CR1F lock, the CR38 real-mode register
 // window at 0x3D0-0x3D3 and the card registers behind it, and the video BIOS at
 // 0xC0000. Drivers that misuse it are caught: each violation is recorded in
-// state().faults. It models the card only: the platform's side of the
-// interrupt bracket (signals held off, stop points) is StopPointIo, and the
-// profile's injected misbehaviour is FaultInjectionIo, both stacked on top.
+// state().faults. It models the card only; its interrupt bracket is a flag
+// that the checks of PLL writes read.
 class SimCard final : public PortIo {
   public:
     explicit SimCard(CardState state = {});
@@ -45,14 +66,11 @@ class SimCard final : public PortIo {
     std::uint32_t ReadRegister(std::uint32_t address);
     void WriteRegister(std::uint32_t address, std::uint32_t value);
     void CheckBracket(const char* name, std::uint32_t address, std::uint32_t value);
-    bool IgnoresWrites(std::uint32_t address) const;
     void Fault(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     CardState state_;
     bool interrupts_disabled_ = false;
     std::uint8_t data_bytes_[4] = {};  // bytes written in data mode, committed on byte 3
-    SpareNodes<std::map<std::uint8_t, std::uint8_t>> spare_crtc_;
-    SpareNodes<std::map<std::uint32_t, std::uint32_t>> spare_registers_;
 };
 
 }  // namespace ruvuvuri::hw

@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/card_profile.h"
+#include "hw/backends/profile.h"
 
-#include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <optional>
-#include <span>
 #include <unordered_set>
-#include <vector>
+#include <utility>
 
 #include "base/number_text.h"
 #include "base/printable.h"
-#include "hw/backends/bounded_file.h"
-#include "hw/backends/profile_suggestion.h"
 
 namespace ruvuvuri::hw {
 
@@ -20,20 +16,34 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-
-constexpr const char* kKnownFields[] = {
-    "description",       "bios",   "misc_output",    "crtc_index",
-    "extended_unlocked", "crtc",   "window_address", "window_latch",
-    "registers",         "faults", "inject"};
-constexpr const char* kInjectFields[] = {"reads_all_ones", "ignore_writes", "access_delay_us",
-                                         "bracket_ignores_signals"};
-// A second per access is already far beyond any bus; more is surely a typo.
-constexpr std::uint64_t kMaxAccessDelayUs = 1000000;
+using OrderedJson = nlohmann::ordered_json;
 
 // The card check reads 8 KB at 0xC0000; the model shows zeros beyond the image.
 constexpr std::size_t kBiosReadBytes = 8192;
 // The largest expansion ROM a PCI card can decode.
 constexpr std::uint64_t kMaxBiosFileBytes = 16u << 20;
+
+// "0x" and at least `digits` lowercase hex digits, as profiles are written.
+std::string Hex(std::uint64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
+    return text;
+}
+
+// A table as an object of "0x…" keys in the table's order, built from the
+// whole list at once (adding keys one by one searches those already there).
+template <typename Map>
+OrderedJson Table(const Map& table, int key_digits, int value_digits) {
+    std::vector<std::pair<std::string, OrderedJson>> entries;
+    for (const auto& [key, value] : table) {
+        entries.emplace_back(Hex(key, key_digits), Hex(value, value_digits));
+    }
+    return OrderedJson(OrderedJson::object_t(entries.begin(), entries.end()));
+}
+
+constexpr const char* kFieldList =
+    "description, bios, misc_output, crtc_index, extended_unlocked, crtc, window_address, "
+    "window_latch, registers, faults";
 
 // Refuses a key that appears twice in one object. The JSON reader would keep
 // the last one silently, so a profile edited by hand could program a value
@@ -170,60 +180,9 @@ class ProfileParser {
             for (std::size_t i = 0; i < value.size(); ++i) {
                 state.faults.push_back(String(value[i], key + "[" + std::to_string(i) + "]"));
             }
-        } else if (key == "inject") {
-            Inject(state.inject, value);
         } else {
-            Unknown(key, "", kKnownFields);
+            Fail(key, "is not a profile field; the fields are " + std::string(kFieldList));
         }
-    }
-
-    void Inject(FaultInjection& inject, const Json& value) const {
-        if (!value.is_object()) {
-            Fail("inject",
-                 "expected an object such as {\"reads_all_ones\": true}, got " + Describe(value));
-        }
-        inject.given = true;
-        for (const auto& [key, entry] : value.items()) {
-            const std::string name = "inject." + key;
-            if (key == "reads_all_ones") {
-                inject.reads_all_ones = Bool(entry, name);
-            } else if (key == "bracket_ignores_signals") {
-                inject.bracket_ignores_signals = Bool(entry, name);
-            } else if (key == "access_delay_us") {
-                inject.access_delay_us = Number<std::uint32_t>(entry, name, kMaxAccessDelayUs);
-            } else if (key == "ignore_writes") {
-                IgnoreWrites(inject, entry, name);
-            } else {
-                Unknown(key, "inject.", kInjectFields);
-            }
-        }
-    }
-
-    void IgnoreWrites(FaultInjection& inject, const Json& value, const std::string& field) const {
-        if (!value.is_array()) {
-            Fail(field,
-                 "expected an array of card register addresses such as [\"0x680500\"], got " +
-                     Describe(value));
-        }
-        for (std::size_t i = 0; i < value.size(); ++i) {
-            const std::string name = field + "[" + std::to_string(i) + "]";
-            const auto address = Number<std::uint32_t>(value[i], name);
-            if (address % 4 != 0) {
-                Fail(name, ProfileHex(address, 6) +
-                               " is not a register address; card registers are 32 bits wide, at "
-                               "multiples of 4");
-            }
-            if (std::find(inject.ignore_writes.begin(), inject.ignore_writes.end(), address) !=
-                inject.ignore_writes.end()) {
-                Fail(name, "names " + ProfileHex(address, 6) + " a second time; keep one of them");
-            }
-            inject.ignore_writes.push_back(address);
-        }
-    }
-
-    [[noreturn]] void Unknown(const std::string& key, const std::string& prefix,
-                              std::span<const char* const> fields) const {
-        Fail(prefix + key, UnknownFieldProblem(key, prefix, fields));
     }
 
     bool Bool(const Json& value, const std::string& field) const {
@@ -240,11 +199,10 @@ class ProfileParser {
         return value.get<std::string>();
     }
 
-    // At most `max`, which is at most what T holds.
     template <typename T>
-    T Number(const Json& value, const std::string& field,
-             std::uint64_t max = std::numeric_limits<T>::max()) const {
-        const std::string range = "; use a value from 0 to " + ProfileHex(max, 0);
+    T Number(const Json& value, const std::string& field) const {
+        constexpr std::uint64_t max = std::numeric_limits<T>::max();
+        const std::string range = "; use a value from 0 to " + Hex(max, 0);
         std::optional<std::uint64_t> number;
         if (value.is_number_unsigned()) {
             number = value.get<std::uint64_t>();
@@ -279,13 +237,12 @@ class ProfileParser {
                 Fail(name, "the key is not a number; write it as \"0x…\" (hex) or decimal");
             }
             if (*number > key_max) {
-                Fail(name,
-                     "the key is out of range; use a key from 0 to " + ProfileHex(key_max, 0));
+                Fail(name, "the key is out of range; use a key from 0 to " + Hex(key_max, 0));
             }
             const auto parsed = Number<typename Map::mapped_type>(entry, name);
             if (!table.emplace(static_cast<Key>(*number), parsed).second) {
-                Fail(name, "names the same entry as another key (" + ProfileHex(*number, 0) +
-                               "); keep one of them");
+                Fail(name,
+                     "names the same entry as another key (" + Hex(*number, 0) + "); keep one");
             }
         }
     }
@@ -315,6 +272,25 @@ class ProfileParser {
 CardState ParseProfile(const std::string& text, const std::filesystem::path& folder,
                        const std::string& name) {
     return ProfileParser(folder, name).Parse(text);
+}
+
+std::string FormatProfile(const CardState& state) {
+    OrderedJson root = OrderedJson::object();
+    if (!state.description.empty()) {
+        root["description"] = state.description;
+    }
+    if (!state.bios_path.empty()) {
+        root["bios"] = state.bios_path;
+    }
+    root["misc_output"] = Hex(state.misc_output, 2);
+    root["crtc_index"] = Hex(state.crtc_index, 2);
+    root["extended_unlocked"] = state.extended_unlocked;
+    root["crtc"] = Table(state.crtc, 2, 2);
+    root["window_address"] = Hex(state.window_address, 8);
+    root["window_latch"] = Hex(state.window_latch, 4);
+    root["registers"] = Table(state.registers, 6, 8);
+    root["faults"] = state.faults;
+    return root.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
 }
 
 }  // namespace ruvuvuri::hw
