@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/builtin_card.h"
+#include "app/sim_backends.h"
 #include "clock/clock_engine.h"
 #include "hw/backends/sim_card.h"
 #include "hw/backends/trace.h"

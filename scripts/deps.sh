@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian 12 packages that a task needs, and only those:
-#   scripts/deps.sh [build|test|fuzz|bench|package|tools|all]...   (default: build)
+#   scripts/deps.sh [build|test|fuzz|package|tools|all]...   (default: build)
 # build: compiler, CMake and the libraries the program and its Qt panel use;
 # test: build + GoogleTest; fuzz: test + clang with the sanitizer runtimes;
-# bench: build + Google Benchmark; package: build + what makes and checks the
-# .deb (lintian, the desktop and AppStream validators, man); tools: the
-# formatter and what the screenshot tool needs.
+# package: build + what makes and checks the .deb (lintian, the desktop and
+# AppStream validators, man); tools: the formatter and what the screenshot tool
+# needs.
 # Does nothing when they are all there already.
 set -euo pipefail
 
@@ -14,7 +14,6 @@ build=(cmake g++ make pkg-config nlohmann-json3-dev libpugixml-dev
        qt6-base-dev qt6-tools-dev libqt6opengl6-dev libxkbcommon-dev)
 test=(libgtest-dev libgmock-dev)
 fuzz=(clang libclang-rt-14-dev)
-bench=(libbenchmark-dev)
 package=(dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db)
 tools=(clang-format xvfb xauth x11-utils imagemagick)
 
@@ -25,12 +24,11 @@ for task in "$@"; do
     build) packages+=("${build[@]}") ;;
     test) packages+=("${build[@]}" "${test[@]}") ;;
     fuzz) packages+=("${build[@]}" "${test[@]}" "${fuzz[@]}") ;;
-    bench) packages+=("${build[@]}" "${bench[@]}") ;;
     package) packages+=("${build[@]}" "${package[@]}") ;;
     tools) packages+=("${tools[@]}") ;;
-    all) packages+=("${build[@]}" "${test[@]}" "${fuzz[@]}" "${bench[@]}" "${package[@]}" "${tools[@]}") ;;
+    all) packages+=("${build[@]}" "${test[@]}" "${fuzz[@]}" "${package[@]}" "${tools[@]}") ;;
     *)
-      echo "deps: unknown task '$task'; use build, test, fuzz, bench, package, tools or all" >&2
+      echo "deps: unknown task '$task'; use build, test, fuzz, package, tools or all" >&2
       exit 2
       ;;
   esac

@@ -5,7 +5,7 @@
 # ruvuvuri-qt_<version>-1_<arch>.deb (the Qt panel and the desktop entry),
 # with Debian's hardening flags and the library dependencies computed by
 # dpkg-shlibdeps. Build folder: ./build-deb (or $BUILD_DIR); extra arguments go
-# to CMake (for example -DRUVUVURI_STATIC_RUNTIME=OFF for a shared build).
+# to CMake.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh package
