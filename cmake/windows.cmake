@@ -46,15 +46,11 @@ find_package(Threads REQUIRED)
 # Per layer: each POSIX file and its Windows counterpart ("-" where Windows
 # needs none), then the files only Windows has.
 set(ruvuvuri_windows_swaps_base
-  src/base/signal_block.cpp=src/base/signal_block_win.cpp)
+  src/base/signal_block.cpp=-)
 set(ruvuvuri_windows_adds_base src/base/win_error_text.cpp)
 set(ruvuvuri_windows_swaps_hw
-  src/hw/backends/bounded_file.cpp=src/hw/backends/bounded_file_win.cpp
-  src/hw/backends/fault_injection_bracket.cpp=src/hw/backends/fault_injection_bracket_win.cpp
   src/hw/backends/profile_file.cpp=src/hw/backends/profile_file_win.cpp
   src/hw/backends/trace_file.cpp=src/hw/backends/trace_file_win.cpp
-  src/hw/backends/linux_io.cpp=-
-  src/hw/backends/linux_io_errors.cpp=-
   src/hw/backends/linux_ports.cpp=src/hw/backends/win_ports.cpp
   src/hw/backends/run_lock.cpp=src/hw/backends/win_run_lock.cpp
   src/hw/backends/write_all.cpp=-
@@ -75,9 +71,7 @@ set(ruvuvuri_windows_adds_ui
 set(ruvuvuri_windows_swaps_app
   src/app/host_posix.cpp=src/app/host_win.cpp
   src/app/keep_question.cpp=src/app/keep_question_win.cpp
-  src/app/new_file.cpp=src/app/new_file_win.cpp
-  src/app/privileges.cpp=-
-  src/app/stop_signals.cpp=src/app/stop_signals_win.cpp)
+  src/app/privileges.cpp=-)
 
 # Called by ruvuvuri_layer with the layer's source list. A POSIX file in the
 # list that has no entry here is an error, so a new one cannot slip into the

@@ -3,19 +3,7 @@
 
 #include <pthread.h>
 
-#include <csignal>
-
 namespace ruvuvuri::base {
-namespace {
-
-static_assert(sizeof(sigset_t) <= 128 && alignof(sigset_t) <= 8,
-              "SignalBlock's storage must hold a sigset_t");
-
-sigset_t* Saved(unsigned char* storage) {
-    return reinterpret_cast<sigset_t*>(storage);
-}
-
-}  // namespace
 
 void SignalBlock::Block() {
     if (active_) {
@@ -24,16 +12,15 @@ void SignalBlock::Block() {
     sigset_t all;
     sigfillset(&all);
     // SIGKILL and SIGSTOP cannot be blocked; the kernel ignores them in the set.
-    pthread_sigmask(SIG_BLOCK, &all, Saved(saved_));
+    pthread_sigmask(SIG_BLOCK, &all, &saved_);
     active_ = true;
 }
 
 void SignalBlock::Restore() {
-    if (!active_) {
-        return;
+    if (active_) {
+        active_ = false;
+        pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
     }
-    active_ = false;
-    pthread_sigmask(SIG_SETMASK, Saved(saved_), nullptr);
 }
 
 }  // namespace ruvuvuri::base

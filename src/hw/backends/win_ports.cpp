@@ -26,7 +26,7 @@ bool Is95Family() {
     return !IsNtFamily();
 }
 
-std::unique_ptr<OpenedBackend> OpenNtPorts(const BackendRequest&) {
+std::unique_ptr<OpenedBackend> OpenNtPorts(const std::string&) {
     if (Is64BitWindows()) {
         throw PlatformError(
             "this is 64-bit Windows, which lets no program reach the VGA ports or the video BIOS; "
@@ -35,7 +35,7 @@ std::unique_ptr<OpenedBackend> OpenNtPorts(const BackendRequest&) {
     return std::make_unique<LockedPorts<WinRunLock>>(OpenWinNtIo());
 }
 
-std::unique_ptr<OpenedBackend> Open95Ports(const BackendRequest&) {
+std::unique_ptr<OpenedBackend> Open95Ports(const std::string&) {
     return std::make_unique<LockedPorts<WinRunLock>>(OpenWin9xIo());
 }
 
