@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/backend_table.h"
+#include "base/win_error_text.h"
 #include "hw/backends/card_profile.h"
 #include "hw/backends/win_ports.h"
 #include "support/profiles.h"
@@ -59,6 +60,17 @@ TEST(WindowsBackends, NinetyFiveFamilyBiosReadStaysWithinTheFirstMegabyte) {
         io->ReadFromPhysicalMemory(address, buffer);
         EXPECT_EQ(buffer[0], 0x5A) << std::hex << address;
     }
+}
+
+// The system's text on one line without its full stop, then the number; the
+// number alone where the system has no text.
+TEST(WindowsErrorText, SystemTextOnOneLineThenTheNumber) {
+    const std::string denied = base::WinErrorText(ERROR_ACCESS_DENIED);
+    EXPECT_THAT(denied, ::testing::EndsWith(" (error 5)"));
+    EXPECT_GT(denied.size(), std::string(" (error 5)").size());
+    EXPECT_EQ(denied.find_first_of("\r\n"), std::string::npos) << denied;
+    EXPECT_THAT(denied, ::testing::Not(HasSubstr(". (")));
+    EXPECT_EQ(base::WinErrorText(0xDEADBEEF), "error 3735928559");
 }
 
 TEST(WindowsProgram, RefusalEndsWithMinusOneAndOneLineThatSaysWhy) {
