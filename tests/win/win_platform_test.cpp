@@ -53,11 +53,11 @@ TEST(WindowsBackends, NtBackendRefusesCleanlyWhereTheKernelGrantsNothing) {
 
 // Only the first megabyte is mapped one to one on the 95 family.
 TEST(WindowsBackends, NinetyFiveFamilyBiosReadStaysWithinTheFirstMegabyte) {
-    auto io = OpenWin9xIo();
+    const auto backend = kWin95PortsBackend.open({});
     for (const std::uint32_t address : {0xFF000u, 0x100000u, 0xFFFFF000u}) {
         std::uint8_t buffer[8192];
         std::fill(std::begin(buffer), std::end(buffer), 0x5A);
-        io->ReadFromPhysicalMemory(address, buffer);
+        backend->io().ReadFromPhysicalMemory(address, buffer);
         EXPECT_EQ(buffer[0], 0x5A) << std::hex << address;
     }
 }
