@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/backend_table.h"
 #include "base/win_error_text.h"
 #include "hw/backends/card_profile.h"
@@ -60,6 +62,23 @@ TEST(WindowsBackends, NinetyFiveFamilyBiosReadStaysWithinTheFirstMegabyte) {
         backend->io().ReadFromPhysicalMemory(address, buffer);
         EXPECT_EQ(buffer[0], 0x5A) << std::hex << address;
     }
+}
+
+// A second run waits its bounded time for the card, then refuses; the first
+// run's end frees the card.
+TEST(WindowsBackends, CardIsRefusedToASecondRunUntilTheFirstEnds) {
+    auto first = kWin95PortsBackend.open({});
+    const auto second_run = [] {
+        std::string refusal;
+        std::thread([&] {
+            refusal = RefusalOf([] { return kWin95PortsBackend.open({}); });
+        }).join();
+        return refusal;
+    };
+    EXPECT_EQ(second_run(),
+              "another ruvuvuri run is using the card; try again when it has finished");
+    first.reset();
+    EXPECT_EQ(second_run(), "(opened)");
 }
 
 // The system's text on one line without its full stop, then the number; the
