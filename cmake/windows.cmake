@@ -52,14 +52,9 @@ set(ruvuvuri_windows_swaps_hw
   src/hw/backends/profile_file.cpp=src/hw/backends/profile_file_win.cpp
   src/hw/backends/trace_file.cpp=src/hw/backends/trace_file_win.cpp
   src/hw/backends/linux_ports.cpp=src/hw/backends/win_ports.cpp
-  src/hw/backends/run_lock.cpp=src/hw/backends/win_run_lock.cpp
+  src/hw/backends/run_lock.cpp=-
   src/hw/backends/write_all.cpp=-
-  src/hw/realtime_bracket.cpp=src/hw/backends/win_interrupt_bracket.cpp)
-set(ruvuvuri_windows_adds_hw
-  src/hw/backends/win9x_io.cpp
-  src/hw/backends/winnt_io.cpp
-  src/hw/backends/winnt_native.cpp
-  src/hw/backends/winnt_privileges.cpp)
+  src/hw/realtime_bracket.cpp=-)
 set(ruvuvuri_windows_swaps_ui
   src/ui/engine_loader.cpp=-
   src/ui/install_paths.cpp=-

@@ -52,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"blanks and tabs", "p a\t b  \tc", {"a", "b", "c"}},
         SplitCase{"CR and LF between arguments", "p a \r\n\r\n b", {"a", "b"}},
         SplitCase{"CR and LF inside an argument stay", "p a\rb\nc d", {"a\rb\nc", "d"}},
+        SplitCase{"other control characters start an argument", "p a \x02z", {"a", "\x02z"}},
         SplitCase{"NUL ends the line", "p a\0b c"sv, {"a"}},
         // Quotes and backslashes.
         SplitCase{"quoted option arrives without quotes", R"(p "c=200")", {"c=200"}},

@@ -2,73 +2,42 @@
 #include "app/command_line.h"
 
 namespace ruvuvuri::app {
-namespace {
-
-bool IsControlOrBlank(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-bool SeparatesArguments(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool EndsArgument(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// Where the arguments start: after the program name and the control characters
-// and blanks that follow it.
-std::size_t SkipProgramName(std::string_view line) {
-    std::size_t i = 0;
-    if (!line.empty() && line.front() == '"') {
-        const std::size_t closing = line.find('"', 1);
-        i = closing == std::string_view::npos ? line.size() : closing + 1;
-    } else {
-        while (i < line.size() && !IsControlOrBlank(line[i])) {
-            ++i;
-        }
-    }
-    while (i < line.size() && IsControlOrBlank(line[i])) {
-        ++i;
-    }
-    return i;
-}
-
-}  // namespace
 
 std::vector<std::string> SplitCommandLine(std::string_view command_line) {
     const std::string_view line = command_line.substr(0, command_line.find('\0'));
-    std::vector<std::string> arguments;
-    std::size_t i = SkipProgramName(line);
-    for (;;) {
-        while (i < line.size() && SeparatesArguments(line[i])) {
+    const auto blank_or_control = [&](std::size_t at) {
+        return at < line.size() && static_cast<unsigned char>(line[at]) <= 0x20;
+    };
+    std::size_t i = 0;
+    if (line.starts_with('"')) {
+        const std::size_t closing = line.find('"', 1);
+        i = closing == std::string_view::npos ? line.size() : closing + 1;
+    } else {
+        while (i < line.size() && !blank_or_control(i)) {
             ++i;
         }
-        if (i == line.size()) {
-            return arguments;
-        }
+    }
+    while (blank_or_control(i)) {
+        ++i;
+    }
+    std::vector<std::string> arguments;
+    while ((i = line.find_first_not_of(" \t\r\n", i)) != std::string_view::npos) {
         std::string argument;
         bool quoted = false;
         bool escaped = false;  // an odd run of backslashes was just kept
-        for (; i < line.size() && !(EndsArgument(line[i]) && !quoted); ++i) {
-            const char c = line[i];
-            if (c == '\\') {
-                argument.push_back(c);
-                escaped = !escaped;
-            } else if (c == '"') {
-                if (escaped) {
-                    argument.back() = '"';
-                } else {
-                    quoted = !quoted;
-                }
-                escaped = false;
+        for (; i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')); ++i) {
+            if (line[i] != '"') {
+                argument.push_back(line[i]);
+            } else if (escaped) {
+                argument.back() = '"';
             } else {
-                argument.push_back(c);
-                escaped = false;
+                quoted = !quoted;
             }
+            escaped = line[i] == '\\' && !escaped;
         }
         arguments.push_back(std::move(argument));
     }
+    return arguments;
 }
 
 std::string ProgramNameFromModulePath(std::string_view module_path) {

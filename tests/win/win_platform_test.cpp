@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The Windows platform pieces under wine: backend selection and refusals, the
-// program's exit status and message on a refusal, and the profile's lock,
-// save and recovery with Windows' own file functions.
+// program's exit status and message on a refusal, and the profile's lock and
+// save with Windows' own file functions.
 #include <windows.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/backend_table.h"
-#include "hw/backends/card_profile.h"
+#include <thread>
+
+#include "app/platform.h"
+#include "base/win_error_text.h"
+#include "hw/backends/profile.h"
 #include "hw/backends/win_ports.h"
 #include "support/profiles.h"
 #include "support/run_program.h"
@@ -52,13 +55,41 @@ TEST(WindowsBackends, NtBackendRefusesCleanlyWhereTheKernelGrantsNothing) {
 
 // Only the first megabyte is mapped one to one on the 95 family.
 TEST(WindowsBackends, NinetyFiveFamilyBiosReadStaysWithinTheFirstMegabyte) {
-    auto io = OpenWin9xIo();
+    const auto backend = kWin95PortsBackend.open({});
     for (const std::uint32_t address : {0xFF000u, 0x100000u, 0xFFFFF000u}) {
         std::uint8_t buffer[8192];
         std::fill(std::begin(buffer), std::end(buffer), 0x5A);
-        io->ReadFromPhysicalMemory(address, buffer);
+        backend->io().ReadFromPhysicalMemory(address, buffer);
         EXPECT_EQ(buffer[0], 0x5A) << std::hex << address;
     }
+}
+
+// A second run waits its bounded time for the card, then refuses; the first
+// run's end frees the card.
+TEST(WindowsBackends, CardIsRefusedToASecondRunUntilTheFirstEnds) {
+    auto first = kWin95PortsBackend.open({});
+    const auto second_run = [] {
+        std::string refusal;
+        std::thread([&] {
+            refusal = RefusalOf([] { return kWin95PortsBackend.open({}); });
+        }).join();
+        return refusal;
+    };
+    EXPECT_EQ(second_run(),
+              "another ruvuvuri run is using the card; try again when it has finished");
+    first.reset();
+    EXPECT_EQ(second_run(), "(opened)");
+}
+
+// The system's text on one line without its full stop, then the number; the
+// number alone where the system has no text.
+TEST(WindowsErrorText, SystemTextOnOneLineThenTheNumber) {
+    const std::string denied = base::WinErrorText(ERROR_ACCESS_DENIED);
+    EXPECT_THAT(denied, ::testing::EndsWith(" (error 5)"));
+    EXPECT_GT(denied.size(), std::string(" (error 5)").size());
+    EXPECT_EQ(denied.find_first_of("\r\n"), std::string::npos) << denied;
+    EXPECT_THAT(denied, ::testing::Not(HasSubstr(". (")));
+    EXPECT_EQ(base::WinErrorText(0xDEADBEEF), "error 3735928559");
 }
 
 TEST(WindowsProgram, RefusalEndsWithMinusOneAndOneLineThatSaysWhy) {
@@ -82,52 +113,41 @@ TEST(WindowsProgram, InfoOnTheSimulatedCardGoesToTheRedirectedOutput) {
     EXPECT_THAT(run.out, HasSubstr("200.452 MHz (PLL 0x00006207)"));
 }
 
-TEST(WindowsProfile, HeldProfileCannotBeLockedByAnotherHandle) {
+// A second run on a profile in use is refused at once.
+TEST(WindowsProfile, AHeldProfileIsRefusedToASecondRun) {
     TempDir dir;
     const auto profile = test::WriteProfile(dir.path(), {});
-    ProfileSession session(profile);
-    HANDLE other = CreateFileA(profile.string().c_str(), GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    OVERLAPPED whole{};
-    EXPECT_FALSE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                            0xFFFFFFFF, 0xFFFFFFFF, &whole));
-    CloseHandle(other);
+    const ProfileFile held(profile);
+    EXPECT_THAT(RefusalOf([&] { ProfileFile second(profile); }),
+                HasSubstr("is in use by another run"));
 }
 
-TEST(WindowsProfile, SaveReplacesTheProfileLeavesNoCopyAndKeepsTheLock) {
+TEST(WindowsProfile, SaveReplacesTheProfileAndLeavesNoCopy) {
     TempDir dir;
     const auto profile = test::WriteProfile(dir.path(), {});
     {
-        ProfileSession session(profile);
-        CardState state = session.loaded();
+        ProfileFile file(profile);
+        CardState state = ParseProfile(file.text(), dir.path(), "card.json");
         state.registers[0x680500] = 0x00007410;
-        session.Save(state);
-        state.registers[0x680500] = 0x00007411;
-        session.Save(state);  // a second save works on the file the first put in place
-        HANDLE other = CreateFileA(profile.string().c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-        OVERLAPPED whole{};
-        EXPECT_FALSE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                                0xFFFFFFFF, 0xFFFFFFFF, &whole));
-        CloseHandle(other);
+        file.Save(FormatProfile(state));
     }
-    EXPECT_EQ(test::SavedRegister(profile, 0x680500), 0x00007411u);
+    EXPECT_EQ(test::SavedRegister(profile, 0x680500), 0x00007410u);
     EXPECT_FALSE(std::filesystem::exists(profile.string() + ".new"));
 }
 
-// A save that a crash cut short leaves the complete new state in the copy.
-TEST(WindowsProfile, HalfRewrittenProfileIsRecoveredFromTheCompleteCopy) {
+// A save cut short between removing the profile and moving its copy in (the
+// 95 family) leaves the state in the copy: no new profile is made over it, and
+// the run says what to do.
+TEST(WindowsProfile, AProfileLeftInItsCopyIsNeitherReplacedNorLost) {
     TempDir dir;
     const auto profile = test::WriteProfile(dir.path(), {});
-    CardState saved;
-    saved.registers[0x680504] = 0x0000740a;
-    WriteFile(profile.string() + ".new", FormatProfile(saved));
-    WriteFile(profile, "{\"registers\": {\"0x680504\": \"0x00");
-    ProfileSession session(profile);
-    EXPECT_EQ(session.loaded().registers.at(0x680504), 0x0000740au);
+    const std::string copy = profile.string() + ".new";
+    ASSERT_TRUE(MoveFileA(profile.string().c_str(), copy.c_str()));
+    EXPECT_FALSE(NothingAt(profile));
+    const test::ProgramResult run = test::RunRuvuvuri({"--sim=" + profile.string(), "--info"});
+    EXPECT_EQ(run.exit_code, 255);
+    EXPECT_THAT(run.err, HasSubstr("holds its last state (a save was cut short); rename"));
+    EXPECT_TRUE(std::filesystem::exists(copy));
 }
 
 }  // namespace
