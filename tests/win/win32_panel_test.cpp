@@ -14,7 +14,7 @@
 #include "app/sim_backends.h"
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
-#include "hw/backends/sim_backend.h"
+#include "hw/backends/sim_card.h"
 #include "hw/register_window.h"
 #include "ui/panel_file.h"
 #include "ui/panel_ids.h"
@@ -32,8 +32,8 @@ const std::string kPanelFile = std::string(RUVUVURI_SOURCE_DIR) + "/ui/Ruvuvuri.
 
 // The program's world up to the panel, on the built-in simulated card.
 struct World {
-    World() : sim(BuiltinGeForce2Gts()), window(sim.io()), engine(window), panel(bios, engine) {
-        sim.io().ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
+    World() : sim(BuiltinGeForce2Gts()), window(sim), engine(window), panel(bios, engine) {
+        sim.ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
         engine.EnableClockChanges();
         engine.GetCurrentClocks();
         ui = ui::win32::CreateWin32Engine(panel.Callbacks());
@@ -41,7 +41,7 @@ struct World {
     }
     std::uint32_t Register(std::uint32_t address) { return sim.state().registers.at(address); }
 
-    hw::SimBackend sim;
+    hw::SimCard sim;
     card::BiosImage bios;
     hw::RegisterWindow window;
     clock::ClockEngine engine;
