@@ -22,6 +22,8 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME ruvuvuri)
 set(CPACK_DEBIAN_CLI_FILE_NAME DEB-DEFAULT)
+# The start-up unit's settings are the administrator's: kept on upgrade.
+set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/conffiles)
 # Each package has its own summary, the first line of its description. CPack
 # would put the project's one-line description in front of both; it leaves
 # out only its own default text, which is therefore what it is given here.

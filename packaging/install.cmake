@@ -36,6 +36,23 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/org.ruvuvuri.ruvuvuri.policy.in
 install(FILES ${RUVUVURI_PACKAGING_OUT}/org.ruvuvuri.ruvuvuri.policy
         DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
 
+# The start-up unit, installed but not enabled, and its settings. A package for
+# /usr puts them where the system looks (/lib/systemd/system, /etc); any other
+# prefix keeps them under it.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(RUVUVURI_UNIT_DIR /lib/systemd/system)
+  set(RUVUVURI_DEFAULT_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default)
+else()
+  set(RUVUVURI_UNIT_DIR lib/systemd/system)
+  set(RUVUVURI_DEFAULT_DIR ${CMAKE_INSTALL_SYSCONFDIR}/default)
+endif()
+set(RUVUVURI_DEFAULT_FILE ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default/ruvuvuri)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/ruvuvuri.service.in
+               ${RUVUVURI_PACKAGING_OUT}/ruvuvuri.service @ONLY)
+install(FILES ${RUVUVURI_PACKAGING_OUT}/ruvuvuri.service DESTINATION ${RUVUVURI_UNIT_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/default/ruvuvuri DESTINATION ${RUVUVURI_DEFAULT_DIR})
+file(WRITE ${RUVUVURI_PACKAGING_OUT}/conffiles "${RUVUVURI_DEFAULT_FILE}\n")
+
 set(RUVUVURI_EXAMPLES geforce2-gts geforce2-mx-locked geforce4-ti-13500)
 list(TRANSFORM RUVUVURI_EXAMPLES PREPEND ${CMAKE_SOURCE_DIR}/examples/)
 list(TRANSFORM RUVUVURI_EXAMPLES APPEND .json OUTPUT_VARIABLE RUVUVURI_EXAMPLE_PROFILES)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/confirm_or_revert.h"
+#include "app/keep_question.h"
 
 #include <cstdio>
 #include <string>

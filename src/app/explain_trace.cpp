@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/host.h"
-#include "app/plan_text.h"
+#include "app/info.h"
 #include "app/startup.h"
 #include "base/error_text.h"
 #include "clock/clock_engine.h"

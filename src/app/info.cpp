@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+// What the program says about the card: --info as text and JSON, the chip,
+// why writes are refused, and the plan of a change.
 #include "app/info.h"
 
-#include <cstdio>
-
-#include "app/plan_text.h"
+#include <nlohmann/json.hpp>
+#include <utility>
 
 namespace ruvuvuri::app {
 namespace {
-
 void AppendLine(std::string& out, const char* label, const char* format, auto... values) {
     char value[160];
     std::snprintf(value, sizeof value, format, values...);
@@ -20,6 +20,33 @@ void AppendLine(std::string& out, const char* label, const char* format, auto...
 std::string OpenStrapBits(const clock::ClockReading& reading) {
     const bool bit6 = (reading.strap & clock::kStrapCrystalBit) != 0;
     return Format("strap 0x%08X has %s", reading.strap, bit6 ? "bits 22 and 6 set" : "bit 22 set");
+}
+
+std::string RegisterLine(std::uint32_t address, std::uint32_t read, std::uint32_t write) {
+    return Format("%-12s 0x%06X  0x%08X  0x%08X", RegisterName(address).c_str(), address, read,
+                  write);
+}
+
+std::string RegisterLine(const clock::RegisterPlan& plan) {
+    return RegisterLine(plan.address, plan.read_value, plan.write_value) + "\n";
+}
+
+std::string PllLine(const clock::PllPlan& pll) {
+    std::string line = RegisterLine(pll.address, pll.read_word, pll.write_word);
+    if (pll.found) {
+        line += Format("  M %d N %d P %d: %.3f MHz, asked %.3f MHz\n", pll.coeff.M, pll.coeff.N,
+                       pll.coeff.P, pll.output_khz / 1000.0, pll.asked_khz / 1000.0);
+    } else {
+        line += Format("  no coefficients for %.3f MHz: the PLL is written back as it is\n",
+                       pll.asked_khz / 1000.0);
+    }
+    return line;
+}
+
+nlohmann::ordered_json Clock(std::uint32_t khz, std::uint32_t word) {
+    const clock::PllCoeff coeff = clock::PllCoeff::FromWord(word);
+    return {{"khz", khz},   {"mhz", khz / 1000.0}, {"pll_word", word},
+            {"m", coeff.M}, {"n", coeff.N},        {"p", coeff.P}};
 }
 
 }  // namespace
@@ -105,6 +132,74 @@ std::string FormatCardInfo(const card::BiosImage& bios, const card::Chip& chip,
     AppendLine(out, "Timing 1:", "0x%08X", reading.tim1);
     AppendLine(out, "Timing 2:", "0x%08X", reading.tim2);
     return out;
+}
+
+std::string RegisterName(std::uint32_t address) {
+    static constexpr std::pair<std::uint32_t, const char*> kNames[] = {
+        {clock::kStrapRegister, "Strap"},       {clock::kCorePllRegister, "Core PLL"},
+        {clock::kMemPllRegister, "Memory PLL"}, {clock::kPllSelectRegister, "PLL select"},
+        {clock::kTiming0Register, "Timing 0"},  {clock::kTiming1Register, "Timing 1"},
+        {clock::kTiming2Register, "Timing 2"},
+    };
+    for (const auto& [known, name] : kNames) {
+        if (known == address) {
+            return name;
+        }
+    }
+    return "";
+}
+
+std::string FormatPlan(const clock::ChangePlan& plan) {
+    if (plan.empty()) {
+        return "No clock or timing to change: nothing would be written.\n";
+    }
+    std::string out = Format("%-12s %-8s  %-10s  %-10s\n", "Register", "Address", "Read", "Write");
+    if (plan.select) {
+        out += RegisterLine(*plan.select);
+    }
+    if (plan.core) {
+        out += PllLine(*plan.core);
+    }
+    if (plan.memory) {
+        out += PllLine(*plan.memory);
+    }
+    for (const clock::RegisterPlan& timing : plan.timings) {
+        out += RegisterLine(timing);
+    }
+    if (plan.select) {
+        out += Format(
+            "Crystal %d kHz. Each PLL is written in two stages (new M and N under the old "
+            "P, then the whole word) with interrupts off.\n",
+            plan.base_freq);
+    }
+    return out;
+}
+
+std::string FormatCardInfoJson(const card::BiosImage& bios, const std::optional<card::Chip>& chip,
+                               const clock::ClockReading& reading, const std::string& backend) {
+    const std::optional<std::uint16_t> device = bios.DeviceId();
+    nlohmann::ordered_json info = {
+        {"format", 1},
+        {"backend", backend},
+        {"supported", chip.has_value()},
+        {"chip", chip ? nlohmann::ordered_json(chip->name) : nullptr},
+        {"bios",
+         {{"device_id", device ? nlohmann::ordered_json(*device) : nullptr},
+          {"rom_word_54", bios.RomWord54()},
+          {"rom_word_56", bios.RomWord56()},
+          {"version", bios.BiosVersion()},
+          {"text", bios.BiosText()}}},
+    };
+    if (chip) {
+        info["crystal_khz"] = reading.base_freq;
+        info["crystal_certain"] = reading.crystal.certain();
+        info["core"] = Clock(reading.nvclk, reading.core_pll_word);
+        info["memory"] = Clock(reading.memclk, reading.mem_pll_word);
+        info["timings"] = {reading.tim0, reading.tim1, reading.tim2};
+    }
+    // The BIOS text comes from the card: bytes that are not UTF-8 become
+    // U+FFFD rather than ending the run.
+    return info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace ruvuvuri::app

@@ -8,7 +8,6 @@
 
 #include "app/info.h"
 #include "app/options.h"
-#include "app/plan_text.h"
 #include "ui/field_text.h"
 #include "ui/panel_ids.h"
 

@@ -5,11 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "app/confirm_or_revert.h"
+#include "app/keep_question.h"
 #include "app/host.h"
 #include "app/info.h"
 #include "app/panel.h"
-#include "app/plan_text.h"
 #include "app/platform.h"
 #include "build_config.h"
 #include "card/chip.h"

@@ -17,7 +17,7 @@
 #include <csignal>
 #include <functional>
 
-#include "app/confirm_or_revert.h"
+#include "app/keep_question.h"
 #include "app/panel.h"
 #include "app/sim_backends.h"
 #include "hw/backends/sim_card.h"
