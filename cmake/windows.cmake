@@ -66,7 +66,6 @@ set(ruvuvuri_windows_adds_hw
   src/hw/backends/winnt_privileges.cpp)
 set(ruvuvuri_windows_swaps_ui
   src/ui/engine_loader.cpp=-
-  src/ui/install_paths.cpp=-
   src/ui/panel_file_read.cpp=src/ui/panel_file_read_win.cpp)
 set(ruvuvuri_windows_adds_ui
   src/ui/win32/ansi_text.cpp
