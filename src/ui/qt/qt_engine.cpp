@@ -428,17 +428,13 @@ class QtEngine final : public UiEngine {
         box.setDefaultButton(revert);
         box.setEscapeButton(revert);
 
+        // Ending the question without a button leaves clickedButton() empty.
         const QDeadlineTimer deadline{std::chrono::seconds(seconds)};
-        bool ended_without_answer = false;
-        const auto end_without_answer = [&] {
-            ended_without_answer = true;
-            box.done(QDialog::Rejected);
-        };
         int shown = -1;
         const auto count_down = [&] {
             const qint64 left_ms = deadline.remainingTime();
             if (left_ms <= 0) {
-                return end_without_answer();
+                return box.done(QDialog::Rejected);
             }
             const int left = static_cast<int>((left_ms + 999) / 1000);
             if (left != shown) {
@@ -459,14 +455,13 @@ class QtEngine final : public UiEngine {
             cancel.emplace(cancel_fd, QSocketNotifier::Read);
             QObject::connect(&*cancel, &QSocketNotifier::activated, &box, [&] {
                 cancel->setEnabled(false);
-                end_without_answer();
+                box.done(QDialog::Rejected);
             });
         }
-        if (!ended_without_answer) {
+        if (!deadline.hasExpired()) {
             box.exec();
         }
-        const bool kept = box.clickedButton() == keep && !deadline.hasExpired();
-        return !ended_without_answer && kept ? 1 : 0;
+        return box.clickedButton() == keep && !deadline.hasExpired() ? 1 : 0;
     }
 
     // Why the last call failed; empty after success.
