@@ -72,9 +72,8 @@ struct PanelFile {
     const PanelFileButton* FindButtonByCallback(std::string_view callback) const;
 };
 
-// Each look-up answers nullptr when there is no such entry.
+// nullptr when kPanelControls has no such control.
 const PanelControl* FindPanelControl(int id);
-const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);
 // Calls the callback `name` as a press of its button on `panel` does (the
 // commit event); false when the table has no such callback.
 bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel);
