@@ -57,12 +57,8 @@ set(ruvuvuri_windows_swaps_hw
   src/hw/realtime_bracket.cpp=-)
 set(ruvuvuri_windows_swaps_ui
   src/ui/engine_loader.cpp=-
-  src/ui/install_paths.cpp=-
   src/ui/panel_file_read.cpp=src/ui/panel_file_read_win.cpp)
-set(ruvuvuri_windows_adds_ui
-  src/ui/win32/ansi_text.cpp
-  src/ui/win32/panel_window.cpp
-  src/ui/win32/win32_engine.cpp)
+set(ruvuvuri_windows_adds_ui src/ui/win32/win32_engine.cpp)
 set(ruvuvuri_windows_swaps_app
   src/app/host_posix.cpp=src/app/host_win.cpp
   src/app/keep_question.cpp=src/app/keep_question_win.cpp

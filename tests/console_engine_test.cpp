@@ -61,8 +61,7 @@ std::string PanelWith(const std::string& from, const std::string& to) {
 // asks for confirmation, the exit button ends the loop with code 7.
 struct Session {
     explicit Session(const std::string& input, const std::string& panel_file = kPanelPath,
-                     bool exit_quits = true,
-                     ConsoleEngine::Input who = ConsoleEngine::Input::Detect)
+                     bool exit_quits = true, ConsoleInput who = ConsoleInput::Detect)
         : in(input) {
         CallbackTable table = {
             {"SetNewClocks",
@@ -131,7 +130,7 @@ struct Session {
     std::ostringstream out;
     std::ostringstream err;
     std::vector<Call> calls;
-    std::unique_ptr<ConsoleEngine> engine;
+    std::unique_ptr<UiEngine> engine;
     int handle = -1;
 };
 
@@ -302,8 +301,9 @@ TEST(ConsoleEngine, ConfirmationTakesOnlyYesOrY) {
                           Case{"no\n", 0}, Case{"y y\n", 0}, Case{"", 0}}) {
         std::istringstream in(c.input);
         std::ostringstream out, err;
-        ConsoleEngine engine({}, in, out, err);
-        EXPECT_EQ(engine.ConfirmPopup("Ruvuvuri", kQuestion), c.answer) << c.input;
+        EXPECT_EQ(CreateConsoleEngine({}, in, out, err)->ConfirmPopup("Ruvuvuri", kQuestion),
+                  c.answer)
+            << c.input;
         EXPECT_EQ(err.str().rfind("Ruvuvuri: " + kQuestion + " [y/N] ", 0), 0u) << err.str();
         EXPECT_EQ(out.str(), "");
     }
@@ -375,10 +375,11 @@ TEST(ConsoleEngine, LoadPanelFailuresKeepTheReasonAndPrintNothing) {
     std::istringstream in;
     std::ostringstream out, err;
     const ControlCallback ignore = [](int, int, int, void*, int, int) { return 0; };
-    ConsoleEngine engine({{"SetNewClocks", ignore}, {"Preview", ignore}}, in, out, err);
-    EXPECT_LT(engine.LoadPanel(0, kPanelPath, PANEL), 0);
-    EXPECT_NE(engine.last_error().find("'Exit'"), std::string::npos) << engine.last_error();
-    EXPECT_LT(engine.LoadPanel(0, kPanelPath, 2), 0);
+    auto engine =
+        CreateConsoleEngine({{"SetNewClocks", ignore}, {"Preview", ignore}}, in, out, err);
+    EXPECT_LT(engine->LoadPanel(0, kPanelPath, PANEL), 0);
+    EXPECT_NE(engine->last_error().find("'Exit'"), std::string::npos) << engine->last_error();
+    EXPECT_LT(engine->LoadPanel(0, kPanelPath, 2), 0);
     EXPECT_EQ(out.str() + err.str(), "");
 
     std::filesystem::remove(no_button);
@@ -397,14 +398,14 @@ TEST(ConsoleEngine, PopupsGoToTheErrorStream) {
 // that changed, and no prompt.
 TEST(ConsoleEngine, TerminalPromptsAndReprintsWhileAScriptSeesOnlyChanges) {
     struct Case {
-        ConsoleEngine::Input who;
+        ConsoleInput who;
         std::size_t prompts;
         std::size_t panels;
         std::size_t core_rows;  // rows naming the core clock
         std::size_t memory_rows;
     };
-    for (const Case& c : {Case{ConsoleEngine::Input::Terminal, 4, 3, 3, 3},
-                          Case{ConsoleEngine::Input::Script, 0, 1, 2, 1}}) {
+    for (const Case& c :
+         {Case{ConsoleInput::Terminal, 4, 3, 3, 3}, Case{ConsoleInput::Script, 0, 1, 2, 1}}) {
         Session session("core 250\ncore 250\nt1 0\n", kPanelPath, true, c.who);
         session.Run();
         const std::string out = session.out.str();
@@ -418,8 +419,8 @@ TEST(ConsoleEngine, TerminalPromptsAndReprintsWhileAScriptSeesOnlyChanges) {
     }
     std::istringstream in("show\n");
     std::ostringstream out, err;
-    EXPECT_TRUE(ConsoleEngine({}, in, out, err, ConsoleEngine::Input::Terminal).interactive());
-    EXPECT_FALSE(ConsoleEngine({}, in, out, err, ConsoleEngine::Input::Script).interactive());
+    EXPECT_TRUE(CreateConsoleEngine({}, in, out, err, ConsoleInput::Terminal)->interactive());
+    EXPECT_FALSE(CreateConsoleEngine({}, in, out, err, ConsoleInput::Script)->interactive());
 }
 
 // Details below the question come before the answer is asked for; the
@@ -427,8 +428,9 @@ TEST(ConsoleEngine, TerminalPromptsAndReprintsWhileAScriptSeesOnlyChanges) {
 TEST(ConsoleEngine, ConfirmationDetailsComeBelowTheQuestion) {
     std::istringstream in("n\n");
     std::ostringstream out, err;
-    ConsoleEngine engine({}, in, out, err);
-    EXPECT_EQ(engine.ConfirmPopup("Ruvuvuri", kQuestion + "\n\nCore clock: 1 -> 2"), 0);
+    EXPECT_EQ(CreateConsoleEngine({}, in, out, err)
+                  ->ConfirmPopup("Ruvuvuri", kQuestion + "\n\nCore clock: 1 -> 2"),
+              0);
     EXPECT_EQ(err.str(), "Ruvuvuri: " + kQuestion + "\n\nCore clock: 1 -> 2\n[y/N] n\n");
 }
 

@@ -1,310 +1,490 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/console_engine.h"
 
-#include <iostream>
-#include <ostream>
-
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include "base/number_text.h"
 #include "base/printable.h"
 #include "base/text.h"
-#include "ui/console_commands.h"
-#include "ui/console_render.h"
-#include "ui/console_spin_box.h"
+#include "ui/field_text.h"
+#include "ui/panel_file.h"
 
 namespace ruvuvuri::ui {
 namespace {
 
-const char* KindName(ControlKind kind) {
-    constexpr const char* kNames[] = {"text", "32-bit integer", "double"};
-    return kNames[static_cast<int>(kind)];
+// The command language: one command per line, words apart, the command word
+// in any case. Each word edits a field or presses a button; show and help do
+// neither.
+struct CommandWord {
+    const char* word;
+    int control = 0;
+    const char* callback = nullptr;
+};
+constexpr CommandWord kCommands[] = {
+    {"core", PANEL_CORECLK},
+    {"mem", PANEL_MEMCLK},
+    {"t0", PANEL_TIMING0},
+    {"t1", PANEL_TIMING1},
+    {"t2", PANEL_TIMING2},
+    {"apply", 0, kApplyCallback},
+    {"preview", 0, kPreviewCallback},
+    {"exit", 0, kExitCallback},
+    {"quit", 0, kExitCallback},
+    {"show"},
+    {"help"},
+};
+
+constexpr const char* kHelp =
+    "Commands (one per line, upper or lower case):\n"
+    "  core MHZ    set the core clock field, e.g. core 200.5\n"
+    "  mem MHZ     set the memory clock field\n"
+    "  t0 HEX      set timing 0, hexadecimal with or without 0x, e.g. t0 0x22322222\n"
+    "  t1 HEX      set timing 1\n"
+    "  t2 HEX      set timing 2\n"
+    "  apply       press Apply: write the fields to the card; the next line answers\n"
+    "              the confirmation (y or yes confirms, anything else refuses)\n"
+    "  preview     press Preview: print the registers apply would write, with the\n"
+    "              values read and to be written; writes nothing\n"
+    "  exit, quit  press Exit; the end of the input does the same\n"
+    "  show        print the panel again\n"
+    "  help        print this list\n";
+
+bool IsClock(const PanelFileControl& control) {
+    return FindPanelControl(control.id)->kind == ControlKind::Double;
 }
 
-// Every edit command has checked its value, so a stored value is complete.
-template <typename T>
-bool ReadValue(const ConsoleControlValue* stored, T ConsoleControlValue::*member, T* value) {
-    if (stored != nullptr) {
-        *value = stored->*member;
-    }
-    return stored != nullptr;
+// The clock fields behave as the Qt spin boxes the panel file describes, so
+// that both engines show and accept the same values: a value is rounded to
+// the decimals shown through the decimal text of the exact binary value, and
+// the limits are kept at those decimals.
+double RoundTo(double value, int decimals) {
+    const std::string text = FormatClock(value, decimals);
+    double rounded = value;
+    std::from_chars(text.data(), text.data() + text.size(), rounded);
+    return rounded;
 }
 
-}  // namespace
-
-ConsoleEngine::ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out,
-                             std::ostream& err, Input input)
-    : callbacks_(std::move(callbacks)),
-      in_(in),
-      out_(out),
-      err_(err),
-      input_is_terminal_(input == Input::Terminal || (input == Input::Detect && &in == &std::cin &&
-                                                      isatty(STDIN_FILENO) == 1)) {}
-
-int ConsoleEngine::LoadPanel(int parent, const std::string& file, int panel_id) {
-    if (parent != 0) {
-        last_error_ =
-            "the console shows top-level panels only (parent " + std::to_string(parent) + ")";
-        return -1;
+double SpinBoxValue(const PanelFileControl& control, double value) {
+    if (std::isnan(value)) {
+        return control.minimum;
     }
-    Panel panel;
-    try {
-        panel.file = LoadPanelFile(file, panel_id, callbacks_);
-    } catch (const PanelFileError& error) {
-        last_error_ = error.what();
-        return -1;
+    return std::clamp(RoundTo(value, control.decimals), control.minimum, control.maximum);
+}
+
+// "80.000 to 400.000 MHz": the limits as the field shows them.
+std::string LimitsOf(const PanelFileControl& control) {
+    return FormatClock(control.minimum, control.decimals) + " to " +
+           FormatClock(control.maximum, control.decimals) + control.suffix;
+}
+
+std::string LabelOf(const PanelFileControl& control) {
+    return control.label.empty() ? control.name : control.label;
+}
+
+// What the user may type: a clock's limits, a timing's 32-bit range.
+std::string RangeOf(const PanelFileControl& control) {
+    return IsClock(control) ? LimitsOf(control) : "0x00000000 to 0xFFFFFFFF";
+}
+
+std::string Padded(std::string text, std::size_t width) {
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+}
+
+// One line per control, parallel to file.controls: label and value, and
+// beside an editable field the command that edits it and its range. Empty for
+// the banner and for a status line that holds nothing.
+std::vector<std::string> RenderRows(const PanelFile& file) {
+    std::size_t width = 0;
+    for (const PanelFileControl& control : file.controls) {
+        if (control.id != PANEL_BANNER && control.id != PANEL_STATUS) {
+            width = std::max(width, LabelOf(control).size());
+        }
     }
-    for (PanelFileControl& control : panel.file.controls) {
-        ConsoleControlValue value;
-        if (FindPanelControl(control.id)->kind == ControlKind::Double) {
-            RoundLimitsToDecimals(control);
-            value.number = SpinBoxValue(control, control.value);
+    std::vector<std::string> rows;
+    for (const PanelFileControl& control : file.controls) {
+        const PanelControl& entry = *FindPanelControl(control.id);
+        if (control.id == PANEL_BANNER || control.id == PANEL_STATUS) {
+            rows.push_back(control.id == PANEL_BANNER || control.text.empty()
+                               ? std::string()
+                               : "  " + control.text);
+            continue;
+        }
+        std::string shown = control.text;
+        if (entry.kind == ControlKind::Integer) {  // the editable ones are the 32-bit timings
+            shown = entry.editable ? FormatRegister(control.integer) : FormatWord(control.integer);
+        } else if (entry.kind == ControlKind::Double) {
+            shown = FormatClock(control.value, control.decimals) + control.suffix;
+        }
+        std::string row = "  " + Padded(LabelOf(control), width) + "  ";
+        const auto edits =
+            std::find_if(std::begin(kCommands), std::end(kCommands),
+                         [&](const CommandWord& c) { return c.control == control.id; });
+        if (edits == std::end(kCommands) || control.read_only) {
+            row += shown;
         } else {
-            value.text = control.text;
+            row += Padded(shown, 14) + "  (" + edits->word + ", " + RangeOf(control) + ")";
         }
-        panel.values.push_back(std::move(value));
+        rows.push_back(std::move(row));
     }
-    panel.handle = static_cast<int>(panels_.size()) + 1;
-    panels_.push_back(std::move(panel));
-    return panels_.back().handle;
+    return rows;
 }
 
-void ConsoleEngine::DisplayPanel(int panel) {
-    if (Panel* shown = FindPanel(panel)) {
-        shown_ = shown->handle;
-        RenderPanel(out_, *shown);
+// The title, the banner, every row, then the buttons with the commands that
+// press them.
+void RenderPanel(std::ostream& out, const PanelFile& file) {
+    if (!file.title.empty()) {
+        out << "== " << file.title << " ==\n";
     }
+    if (const PanelFileControl* banner = file.FindControl(PANEL_BANNER)) {
+        if (!banner->text.empty()) {
+            out << banner->text << '\n';
+        }
+    }
+    for (const std::string& row : RenderRows(file)) {
+        if (!row.empty()) {
+            out << row << '\n';
+        }
+    }
+    const char* gap = "  ";
+    for (const PanelFileButton& button : file.buttons) {
+        out << gap << '[' << button.text << ']';
+        gap = "   ";
+        for (const CommandWord& command : kCommands) {
+            if (command.callback != nullptr && button.callback == command.callback) {
+                out << ' ' << command.word;
+                break;
+            }
+        }
+    }
+    out << "   (help lists the commands)\n" << std::flush;
 }
 
-int ConsoleEngine::RunUserInterface() {
-    quit_ = false;
-    quit_code_ = 0;
-    std::string line;
-    while (!quit_) {
-        if (input_is_terminal_) {
-            out_ << "ruvuvuri> " << std::flush;
+// Runs an edit command (`core 200.5`, `t0 0x22322222`) on `control`: a clock
+// must be a number within the field's limits at its decimals, a timing a
+// hexadecimal number of at most 32 bits. Returns why the value was refused,
+// with the field left as it was, or an empty text when the field now holds it.
+std::string EditField(const std::string& name, const std::vector<std::string>& words,
+                      PanelFileControl& control) {
+    const bool clock = IsClock(control);
+    const std::string usage = name + (clock ? " MHZ, " : " HEX, ") + RangeOf(control);
+    if (words.size() != 2) {
+        return name + " takes one value (" + usage + ")";
+    }
+    const std::string& text = words[1];
+    if (control.read_only) {
+        return LabelOf(control) + " is read-only in the panel file; nothing changed";
+    }
+    if (clock) {
+        const base::NumberScan<double> wanted = base::ParseDouble(text);
+        if (!wanted.ok()) {
+            return "'" + text + "' is not a number (" + usage + "); nothing changed";
         }
-        if (!std::getline(in_, line)) {
+        const double rounded = RoundTo(wanted.value, control.decimals);
+        if (!(rounded >= control.minimum && rounded <= control.maximum)) {
+            return LabelOf(control) + " " + text + " is outside the limits " + LimitsOf(control) +
+                   "; nothing changed";
+        }
+        control.value = rounded;
+        return {};
+    }
+    const base::NumberScan<std::uint32_t> wanted = base::ParseHex32(text);
+    switch (wanted.status) {
+        case base::NumberStatus::Ok:
+            control.integer = wanted.value;
+            return {};
+        case base::NumberStatus::NotANumber:
+            return "'" + text + "' is not a hexadecimal number (" + usage + "); nothing changed";
+        case base::NumberStatus::OutOfRange:
+            break;
+    }
+    return "'" + text + "' does not fit in 32 bits (" + usage + "); nothing changed";
+}
+
+// The one panel a console shows: the panel file's description, whose
+// controls hold the values shown now.
+class ConsoleEngine final : public UiEngine {
+  public:
+    ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out, std::ostream& err,
+                  ConsoleInput input)
+        : callbacks_(std::move(callbacks)),
+          in_(in),
+          out_(out),
+          err_(err),
+          terminal_(
+              input == ConsoleInput::Terminal ||
+              (input == ConsoleInput::Detect && &in == &std::cin && isatty(STDIN_FILENO) == 1)) {}
+
+    int LoadPanel(int parent, const std::string& file, int panel_id) override {
+        if (parent != 0) {
+            last_error_ =
+                "the console shows top-level panels only (parent " + std::to_string(parent) + ")";
+            return -1;
+        }
+        try {
+            panel_ = LoadPanelFile(file, panel_id, callbacks_);
+        } catch (const PanelFileError& error) {
+            last_error_ = error.what();
+            return -1;
+        }
+        for (PanelFileControl& control : panel_->controls) {
+            if (IsClock(control)) {
+                control.minimum = RoundTo(control.minimum, control.decimals);
+                control.maximum = RoundTo(control.maximum, control.decimals);
+                control.value = SpinBoxValue(control, control.value);
+            }
+        }
+        return PANEL;
+    }
+
+    void DisplayPanel(int panel) override {
+        if (Panel(panel) != nullptr) {
+            RenderPanel(out_, *panel_);
+        }
+    }
+
+    int RunUserInterface() override {
+        quit_ = false;
+        quit_code_ = 0;
+        std::string line;
+        while (!quit_) {
+            if (terminal_) {
+                out_ << "ruvuvuri> " << std::flush;
+            }
+            if (!std::getline(in_, line)) {
+                input_ended_ = true;
+                if (terminal_) {
+                    out_ << '\n';
+                }
+                break;
+            }
+            Execute(line);
+        }
+        // The end of the input presses the exit button; if that does not end
+        // the loop, nothing else could, so it ends anyway.
+        if (!quit_ && panel_) {
+            PressCallback(callbacks_, kExitCallback, PANEL);
+        }
+        const int code = quit_ ? quit_code_ : 0;
+        quit_ = false;
+        out_.flush();
+        return code;
+    }
+
+    void QuitUserInterface(int code) override {
+        quit_ = true;
+        quit_code_ = code;
+    }
+
+    void SetCtrlVal(int panel, int control, const std::string& value) override {
+        if (PanelFileControl* field = Field(panel, control, ControlKind::Text)) {
+            field->text = value;
+        }
+    }
+    // Outside the limits too: a PLL the panel would not let the user ask for
+    // still shows the clock it runs at.
+    void SetCtrlVal(int panel, int control, double value) override {
+        if (PanelFileControl* field = Field(panel, control, ControlKind::Double)) {
+            field->value = std::isfinite(value) ? RoundTo(value, field->decimals)
+                                                : SpinBoxValue(*field, value);
+        }
+    }
+    void SetCtrlVal(int panel, int control, std::uint32_t value) override {
+        if (PanelFileControl* field = Field(panel, control, ControlKind::Integer)) {
+            field->integer = value;
+        }
+    }
+
+    // Every edit command has checked its value, so a stored value is complete.
+    bool GetCtrlVal(int panel, int control, std::string* value) override {
+        return Read(Field(panel, control, ControlKind::Text), &PanelFileControl::text, value);
+    }
+    bool GetCtrlVal(int panel, int control, double* value) override {
+        return Read(Field(panel, control, ControlKind::Double), &PanelFileControl::value, value);
+    }
+    bool GetCtrlVal(int panel, int control, std::uint32_t* value) override {
+        return Read(Field(panel, control, ControlKind::Integer), &PanelFileControl::integer, value);
+    }
+
+    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
+        const PanelFileControl* field = Field(panel, control, ControlKind::Double);
+        if (field != nullptr) {
+            *minimum = field->minimum;
+            *maximum = field->maximum;
+        }
+        return field != nullptr;
+    }
+
+    int ConfirmPopup(const std::string& title, const std::string& message) override {
+        out_.flush();
+        // Details below the question end on their own line, so the answer is
+        // asked for after them.
+        const bool details = message.find("\n\n") != std::string::npos;
+        err_ << title << ": " << message << (details ? "\n[y/N] " : " [y/N] ") << std::flush;
+        std::string answer;
+        if (!std::getline(in_, answer)) {
             input_ended_ = true;
-            if (input_is_terminal_) {
-                out_ << '\n';
+            err_ << '\n';
+            return 0;
+        }
+        // A terminal has echoed the answer already; from a script or a pipe it
+        // is repeated, so that the question line ends and a log shows what was
+        // said.
+        if (!terminal_) {
+            err_ << answer << '\n';
+        }
+        const std::string word = base::AsciiLower(base::Trim(answer));
+        return word == "y" || word == "yes" ? 1 : 0;
+    }
+
+    void MessagePopup(const std::string& title, const std::string& message) override {
+        out_.flush();
+        err_ << title << ": " << message << std::endl;
+    }
+
+    const std::string& last_error() const override { return last_error_; }
+    // A person at a terminal, whose input has not ended.
+    bool interactive() const override { return terminal_ && !input_ended_; }
+
+  private:
+    template <typename T>
+    static bool Read(const PanelFileControl* field, T PanelFileControl::*member, T* value) {
+        if (field != nullptr) {
+            *value = field->*member;
+        }
+        return field != nullptr;
+    }
+
+    PanelFile* Panel(int handle) {
+        if (!panel_ || handle != PANEL) {
+            last_error_ = "no panel has the handle " + std::to_string(handle);
+            return nullptr;
+        }
+        return &*panel_;
+    }
+
+    // Null (with last_error set) when the panel or control does not exist or
+    // takes another kind of value.
+    PanelFileControl* Field(int handle, int control, ControlKind kind) {
+        PanelFile* panel = Panel(handle);
+        PanelFileControl* found = panel != nullptr ? panel->FindControl(control) : nullptr;
+        if (panel != nullptr && found == nullptr) {
+            last_error_ = "the panel has no control " + std::to_string(control);
+        } else if (found != nullptr && FindPanelControl(control)->kind != kind) {
+            last_error_ = found->name + " takes another kind of value";
+            found = nullptr;
+        }
+        return found;
+    }
+
+    // Runs one command line; a line it cannot run gets one line on the error
+    // stream saying why, and changes nothing.
+    void Execute(const std::string& line) {
+        std::vector<std::string> words;
+        std::istringstream in(line);
+        for (std::string word; in >> word;) {
+            words.push_back(word);
+        }
+        if (words.empty()) {
+            return;
+        }
+        const std::string name = base::AsciiLower(words[0]);
+        const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                          [&](const CommandWord& c) { return name == c.word; });
+        if (command == std::end(kCommands)) {
+            return Complain("unknown command '" + words[0] + "'; type help for the list");
+        }
+        if (name == "help") {
+            if (words.size() > 1) {
+                return Complain("help takes no value");
             }
-            break;
-        }
-        Execute(line);
-    }
-    // The end of the input presses the exit button; if that does not end
-    // the loop, nothing else could, so it ends anyway.
-    if (Panel* panel = quit_ ? nullptr : ActivePanel()) {
-        PressCallback(callbacks_, kExitCallback, panel->handle);
-    }
-    const int code = quit_ ? quit_code_ : 0;
-    quit_ = false;
-    out_.flush();
-    return code;
-}
-
-void ConsoleEngine::QuitUserInterface(int code) {
-    quit_ = true;
-    quit_code_ = code;
-}
-
-void ConsoleEngine::SetCtrlVal(int panel, int control, const std::string& value) {
-    if (ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Text)) {
-        stored->text = value;
-    }
-}
-
-void ConsoleEngine::SetCtrlVal(int panel, int control, double value) {
-    const PanelFileControl* description = nullptr;
-    if (ConsoleControlValue* stored =
-            FindValue(panel, control, ControlKind::Double, &description)) {
-        stored->number = ProgramSetValue(*description, value);
-    }
-}
-
-void ConsoleEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
-    if (ConsoleControlValue* stored = FindValue(panel, control, ControlKind::Integer)) {
-        stored->integer = value;
-    }
-}
-
-bool ConsoleEngine::GetCtrlVal(int panel, int control, std::string* value) {
-    return ReadValue(FindValue(panel, control, ControlKind::Text), &ConsoleControlValue::text,
-                     value);
-}
-
-bool ConsoleEngine::GetCtrlVal(int panel, int control, double* value) {
-    return ReadValue(FindValue(panel, control, ControlKind::Double), &ConsoleControlValue::number,
-                     value);
-}
-
-bool ConsoleEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
-    return ReadValue(FindValue(panel, control, ControlKind::Integer), &ConsoleControlValue::integer,
-                     value);
-}
-
-bool ConsoleEngine::GetCtrlLimits(int panel, int control, double* minimum, double* maximum) {
-    const PanelFileControl* description = nullptr;
-    if (FindValue(panel, control, ControlKind::Double, &description) == nullptr) {
-        return false;
-    }
-    *minimum = description->minimum;
-    *maximum = description->maximum;
-    return true;
-}
-
-int ConsoleEngine::ConfirmPopup(const std::string& title, const std::string& message) {
-    out_.flush();
-    // Details below the question end on their own line, so the answer is
-    // asked for after them.
-    const bool details = message.find("\n\n") != std::string::npos;
-    err_ << title << ": " << message << (details ? "\n[y/N] " : " [y/N] ") << std::flush;
-    std::string answer;
-    if (!std::getline(in_, answer)) {
-        input_ended_ = true;
-        err_ << '\n';
-        return 0;
-    }
-    // A terminal has echoed the answer already; from a script or a pipe it is
-    // repeated, so that the question line ends and a log shows what was said.
-    if (!input_is_terminal_) {
-        err_ << answer << '\n';
-    }
-    const std::string word = base::AsciiLower(base::Trim(answer));
-    return word == "y" || word == "yes" ? 1 : 0;
-}
-
-void ConsoleEngine::MessagePopup(const std::string& title, const std::string& message) {
-    out_.flush();
-    err_ << title << ": " << message << std::endl;
-}
-
-ConsoleEngine::Panel* ConsoleEngine::FindPanel(int handle) {
-    for (Panel& panel : panels_) {
-        if (panel.handle == handle) {
-            return &panel;
-        }
-    }
-    last_error_ = "no panel has the handle " + std::to_string(handle);
-    return nullptr;
-}
-
-ConsoleEngine::Panel* ConsoleEngine::ActivePanel() {
-    if (shown_ != 0) {
-        return FindPanel(shown_);
-    }
-    return panels_.empty() ? nullptr : &panels_.back();
-}
-
-ConsoleControlValue* ConsoleEngine::FindValue(int handle, int control, ControlKind kind,
-                                              const PanelFileControl** description) {
-    Panel* panel = FindPanel(handle);
-    if (panel == nullptr) {
-        return nullptr;
-    }
-    const PanelFileControl* found = panel->file.FindControl(control);
-    if (found == nullptr) {
-        last_error_ = "the panel has no control " + std::to_string(control);
-        return nullptr;
-    }
-    const ControlKind wanted = FindPanelControl(control)->kind;
-    if (wanted != kind) {
-        last_error_ = found->name + " takes a " + KindName(wanted) + " value, not a " +
-                      KindName(kind) + " value";
-        return nullptr;
-    }
-    if (description != nullptr) {
-        *description = found;
-    }
-    return &panel->ValueOf(*found);
-}
-
-void ConsoleEngine::Execute(const std::string& line) {
-    const ConsoleCommand command = ParseConsoleCommand(line);
-    switch (command.kind) {
-        case ConsoleCommandKind::Empty:
+            out_ << kHelp << std::flush;
             return;
-        case ConsoleCommandKind::Unknown:
-            Complain("unknown command '" + command.words[0] + "'; type help for the list");
-            return;
-        case ConsoleCommandKind::Help:
-            if (command.words.size() > 1) {
-                Complain("help takes no value");
-            } else {
-                out_ << ConsoleCommandHelp() << std::flush;
-            }
-            return;
-        default:
-            break;
-    }
-    Panel* panel = ActivePanel();
-    if (panel == nullptr) {
-        Complain("no panel is loaded");
-        return;
-    }
-    const std::vector<std::string> before = RenderRows(*panel);
-    if (command.kind == ConsoleCommandKind::Edit) {
-        const PanelFileControl& control = *panel->file.FindControl(command.control);
-        const std::string refused = EditField(command, control, panel->ValueOf(control));
-        if (refused.empty()) {
-            ShowChanges(*panel, before);
-        } else {
-            Complain(refused);
         }
-        return;
-    }
-    if (command.words.size() > 1) {
-        Complain(command.name + " takes no value");
-        return;
-    }
-    if (command.kind == ConsoleCommandKind::Apply) {
-        PressCallback(callbacks_, kApplyCallback, panel->handle);
-        if (!quit_) {
-            ShowChanges(*panel, before);
+        if (!panel_) {
+            return Complain("no panel is loaded");
         }
-    } else if (command.kind == ConsoleCommandKind::Preview) {
-        if (panel->file.FindButtonByCallback(kPreviewCallback) == nullptr) {
+        const std::vector<std::string> before = RenderRows(*panel_);
+        if (command->control != 0) {
+            const std::string refused =
+                EditField(name, words, *panel_->FindControl(command->control));
+            return refused.empty() ? ShowChanges(before) : Complain(refused);
+        }
+        if (words.size() > 1) {
+            return Complain(name + " takes no value");
+        }
+        const std::string_view callback = command->callback != nullptr ? command->callback : "";
+        if (callback.empty()) {
+            RenderPanel(out_, *panel_);
+        } else if (callback == kPreviewCallback &&
+                   panel_->FindButtonByCallback(kPreviewCallback) == nullptr) {
             Complain(
                 "this panel file has no Preview button; restore the panel file that came with "
                 "the program, or use --dry-run");
         } else {
-            PressCallback(callbacks_, kPreviewCallback, panel->handle);
-        }
-    } else if (command.kind == ConsoleCommandKind::Exit) {
-        PressCallback(callbacks_, kExitCallback, panel->handle);
-    } else {
-        RenderPanel(out_, *panel);
-    }
-}
-
-void ConsoleEngine::ShowChanges(const Panel& panel, const std::vector<std::string>& before) {
-    const std::vector<std::string> after = RenderRows(panel);
-    if (after == before) {
-        return;
-    }
-    if (input_is_terminal_) {
-        RenderPanel(out_, panel);
-        return;
-    }
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        if (after[i] != before[i] && !after[i].empty()) {
-            out_ << after[i] << '\n';
+            PressCallback(callbacks_, callback, PANEL);
+            if (callback == kApplyCallback && !quit_) {
+                ShowChanges(before);
+            }
         }
     }
-    out_ << std::flush;
-}
 
-void ConsoleEngine::Complain(const std::string& why) {
-    out_.flush();
-    // A complaint quotes what was typed; a pasted escape sequence is shown,
-    // not obeyed.
-    err_ << base::Printable(why) << std::endl;
-}
+    // After a command: the whole panel for a person, the rows that differ
+    // from `before` for a script.
+    void ShowChanges(const std::vector<std::string>& before) {
+        const std::vector<std::string> after = RenderRows(*panel_);
+        if (after == before) {
+            return;
+        }
+        if (terminal_) {
+            return RenderPanel(out_, *panel_);
+        }
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            if (after[i] != before[i] && !after[i].empty()) {
+                out_ << after[i] << '\n';
+            }
+        }
+        out_ << std::flush;
+    }
 
-std::unique_ptr<ConsoleEngine> CreateConsoleEngine(CallbackTable callbacks, std::istream& in,
-                                                   std::ostream& out, std::ostream& err,
-                                                   ConsoleEngine::Input input) {
+    void Complain(const std::string& why) {
+        out_.flush();
+        // A complaint quotes what was typed; a pasted escape sequence is
+        // shown, not obeyed.
+        err_ << base::Printable(why) << std::endl;
+    }
+
+    CallbackTable callbacks_;
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool terminal_;
+    bool input_ended_ = false;
+    std::optional<PanelFile> panel_;
+    bool quit_ = false;
+    int quit_code_ = 0;
+    std::string last_error_;
+};
+
+}  // namespace
+
+std::unique_ptr<UiEngine> CreateConsoleEngine(CallbackTable callbacks, std::istream& in,
+                                              std::ostream& out, std::ostream& err,
+                                              ConsoleInput input) {
     return std::make_unique<ConsoleEngine>(std::move(callbacks), in, out, err, input);
+}
+
+std::string ConsoleCommandHelp() {
+    return kHelp;
 }
 
 }  // namespace ruvuvuri::ui

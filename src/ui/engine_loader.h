@@ -24,18 +24,16 @@ bool ShouldTryQt(const char* display, const char* wayland, UiChoice requested);
 
 // Loads the Qt module and creates its engine. As with the engines, a load that
 // fails answers nullptr and last_error() says why, naming the module's path.
+// The module stays loaded for the rest of the run.
 class QtEngineLoader {
   public:
     // Beside the running program, then the installed module folder; the
     // first module that exists decides.
     std::unique_ptr<UiEngine> Load(const CallbackTable& callbacks);
-    // The module stays loaded for the rest of the run.
     std::unique_ptr<UiEngine> LoadFrom(const std::string& path, const CallbackTable& callbacks);
     const std::string& last_error() const { return last_error_; }
 
   private:
-    std::unique_ptr<UiEngine> OpenModule(const std::string& path, const CallbackTable& callbacks);
-
     std::string last_error_;
 };
 

@@ -2,6 +2,7 @@
 #include "ui/field_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "base/number_text.h"
@@ -33,9 +34,10 @@ std::string FormatRegister(std::uint32_t value) {
 }
 
 std::string FormatClock(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", std::clamp(decimals, 0, 9), value);
-    return text;
+    char text[400];  // room for any double at 15 decimals
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
+                                       std::clamp(decimals, 0, 15));
+    return std::string(text, written.ptr);
 }
 
 std::optional<std::uint32_t> ParseHex(std::string_view text) {

@@ -15,7 +15,8 @@ namespace ruvuvuri::ui {
 // ("0x00000A0A"), the form in which they are read back.
 std::string FormatWord(std::uint32_t value);
 std::string FormatRegister(std::uint32_t value);
-// A clock with the panel file's number of decimals ("200.452").
+// A clock with the panel file's number of decimals ("200.452"), exact and
+// independent of the locale.
 std::string FormatClock(double value, int decimals);
 
 // Hex with or without "0x", blanks around it allowed; nullopt when the text

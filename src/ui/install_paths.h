@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace ruvuvuri::ui {
 
@@ -13,12 +12,9 @@ enum class InstalledFolder {
     Module,  // the Qt panel module: <prefix>/lib/<multiarch>/ruvuvuri
 };
 
-// Where the file `name` of `folder` may be, in the order to try: beside the
-// program (a build tree), then the installed folder relative to the program.
-std::vector<std::string> InstalledFileCandidates(InstalledFolder folder, const std::string& name);
-
-// The first candidate that exists, or the installed location when none does,
-// so that a message about the file names where it should have been.
+// Beside the program (a build tree), else in the installed folder relative to
+// the program: the first that exists, or the installed location when none
+// does, so that a message about the file names where it should have been.
 std::string FindInstalledFile(InstalledFolder folder, const std::string& name);
 
 }  // namespace ruvuvuri::ui

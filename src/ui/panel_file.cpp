@@ -149,17 +149,12 @@ const PanelControl* FindPanelControl(int id) {
     return FindIn(kPanelControls, id, &PanelControl::id);
 }
 
-const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name) {
-    const NamedCallback* named = FindIn(callbacks, name, &NamedCallback::name);
-    return named != nullptr ? &named->callback : nullptr;
-}
-
 bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel) {
-    const ControlCallback* callback = FindCallback(callbacks, name);
-    if (callback != nullptr && *callback) {
-        (*callback)(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
+    const NamedCallback* named = FindIn(callbacks, name, &NamedCallback::name);
+    if (named != nullptr && named->callback) {
+        named->callback(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
     }
-    return callback != nullptr;
+    return named != nullptr;
 }
 
 PanelFile ReadPanelFile(const std::filesystem::path& path) {
@@ -265,7 +260,8 @@ PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,
     // Every button must lead somewhere, and the apply and exit buttons must be
     // there: without them the panel could neither change the card nor end.
     for (const PanelFileButton& button : panel.buttons) {
-        if (!button.callback.empty() && FindCallback(callbacks, button.callback) == nullptr) {
+        if (!button.callback.empty() &&
+            FindIn(callbacks, button.callback, &NamedCallback::name) == nullptr) {
             Fail(name, "button " + button.name + " calls '" + button.callback +
                            "', which the program does not have");
         }

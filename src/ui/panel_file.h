@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/panel_ids.h"
@@ -34,12 +36,16 @@ struct PanelFileControl {
     // The text of the QLabel whose buddy is this control, without '&'
     // accelerators and a trailing ':'; empty when the file gives it no label.
     std::string label;
-    std::string text;  // the text the file gives a QLabel or QLineEdit
+    // The text the file gives a QLabel or QLineEdit, and the spin box value.
+    // An engine without a toolkit keeps what the control shows now in these
+    // and in `integer`.
+    std::string text;
+    double value = 0.0;
+    std::uint32_t integer = 0;
     bool read_only = false;
     // Spin box settings; a property the file leaves out keeps Qt's default.
     double minimum = 0.0;
     double maximum = 99.99;
-    double value = 0.0;
     int decimals = 2;
     std::string suffix;
 };
@@ -60,12 +66,14 @@ struct PanelFile {
     std::vector<PanelFileButton> buttons;    // in the order of the file
 
     const PanelFileControl* FindControl(int id) const;
+    PanelFileControl* FindControl(int id) {
+        return const_cast<PanelFileControl*>(std::as_const(*this).FindControl(id));
+    }
     const PanelFileButton* FindButtonByCallback(std::string_view callback) const;
 };
 
-// Each look-up answers nullptr when there is no such entry.
+// nullptr when kPanelControls has no such control.
 const PanelControl* FindPanelControl(int id);
-const ControlCallback* FindCallback(const CallbackTable& callbacks, std::string_view name);
 // Calls the callback `name` as a press of its button on `panel` does (the
 // commit event); false when the table has no such callback.
 bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel);

@@ -30,8 +30,8 @@ class UiEngine {
   public:
     virtual ~UiEngine() = default;
 
-    // Loads panel `panel_id` from the panel file; a negative handle means the file
-    // is missing, unreadable or lacks a control the program needs.
+    // A negative handle means the panel file is missing, unreadable or lacks a
+    // control the program needs.
     virtual int LoadPanel(int parent, const std::string& file, int panel_id) = 0;
     virtual void DisplayPanel(int panel) = 0;
     // Runs the event loop, calling the callbacks by name, until QuitUserInterface.
@@ -69,7 +69,6 @@ class UiEngine {
                                   int seconds, int /*cancel_fd*/) {
         return ConfirmPopup(title, CountdownText(message_format, seconds));
     }
-    // `message_format` with its first "%d" replaced by `seconds_left`.
     static std::string CountdownText(std::string message_format, int seconds_left) {
         if (const auto at = message_format.find("%d"); at != std::string::npos) {
             message_format.replace(at, 2, std::to_string(seconds_left));

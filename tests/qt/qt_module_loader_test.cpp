@@ -5,7 +5,7 @@
 
 #include "ui/engine_loader.h"
 #include "ui/panel_ids.h"
-#include "ui/qt/display_probe.h"
+#include "ui/qt/qt_engine.h"
 
 using ruvuvuri::ui::UiChoice;
 

@@ -26,7 +26,6 @@
 
 namespace app = ruvuvuri::app;
 namespace hw = ruvuvuri::hw;
-using ruvuvuri::ui::qt::QtEngine;
 
 namespace {
 
@@ -47,7 +46,7 @@ struct World {
         engine.EnableClockChanges();
         engine.GetCurrentClocks();
         std::string error;
-        ui = QtEngine::Create(panel.Callbacks(), &error);
+        ui = ruvuvuri::ui::qt::CreateQtEngine(panel.Callbacks(), &error);
         if (ui == nullptr) {
             qFatal("cannot create the engine: %s", error.c_str());
         }
@@ -59,7 +58,7 @@ struct World {
     hw::RegisterWindow window;
     ruvuvuri::clock::ClockEngine engine;
     app::MainPanel panel;
-    std::unique_ptr<QtEngine> ui;
+    std::unique_ptr<ruvuvuri::ui::UiEngine> ui;
 };
 
 template <typename T>

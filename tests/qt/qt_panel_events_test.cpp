@@ -14,7 +14,6 @@
 
 namespace ui = ruvuvuri::ui;
 using ruvuvuri::ui::CallbackTable;
-using ruvuvuri::ui::qt::QtEngine;
 
 namespace {
 
@@ -52,13 +51,23 @@ struct Recorder {
     }
 };
 
-std::unique_ptr<QtEngine> MakeEngine(const CallbackTable& callbacks) {
+std::unique_ptr<ui::UiEngine> MakeEngine(const CallbackTable& callbacks) {
     std::string error;
-    auto engine = QtEngine::Create(callbacks, &error);
+    auto engine = ui::qt::CreateQtEngine(callbacks, &error);
     if (engine == nullptr) {
         qFatal("cannot create the engine: %s", error.c_str());
     }
     return engine;
+}
+
+// The loaded panel's window: the top-level widget the panel file names PANEL.
+QWidget* PanelWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == QLatin1String("PANEL")) {
+            return top;
+        }
+    }
+    return nullptr;
 }
 
 // Answers the next modal message box with `button` once it is open.
@@ -101,7 +110,7 @@ class PanelEventsTest : public QObject {
         const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         QVERIFY2(panel > 0, engine->last_error().c_str());
         engine->DisplayPanel(panel);
-        auto* push = engine->panel_window(panel)->findChild<QPushButton*>(button);
+        auto* push = PanelWindow()->findChild<QPushButton*>(button);
         QTest::mouseClick(push, Qt::LeftButton);
         QCOMPARE(recorder.calls.size(), std::size_t{1});
         const Call& call = recorder.calls.front();
@@ -119,7 +128,7 @@ class PanelEventsTest : public QObject {
         auto engine = MakeEngine(recorder.Table());
         const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         engine->DisplayPanel(panel);
-        QWidget* window = engine->panel_window(panel);
+        QWidget* window = PanelWindow();
         // The Exit callback decides; one that does nothing keeps the window open.
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
@@ -134,7 +143,7 @@ class PanelEventsTest : public QObject {
         recorder.on_exit = [&engine] { engine->QuitUserInterface(0); };
         const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         engine->DisplayPanel(panel);
-        QWidget* window = engine->panel_window(panel);
+        QWidget* window = PanelWindow();
         QTimer::singleShot(0, window, [window] { window->close(); });
         QCOMPARE(engine->RunUserInterface(), 0);
         QCOMPARE(recorder.calls.size(), std::size_t{1});
@@ -187,7 +196,7 @@ class PanelEventsTest : public QObject {
         engine = MakeEngine(table);
         const int panel = engine->LoadPanel(0, kPanelFile, ui::PANEL);
         engine->DisplayPanel(panel);
-        auto* apply = engine->panel_window(panel)->findChild<QPushButton*>("APPLY");
+        auto* apply = PanelWindow()->findChild<QPushButton*>("APPLY");
         QTimer::singleShot(0, apply, [apply] { apply->click(); });
         QCOMPARE(engine->RunUserInterface(), 0);
         QCOMPARE(answer, 1);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The panel file and the engine's checks of it: what the real ui/Ruvuvuri.ui
 // offers, which broken files are refused, and how values show in the controls.
+#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
@@ -15,7 +16,6 @@
 using ruvuvuri::ui::CallbackTable;
 using ruvuvuri::ui::ControlKind;
 using ruvuvuri::ui::kPanelControls;
-using ruvuvuri::ui::qt::QtEngine;
 namespace ui = ruvuvuri::ui;
 
 namespace {
@@ -27,13 +27,23 @@ CallbackTable ProgramCallbacks() {
     return {{"SetNewClocks", ignore}, {"Preview", ignore}, {"Exit", ignore}};
 }
 
-std::unique_ptr<QtEngine> MakeEngine(const CallbackTable& callbacks = ProgramCallbacks()) {
+std::unique_ptr<ui::UiEngine> MakeEngine(const CallbackTable& callbacks = ProgramCallbacks()) {
     std::string error;
-    auto engine = QtEngine::Create(callbacks, &error);
+    auto engine = ui::qt::CreateQtEngine(callbacks, &error);
     if (engine == nullptr) {
         qFatal("cannot create the engine: %s", error.c_str());
     }
     return engine;
+}
+
+// The loaded panel's window: the top-level widget the panel file names PANEL.
+QWidget* PanelWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == QLatin1String("PANEL")) {
+            return top;
+        }
+    }
+    return nullptr;
 }
 
 QByteArray ReadPanelFile() {
@@ -54,7 +64,7 @@ class PanelFileTest : public QObject {
         auto engine = MakeEngine();
         const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), ui::PANEL);
         QVERIFY2(panel > 0, engine->last_error().c_str());
-        QWidget* window = engine->panel_window(panel);
+        QWidget* window = PanelWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("Ruvuvuri"));
         QVERIFY(!window->windowIcon().isNull());
         for (const ui::PanelControl& control : kPanelControls) {
@@ -92,7 +102,7 @@ class PanelFileTest : public QObject {
         auto engine = MakeEngine();
         const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), ui::PANEL);
         QVERIFY(panel > 0);
-        QWidget* window = engine->panel_window(panel);
+        QWidget* window = PanelWindow();
         auto* core = window->findChild<QDoubleSpinBox*>(QStringLiteral("PANEL_CORECLK"));
         auto* memory = window->findChild<QDoubleSpinBox*>(QStringLiteral("PANEL_MEMCLK"));
         const struct {
@@ -217,7 +227,7 @@ class PanelFileTest : public QObject {
         for (const ui::PanelControl& entry : kPanelControls) {
             name = entry.id == control ? entry.name : name;
         }
-        auto* line = engine->panel_window(panel)->findChild<QLineEdit*>(QLatin1String(name));
+        auto* line = PanelWindow()->findChild<QLineEdit*>(QLatin1String(name));
         QCOMPARE(line->text(), shown);
         std::uint32_t read = 0;
         engine->GetCtrlVal(panel, control, &read);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/qt/display_probe.h"
+#include "ui/qt/qt_engine.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

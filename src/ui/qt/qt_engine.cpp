@@ -1,43 +1,60 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/qt/qt_engine.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <functional>
-#include <tuple>
-#include <utility>
+#include <map>
+#include <optional>
+#include <type_traits>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSocketNotifier>
 #include <QStringDecoder>
-#include <QWidget>
+#include <QTimer>
+#include <QUiLoader>
 
+#include "ui/engine_loader.h"
 #include "ui/field_text.h"
 #include "ui/panel_file.h"
-#include "ui/qt/countdown_question.h"
-#include "ui/qt/display_probe.h"
-#include "ui/qt/field_setup.h"
 
 namespace ruvuvuri::ui::qt {
 
+namespace {
+
+constexpr const char* kRemedy =
+    "; restore the panel file that came with the program or reinstall it";
+// A clock field keeps the file's limits and the value the program set last
+// beside it; the spin box itself takes a wider range, more than any card runs
+// at, so that "999" stays 999 for Apply to refuse rather than losing its last
+// digit.
+constexpr const char* kMinimum = "ruvuvuriFileMinimum";
+constexpr const char* kMaximum = "ruvuvuriFileMaximum";
+constexpr const char* kProgramValue = "ruvuvuriProgramValue";
+constexpr double kTypingLimit = 99999.0;
+// Often enough that the countdown's seconds change within a fifth of a second
+// of the real ones; the text is only set when the number changes.
+constexpr int kTickMilliseconds = 200;
+
 // The QApplication the module creates when the program has none. QApplication
 // keeps references to argc and argv, so they live here beside it.
-class ApplicationHost {
-  public:
-    ApplicationHost() { QApplication::setApplicationName(QStringLiteral("Ruvuvuri")); }
-
-  private:
-    int argc_ = 1;
-    char program_name_[9] = "Ruvuvuri";
-    char* argv_[2] = {program_name_, nullptr};
-    QApplication application_{argc_, argv_};
+struct ApplicationHost {
+    int argc = 1;
+    char program_name[9] = "Ruvuvuri";
+    char* argv[2] = {program_name, nullptr};
+    QApplication application{argc, argv};
 };
-
-namespace {
 
 // Turns the window's close box into a call: the window (which owns the guard)
 // stays open unless the handler accepts the close, so closing behaves exactly
@@ -96,237 +113,429 @@ void SetMessage(QMessageBox& box, const std::string& message, bool table) {
     }
 }
 
+// Red text for a value Apply would refuse; the palette the field had
+// otherwise.
+void MarkRefused(QWidget& field, bool refused) {
+    QPalette palette =
+        field.parentWidget() != nullptr ? field.parentWidget()->palette() : QPalette();
+    if (refused) {
+        palette.setColor(QPalette::Text, QColor(0xC0, 0x00, 0x00));
+    }
+    field.setPalette(palette);
+}
+
+std::pair<double, double> ClockFieldLimits(const QDoubleSpinBox& spin) {
+    return {spin.property(kMinimum).toDouble(), spin.property(kMaximum).toDouble()};
+}
+
+// The value the clock field's text makes when Apply may take it: a number
+// within the file's limits, or the program-set clock still untouched.
+std::optional<double> AcceptedClock(const QDoubleSpinBox& spin) {
+    if (!spin.hasAcceptableInput()) {
+        return std::nullopt;
+    }
+    const double shown = spin.valueFromText(spin.text());
+    const auto [low, high] = ClockFieldLimits(spin);
+    const QVariant program = spin.property(kProgramValue);
+    const bool untouched = program.isValid() && shown == program.toDouble();
+    if ((shown < low || shown > high) && !untouched) {
+        return std::nullopt;
+    }
+    return shown;
+}
+
+// Read-only fields look read-only and stay out of the Tab order; an editable
+// one names its range in a tooltip and turns red when Apply would refuse it.
+void PrepareField(QWidget& widget, const PanelFileControl& control) {
+    if (auto* spin = qobject_cast<QDoubleSpinBox*>(&widget)) {
+        const double low = spin->minimum();
+        const double high = spin->maximum();
+        spin->setProperty(kMinimum, low);
+        spin->setProperty(kMaximum, high);
+        spin->setRange(std::min(low, -kTypingLimit), std::max(high, kTypingLimit));
+        if (spin->toolTip().isEmpty()) {
+            spin->setToolTip(FromStd(control.label) + QStringLiteral(": ") +
+                             QString::number(low, 'f', spin->decimals()) + QStringLiteral(" to ") +
+                             QString::number(high, 'f', spin->decimals()) + QLatin1Char(' ') +
+                             spin->suffix().trimmed() +
+                             QStringLiteral(". Apply refuses a value outside this range."));
+        }
+        QObject::connect(spin, &QDoubleSpinBox::textChanged, spin,
+                         [spin] { MarkRefused(*spin, !AcceptedClock(*spin).has_value()); });
+        return;
+    }
+    auto* edit = qobject_cast<QLineEdit*>(&widget);
+    if (edit != nullptr && edit->isReadOnly()) {
+        // The window's colour instead of an input field's white, and no Tab
+        // stop; a click still selects the text for copying.
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        edit->setPalette(palette);
+        if ((edit->focusPolicy() & Qt::TabFocus) != 0) {
+            edit->setFocusPolicy(Qt::ClickFocus);
+        }
+    } else if (edit != nullptr && FindPanelControl(control.id)->kind == ControlKind::Integer) {
+        if (edit->toolTip().isEmpty()) {
+            edit->setToolTip(
+                FromStd(control.label) +
+                QStringLiteral(": hexadecimal, eight digits, 0x00000000 to 0xFFFFFFFF."));
+        }
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+            MarkRefused(*edit, !ParseRegister(text.trimmed().toStdString()).has_value());
+        });
+    }
+}
+
+class QtEngine final : public UiEngine {
+  public:
+    QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks)
+        : host_(std::move(host)), callbacks_(callbacks) {
+        // Only QuitUserInterface ends the loop; a popup closing while the
+        // panel is hidden must not.
+        QApplication::setQuitOnLastWindowClosed(false);
+        QApplication::setWindowIcon(ApplicationIcon());
+    }
+
+    // The file is first checked by the same reader as every panel engine's;
+    // the Qt loader only builds the widgets. Prints nothing.
+    int LoadPanel(int /*parent*/, const std::string& file, int panel_id) override {
+        PanelFile layout;
+        try {
+            layout = LoadPanelFile(file, panel_id, callbacks_);
+        } catch (const PanelFileError& refused) {
+            last_error_ = refused.what();
+            return -1;
+        }
+        // What can still fail is the file changing in between or the loader
+        // disagreeing with the reader.
+        QFile source(FromStd(file));
+        if (!source.open(QIODevice::ReadOnly)) {
+            last_error_ = "cannot open the panel file " + file + " (" +
+                          source.errorString().toStdString() + ")" + kRemedy;
+            return -1;
+        }
+        // The loader reports XML and class problems through qWarning as well
+        // as through errorString(); the engine must stay silent, so those
+        // lines are dropped while the file loads.
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        QUiLoader loader;
+        // Icons and other files named in the panel file are relative to it.
+        loader.setWorkingDirectory(QFileInfo(source.fileName()).absoluteDir());
+        std::unique_ptr<QWidget> window(loader.load(&source));
+        qInstallMessageHandler(previous);
+        if (window == nullptr) {
+            last_error_ = "cannot read the panel file " + file + " (" +
+                          loader.errorString().toStdString() + ")" + kRemedy;
+            return -1;
+        }
+        const auto built = [&](const std::string& name, const std::string& widget_class) {
+            auto* widget = window->findChild<QWidget*>(FromStd(name));
+            if (widget == nullptr || widget_class != widget->metaObject()->className()) {
+                last_error_ = "the Qt loader did not build " + name + " (a " + widget_class +
+                              ") from the panel file " + file + kRemedy;
+                return static_cast<QWidget*>(nullptr);
+            }
+            return widget;
+        };
+        std::map<int, QWidget*> controls;
+        for (const PanelFileControl& control : layout.controls) {
+            if ((controls[control.id] = built(control.name, control.widget_class)) == nullptr) {
+                return -1;
+            }
+            PrepareField(*controls[control.id], control);
+        }
+        for (const PanelFileButton& button : layout.buttons) {
+            if (button.callback.empty()) {
+                continue;
+            }
+            auto* push = qobject_cast<QAbstractButton*>(built(button.name, "QPushButton"));
+            if (push == nullptr) {
+                return -1;
+            }
+            QObject::connect(push, &QAbstractButton::clicked, push, [this, name = button.callback] {
+                PressCallback(callbacks_, name, PANEL);
+            });
+        }
+        window->setWindowIcon(ApplicationIcon());
+        // With an Exit callback, it decides; the window stays until the
+        // program ends.
+        new CloseGuard(window.get(), [this] {
+            if (PressCallback(callbacks_, kExitCallback, PANEL)) {
+                return false;
+            }
+            QuitUserInterface(0);
+            return true;
+        });
+        window_ = std::move(window);
+        controls_ = std::move(controls);
+        last_error_.clear();
+        return PANEL;
+    }
+
+    void DisplayPanel(int panel) override {
+        if (panel != PANEL || window_ == nullptr) {
+            last_error_ = "no panel with handle " + std::to_string(panel);
+            return;
+        }
+        window_->show();
+        window_->activateWindow();
+    }
+
+    int RunUserInterface() override {
+        if (quit_pending_) {
+            quit_pending_ = false;
+            return quit_code_;
+        }
+        running_ = true;
+        const int code = QApplication::exec();
+        running_ = false;
+        return code;
+    }
+
+    void QuitUserInterface(int code) override {
+        if (running_) {
+            QCoreApplication::exit(code);
+        } else {
+            // Asked before the loop runs: the next RunUserInterface returns at
+            // once.
+            quit_pending_ = true;
+            quit_code_ = code;
+        }
+    }
+
+    // A text control is a QLabel or a QLineEdit; both have the text property.
+    void SetCtrlVal(int panel, int control, const std::string& value) override {
+        if (auto* widget =
+                Control<QWidget>(panel, control, ControlKind::Text, "does not take text")) {
+            widget->setProperty("text", TextFromBytes(value));
+        }
+    }
+
+    // A clock outside the file's limits (a PLL left so by another tool) is
+    // shown at the field's decimals as it is, not clamped, and an untouched
+    // field reads it back.
+    void SetCtrlVal(int panel, int control, double value) override {
+        auto* spin =
+            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "does not take a number");
+        if (spin == nullptr) {
+            return;
+        }
+        const auto [low, high] = ClockFieldLimits(*spin);
+        if (!std::isfinite(value)) {
+            value = std::isnan(value) ? low : std::clamp(value, low, high);
+        }
+        // The typing range covers every clock a PLL can make; widen it for a
+        // value beyond, rather than show a wrong one.
+        spin->setRange(std::min({spin->minimum(), low, value}),
+                       std::max({spin->maximum(), high, value}));
+        spin->setValue(value);
+        spin->setProperty(kProgramValue, spin->value());
+    }
+
+    void SetCtrlVal(int panel, int control, std::uint32_t value) override {
+        auto* edit =
+            Control<QLineEdit>(panel, control, ControlKind::Integer, "does not take an integer");
+        if (edit != nullptr) {
+            edit->setText(FromStd(FindPanelControl(control)->editable ? FormatRegister(value)
+                                                                      : FormatWord(value)));
+        }
+    }
+
+    bool GetCtrlVal(int panel, int control, std::string* value) override {
+        auto* widget = Control<QWidget>(panel, control, ControlKind::Text, "holds no text");
+        if (widget != nullptr) {
+            *value = widget->property("text").toString().toStdString();
+        }
+        return widget != nullptr;
+    }
+
+    bool GetCtrlVal(int panel, int control, double* value) override {
+        auto* spin =
+            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "holds no number");
+        if (spin == nullptr) {
+            return false;
+        }
+        // Takes up text still being typed, as leaving the field would; text
+        // that is no number within the limits stays as typed and is refused.
+        spin->interpretText();
+        const std::optional<double> accepted = AcceptedClock(*spin);
+        if (!accepted) {
+            last_error_ =
+                "control " + std::to_string(control) + " holds no number within its limits";
+            return false;
+        }
+        *value = *accepted;
+        return true;
+    }
+
+    bool GetCtrlVal(int panel, int control, std::uint32_t* value) override {
+        auto* edit = Control<QLineEdit>(panel, control, ControlKind::Integer, "holds no integer");
+        if (edit == nullptr) {
+            return false;
+        }
+        // A timing field takes all eight digits, so a deleted digit or an
+        // emptied field is refused, never read as a shorter number or as
+        // zero; an input mask or validator the panel file gives must be
+        // satisfied as well.
+        const std::string text = edit->text().trimmed().toStdString();
+        const std::optional<std::uint32_t> parsed =
+            FindPanelControl(control)->editable ? ParseRegister(text) : ParseHex(text);
+        if (!edit->hasAcceptableInput() || !parsed) {
+            last_error_ =
+                "control " + std::to_string(control) + " holds no complete hexadecimal value";
+            return false;
+        }
+        *value = *parsed;
+        return true;
+    }
+
+    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
+        auto* spin =
+            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "is no clock field");
+        if (spin != nullptr) {
+            std::tie(*minimum, *maximum) = ClockFieldLimits(*spin);
+        }
+        return spin != nullptr;
+    }
+
+    int ConfirmPopup(const std::string& title, const std::string& message) override {
+        QMessageBox box(QMessageBox::Question, FromStd(title), QString(),
+                        QMessageBox::Yes | QMessageBox::No, PopupParent());
+        SetMessage(box, message, false);
+        // No is the default button: Enter alone never reprograms the card.
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? 1 : 0;
+    }
+
+    void MessagePopup(const std::string& title, const std::string& message) override {
+        QMessageBox box(QMessageBox::Information, FromStd(title), QString(), QMessageBox::Ok,
+                        PopupParent());
+        box.setTextFormat(Qt::PlainText);
+        SetMessage(box, message, true);
+        box.exec();
+    }
+
+    int TimedConfirmPopup(const std::string& title, const std::string& message_format, int seconds,
+                          int cancel_fd) override {
+        QMessageBox box(QMessageBox::Question, FromStd(title), QString(), QMessageBox::NoButton,
+                        PopupParent());
+        box.setTextFormat(Qt::PlainText);
+        QPushButton* keep = box.addButton(QStringLiteral("&Keep"), QMessageBox::AcceptRole);
+        QPushButton* revert = box.addButton(QStringLiteral("&Revert"), QMessageBox::RejectRole);
+        // Enter, Escape and the close box all revert: only a deliberate Keep
+        // leaves the new settings running.
+        box.setDefaultButton(revert);
+        box.setEscapeButton(revert);
+
+        // Ending the question without a button leaves clickedButton() empty.
+        const QDeadlineTimer deadline{std::chrono::seconds(seconds)};
+        int shown = -1;
+        const auto count_down = [&] {
+            const qint64 left_ms = deadline.remainingTime();
+            if (left_ms <= 0) {
+                return box.done(QDialog::Rejected);
+            }
+            const int left = static_cast<int>((left_ms + 999) / 1000);
+            if (left != shown) {
+                shown = left;
+                box.setText(FromStd(CountdownText(message_format, left)));
+            }
+        };
+        QTimer tick;
+        tick.setInterval(kTickMilliseconds);
+        QObject::connect(&tick, &QTimer::timeout, &box, count_down);
+        count_down();
+        tick.start();
+
+        // A stop signal (through the descriptor the caller holds them on)
+        // counts as no.
+        std::optional<QSocketNotifier> cancel;
+        if (cancel_fd >= 0) {
+            cancel.emplace(cancel_fd, QSocketNotifier::Read);
+            QObject::connect(&*cancel, &QSocketNotifier::activated, &box, [&] {
+                cancel->setEnabled(false);
+                box.done(QDialog::Rejected);
+            });
+        }
+        if (!deadline.hasExpired()) {
+            box.exec();
+        }
+        return box.clickedButton() == keep && !deadline.hasExpired() ? 1 : 0;
+    }
+
+    // Why the last call failed; empty after success.
+    const std::string& last_error() const override { return last_error_; }
+    bool interactive() const override { return true; }
+
+  private:
+    // The widget of `control` when the control is of `kind`, or nullptr with
+    // last_error set ("control N " + `refusal` for the kind). The panel file
+    // check gave each kind its widget class: a spin box for a clock, a line
+    // edit for an integer, a label or a line edit for text.
+    template <typename Widget>
+    Widget* Control(int panel, int control, ControlKind kind, const char* refusal) {
+        const auto found = controls_.find(control);
+        if (panel != PANEL || window_ == nullptr) {
+            last_error_ = "no panel with handle " + std::to_string(panel);
+        } else if (found == controls_.end()) {
+            last_error_ =
+                "no control " + std::to_string(control) + " on panel " + std::to_string(panel);
+        } else if (FindPanelControl(control)->kind != kind) {
+            last_error_ = "control " + std::to_string(control) + " " + refusal;
+        } else {
+            last_error_.clear();
+            return static_cast<Widget*>(found->second);
+        }
+        return nullptr;
+    }
+
+    QWidget* PopupParent() const {
+        return window_ != nullptr && window_->isVisible() ? window_.get() : nullptr;
+    }
+
+    // Declared first so that it outlives every widget.
+    std::unique_ptr<ApplicationHost> host_;
+    CallbackTable callbacks_;
+    std::unique_ptr<QWidget> window_;   // the panel, handle PANEL
+    std::map<int, QWidget*> controls_;  // control ID -> widget, all children of window_
+    std::string last_error_;
+    bool running_ = false;
+    bool quit_pending_ = false;
+    int quit_code_ = 0;
+};
+
 }  // namespace
 
-std::unique_ptr<QtEngine> QtEngine::Create(const CallbackTable& callbacks, std::string* error) {
+std::unique_ptr<UiEngine> CreateQtEngine(const CallbackTable& callbacks, std::string* error) {
     std::unique_ptr<ApplicationHost> host;
     if (QCoreApplication::instance() == nullptr) {
         if (!DisplayAvailable(error)) {
             return nullptr;
         }
         host = std::make_unique<ApplicationHost>();
+        QApplication::setApplicationName(QStringLiteral("Ruvuvuri"));
     } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         *error = "the process runs a Qt application without widgets";
         return nullptr;
     }
-    return std::unique_ptr<QtEngine>(new QtEngine(std::move(host), callbacks));
-}
-
-QtEngine::QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks)
-    : host_(std::move(host)), callbacks_(callbacks) {
-    // Only QuitUserInterface ends the loop; a popup closing while the panel is
-    // hidden must not.
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(ApplicationIcon());
-}
-
-QtEngine::~QtEngine() = default;
-
-int QtEngine::LoadPanel(int /*parent*/, const std::string& file, int panel_id) {
-    last_error_.clear();
-    std::unique_ptr<PanelWidgets> panel =
-        BuildPanel(FromStd(file), panel_id, callbacks_, &last_error_);
-    if (panel == nullptr) {
-        return -1;
-    }
-    const int handle = static_cast<int>(panels_.size()) + 1;
-    panel->window->setWindowIcon(ApplicationIcon());
-    for (const PanelWidgets::Button& button : panel->buttons) {
-        ControlCallback callback = button.callback;
-        QObject::connect(button.button, &QAbstractButton::clicked, button.button,
-                         [handle, callback] { callback(handle, 0, EVENT_COMMIT, nullptr, 0, 0); });
-    }
-    new CloseGuard(panel->window.get(), [this, handle] { return OnClose(handle); });
-    panels_.push_back(std::move(panel));
-    return handle;
-}
-
-bool QtEngine::OnClose(int panel) {
-    // With an Exit callback, it decides; the window stays until the program ends.
-    if (PressCallback(callbacks_, kExitCallback, panel)) {
-        return false;
-    }
-    QuitUserInterface(0);
-    return true;
-}
-
-PanelWidgets* QtEngine::Panel(int handle) const {
-    const bool known = handle >= 1 && handle <= static_cast<int>(panels_.size());
-    return known ? panels_[static_cast<std::size_t>(handle - 1)].get() : nullptr;
-}
-
-QWidget* QtEngine::panel_window(int panel) const {
-    const PanelWidgets* widgets = Panel(panel);
-    return widgets != nullptr ? widgets->window.get() : nullptr;
-}
-
-void QtEngine::DisplayPanel(int panel) {
-    QWidget* window = panel_window(panel);
-    if (window == nullptr) {
-        last_error_ = "no panel with handle " + std::to_string(panel);
-        return;
-    }
-    window->show();
-    window->activateWindow();
-}
-
-int QtEngine::RunUserInterface() {
-    if (quit_pending_) {
-        quit_pending_ = false;
-        return quit_code_;
-    }
-    running_ = true;
-    const int code = QApplication::exec();
-    running_ = false;
-    return code;
-}
-
-void QtEngine::QuitUserInterface(int code) {
-    if (running_) {
-        QCoreApplication::exit(code);
-    } else {
-        // Asked before the loop runs: the next RunUserInterface returns at once.
-        quit_pending_ = true;
-        quit_code_ = code;
-    }
-}
-
-QWidget* QtEngine::Control(int panel, int control, ControlKind kind, const char* refusal) {
-    const PanelWidgets* widgets = Panel(panel);
-    if (widgets == nullptr) {
-        last_error_ = "no panel with handle " + std::to_string(panel);
-        return nullptr;
-    }
-    const auto found = widgets->controls.find(control);
-    if (found == widgets->controls.end()) {
-        last_error_ =
-            "no control " + std::to_string(control) + " on panel " + std::to_string(panel);
-        return nullptr;
-    }
-    // The panel file check gave each kind its widget class: a spin box for a
-    // clock, a line edit for an integer, a label or a line edit for text.
-    if (FindPanelControl(control)->kind != kind) {
-        last_error_ = "control " + std::to_string(control) + " " + refusal;
-        return nullptr;
-    }
-    last_error_.clear();
-    return found->second;
-}
-
-void QtEngine::SetCtrlVal(int panel, int control, const std::string& value) {
-    QWidget* widget = Control(panel, control, ControlKind::Text, "does not take text");
-    if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(TextFromBytes(value));
-    } else if (widget != nullptr) {
-        static_cast<QLineEdit*>(widget)->setText(TextFromBytes(value));
-    }
-}
-
-void QtEngine::SetCtrlVal(int panel, int control, double value) {
-    // A clock outside the file's limits (a PLL left so by another tool) is
-    // shown as it is, not clamped, and an untouched field reads it back.
-    if (QWidget* spin = Control(panel, control, ControlKind::Double, "does not take a number")) {
-        SetProgramClock(*static_cast<QDoubleSpinBox*>(spin), value);
-    }
-}
-
-void QtEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
-    auto* edit = static_cast<QLineEdit*>(
-        Control(panel, control, ControlKind::Integer, "does not take an integer"));
-    if (edit != nullptr) {
-        edit->setText(FromStd(FindPanelControl(control)->editable ? FormatRegister(value)
-                                                                  : FormatWord(value)));
-    }
-}
-
-bool QtEngine::GetCtrlVal(int panel, int control, std::string* value) {
-    QWidget* widget = Control(panel, control, ControlKind::Text, "holds no text");
-    if (auto* label = qobject_cast<QLabel*>(widget)) {
-        *value = label->text().toStdString();
-    } else if (widget != nullptr) {
-        *value = static_cast<QLineEdit*>(widget)->text().toStdString();
-    }
-    return widget != nullptr;
-}
-
-bool QtEngine::GetCtrlVal(int panel, int control, double* value) {
-    auto* spin = static_cast<QDoubleSpinBox*>(
-        Control(panel, control, ControlKind::Double, "holds no number"));
-    if (spin == nullptr) {
-        return false;
-    }
-    // Takes up text still being typed, as leaving the field would; text that
-    // is no number within the limits stays as typed and is refused.
-    spin->interpretText();
-    const std::optional<double> accepted = AcceptedClock(*spin);
-    if (!accepted) {
-        last_error_ = "control " + std::to_string(control) + " holds no number within its limits";
-        return false;
-    }
-    *value = *accepted;
-    return true;
-}
-
-bool QtEngine::GetCtrlLimits(int panel, int control, double* minimum, double* maximum) {
-    auto* spin = static_cast<QDoubleSpinBox*>(
-        Control(panel, control, ControlKind::Double, "is no clock field"));
-    if (spin == nullptr) {
-        return false;
-    }
-    std::tie(*minimum, *maximum) = ClockFieldLimits(*spin);
-    return true;
-}
-
-bool QtEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
-    auto* edit =
-        static_cast<QLineEdit*>(Control(panel, control, ControlKind::Integer, "holds no integer"));
-    if (edit == nullptr) {
-        return false;
-    }
-    // A timing field takes all eight digits, so a deleted digit or an emptied
-    // field is refused, never read as a shorter number or as zero; an input
-    // mask or validator the panel file gives must be satisfied as well.
-    const std::string text = edit->text().trimmed().toStdString();
-    const std::optional<std::uint32_t> parsed =
-        FindPanelControl(control)->editable ? ParseRegister(text) : ParseHex(text);
-    if (!edit->hasAcceptableInput() || !parsed) {
-        last_error_ = "control " + std::to_string(control) + " holds no complete hexadecimal value";
-        return false;
-    }
-    *value = *parsed;
-    return true;
-}
-
-QWidget* QtEngine::PopupParent() const {
-    for (const auto& panel : panels_) {
-        if (panel->window->isVisible()) {
-            return panel->window.get();
-        }
-    }
-    return nullptr;
-}
-
-int QtEngine::ConfirmPopup(const std::string& title, const std::string& message) {
-    QMessageBox box(QMessageBox::Question, FromStd(title), QString(),
-                    QMessageBox::Yes | QMessageBox::No, PopupParent());
-    SetMessage(box, message, false);
-    // No is the default button: Enter alone never reprograms the card.
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? 1 : 0;
-}
-
-void QtEngine::MessagePopup(const std::string& title, const std::string& message) {
-    QMessageBox box(QMessageBox::Information, FromStd(title), QString(), QMessageBox::Ok,
-                    PopupParent());
-    box.setTextFormat(Qt::PlainText);
-    SetMessage(box, message, true);
-    box.exec();
-}
-
-int QtEngine::TimedConfirmPopup(const std::string& title, const std::string& message_format,
-                                int seconds, int cancel_fd) {
-    return AskWithCountdown(PopupParent(), FromStd(title), message_format, seconds, cancel_fd) ? 1
-                                                                                               : 0;
+    return std::make_unique<QtEngine>(std::move(host), callbacks);
 }
 
 }  // namespace ruvuvuri::ui::qt
+
+// The module's only export: the program finds it with dlsym and owns the
+// engine it returns.
+extern "C" __attribute__((visibility("default"))) ruvuvuri::ui::UiEngine* ruvuvuri_create_qt_engine(
+    const ruvuvuri::ui::CallbackTable* callbacks, std::string* error) {
+    std::string reason;
+    std::unique_ptr<ruvuvuri::ui::UiEngine> engine = ruvuvuri::ui::qt::CreateQtEngine(
+        callbacks != nullptr ? *callbacks : ruvuvuri::ui::CallbackTable{}, &reason);
+    if (engine == nullptr && error != nullptr) {
+        *error = reason;
+    }
+    return engine.release();
+}
+
+static_assert(std::is_same_v<decltype(&ruvuvuri_create_qt_engine), ruvuvuri::ui::CreateQtEngineFn>,
+              "the entry point must match the loader's declaration");

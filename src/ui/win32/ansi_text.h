@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
 namespace ruvuvuri::ui::win32 {
@@ -11,9 +9,5 @@ namespace ruvuvuri::ui::win32 {
 // converted to the system's code page; other bytes (BIOS text) pass as they
 // are, so each byte shows as a character.
 std::string ToAnsi(const std::string& text);
-
-// UTF-8 `text` as UTF-16; empty when MultiByteToWideChar refuses it under
-// `flags` (MB_ERR_INVALID_CHARS: any invalid byte).
-std::wstring Widen(const std::string& text, DWORD flags);
 
 }  // namespace ruvuvuri::ui::win32
