@@ -122,8 +122,9 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& li
                               run.crystal_khz != 0 ? std::optional(run.crystal_khz) : std::nullopt);
     engine.EnableClockChanges();
     engine.GetCurrentClocks();
-    const std::string refusal = RefusalText(engine);
-    if (engine.Refusal() == clock::WriteRefusal::CrystalContradicted) {
+    const clock::WriteRefusal refused = engine.Refusal();
+    const std::string refusal = refused != clock::WriteRefusal::None ? RefusalText(engine) : "";
+    if (refused == clock::WriteRefusal::CrystalContradicted) {
         // A stated crystal never overrides the straps, not even for reading.
         host::Warn(refusal);
         return kExitUsage;
