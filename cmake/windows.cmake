@@ -49,7 +49,6 @@ set(ruvuvuri_windows_swaps_base
   src/base/signal_block.cpp=-)
 set(ruvuvuri_windows_adds_base src/base/win_error_text.cpp)
 set(ruvuvuri_windows_swaps_hw
-  src/hw/backends/profile_file.cpp=src/hw/backends/profile_file_win.cpp
   src/hw/backends/trace_file.cpp=src/hw/backends/trace_file_win.cpp
   src/hw/backends/linux_ports.cpp=src/hw/backends/win_ports.cpp
   src/hw/backends/run_lock.cpp=-
