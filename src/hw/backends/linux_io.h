@@ -17,8 +17,8 @@ namespace ruvuvuri::hw {
 // x86 machine) throws PlatformError whose message names the cause and the remedy.
 std::unique_ptr<PortIo> OpenLinuxIo();
 
-// The one-line messages of those failures (linux_io_errors.cpp); `error` is the
-// errno of the failed call.
+// The one-line messages of those failures; `error` is the errno of the failed
+// call.
 std::string DescribePortAccessFailure(int error);
 std::string DescribeMemoryDeviceFailure(int error);
 std::string DescribeNotX86();

@@ -135,26 +135,20 @@ std::string DescribeNotX86() {
            "use --sim";
 }
 
-namespace {
-
-bool BuiltForX86() {
-#ifdef RUVUVURI_X86
-    return true;
-#else
-    return false;
-#endif
-}
-
-std::unique_ptr<OpenedBackend> OpenLinuxPorts(const std::string&) {
-    return std::make_unique<LockedPorts<RunLock>>(OpenLinuxIo());
-}
-
-}  // namespace
-
 const BackendRecord kLinuxPortsBackend = {
-    "linux",        "the card's VGA ports through ioperm and its BIOS through /dev/mem; needs root",
-    BuiltForX86,    true,
-    OpenLinuxPorts,
+    "linux",
+    "the card's VGA ports through ioperm and its BIOS through /dev/mem; needs root",
+    [] {
+#ifdef RUVUVURI_X86
+        return true;
+#else
+        return false;
+#endif
+    },
+    true,
+    [](const std::string&) -> std::unique_ptr<OpenedBackend> {
+        return std::make_unique<LockedPorts<RunLock>>(OpenLinuxIo());
+    },
 };
 
 }  // namespace ruvuvuri::hw
