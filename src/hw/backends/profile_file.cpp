@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include "base/win_error_text.h"
+#include "hw/backends/win_ports.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -59,12 +60,6 @@ void Close(HANDLE file) {
 }
 
 constexpr DWORD kWholeFile = 0xFFFFFFFF;
-
-bool IsNtFamily() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
 
 std::string CopyOf(const fs::path& path) {
     return path.string() + ".new";
@@ -277,9 +272,10 @@ void ProfileFile::Save(const std::string& text) {
     held_ = -1;
     const std::string target = path_.string();
     const bool moved =
-        IsNtFamily() ? MoveFileExA(copy.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE
-                     : DeleteFileA(target.c_str()) && MoveFileA(copy.c_str(), target.c_str());
+        NtMajorVersion() != 0
+            ? MoveFileExA(copy.c_str(), target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE
+            : DeleteFileA(target.c_str()) && MoveFileA(copy.c_str(), target.c_str());
     if (!moved) {
         const DWORD error = GetLastError();
         if (Exists(target)) {
