@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The real card on Linux: its record, the ports and /dev/mem, the messages
-// that say why they cannot be had, the interrupt bracket (realtime_bracket.h)
-// and the hardware lock (run_lock.h).
+// that say why they cannot be had, the hardware lock and the interrupt bracket
+// (realtime_bracket.h).
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
@@ -14,7 +14,6 @@
 
 #include "base/error_text.h"
 #include "hw/backends/linux_io.h"
-#include "hw/backends/run_lock.h"
 #include "hw/realtime_bracket.h"
 
 #if defined(__x86_64__) || defined(__i386__)
