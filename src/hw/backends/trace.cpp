@@ -27,18 +27,15 @@ namespace ruvuvuri::hw {
 
 namespace {
 
-// Longest line: "mem 0xffffffff 18446744073709551615\n" is well under this.
-constexpr std::size_t kLineSize = 64;
-
 // Every line is formatted into a stack buffer and handed to the stream, so a
 // traced access costs no allocation and, while the stream's buffer has room, no
 // system call either.
 template <typename... Args>
 void Emit(std::ostream& out, const char* format, Args... args) {
-    char line[kLineSize];
+    char line[64];  // the longest, "mem 0xffffffff 18446744073709551615\n", is well under
     const int length = std::snprintf(line, sizeof line, format, args...);
     if (length > 0) {
-        out.write(line, std::min<std::streamsize>(length, kLineSize - 1));
+        out.write(line, std::min<std::streamsize>(length, sizeof line - 1));
     }
 }
 
