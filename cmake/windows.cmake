@@ -49,12 +49,7 @@ set(ruvuvuri_windows_swaps_base
   src/base/signal_block.cpp=-)
 set(ruvuvuri_windows_adds_base src/base/win_error_text.cpp)
 set(ruvuvuri_windows_swaps_hw
-  src/hw/backends/profile_file.cpp=src/hw/backends/profile_file_win.cpp
-  src/hw/backends/trace_file.cpp=src/hw/backends/trace_file_win.cpp
-  src/hw/backends/linux_ports.cpp=src/hw/backends/win_ports.cpp
-  src/hw/backends/run_lock.cpp=-
-  src/hw/backends/write_all.cpp=-
-  src/hw/realtime_bracket.cpp=-)
+  src/hw/backends/linux_ports.cpp=src/hw/backends/win_ports.cpp)
 set(ruvuvuri_windows_swaps_ui
   src/ui/engine_loader.cpp=-
   src/ui/panel_file_read.cpp=src/ui/panel_file_read_win.cpp)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "hw/backends/run_lock.h"
+#include "hw/backends/linux_io.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -26,16 +25,16 @@ class OpenedBackend {
 
 // The real card: its port I/O, held with the platform's hardware lock so that
 // one run at a time drives the card (two interleaved register window sequences
-// would corrupt each other's accesses). The ports are opened first and given
-// back before the lock.
+// would corrupt each other's accesses). The ports are opened first (by the
+// caller, for the constructor's argument) and given back before the lock.
 template <typename Lock>
 class LockedPorts final : public OpenedBackend {
   public:
-    explicit LockedPorts(std::unique_ptr<PortIo> io) : io_(std::move(io)) { lock_.emplace(); }
+    explicit LockedPorts(std::unique_ptr<PortIo> io) : io_(std::move(io)) {}
     PortIo& io() override { return *io_; }
 
   private:
-    std::optional<Lock> lock_;
+    Lock lock_;
     std::unique_ptr<PortIo> io_;
 };
 

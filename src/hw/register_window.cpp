@@ -4,34 +4,24 @@
 namespace ruvuvuri::hw {
 namespace {
 
-constexpr std::uint16_t kMiscOutputRead = 0x3CC;
-constexpr std::uint8_t kMiscColourBit = 0x01;
-
 std::uint16_t High(std::uint32_t value) {
     return static_cast<std::uint16_t>(value >> 16);
 }
 std::uint16_t Low(std::uint32_t value) {
     return static_cast<std::uint16_t>(value & 0xFFFF);
 }
-std::uint8_t High8(std::uint16_t value) {
-    return static_cast<std::uint8_t>(value >> 8);
-}
-std::uint8_t Low8(std::uint16_t value) {
-    return static_cast<std::uint8_t>(value & 0xFF);
-}
 
 }  // namespace
 
 std::uint16_t RegisterWindow::SetBaseport(PortIo& io) {
-    const std::uint8_t misc = io.inb(kMiscOutputRead);
-    return (misc & kMiscColourBit) != 0 ? kCrtcColour : kCrtcMono;
+    return (io.inb(0x3CC) & 0x01) != 0 ? kCrtcColour : kCrtcMono;
 }
 
 void RegisterWindow::VgaOpen() {
     Data2 = crtc_.CrtcReadWord(kCr38Index);
     // Read mode first: the low data word the window returns now is what the
     // previous user of the window last left in it.
-    crtc_.CrtcWriteWord(Low8(Data2), kModeRead);
+    crtc_.CrtcWriteWord(static_cast<std::uint8_t>(Data2), kModeRead);
     Data3 = io_.inw(kWindowLow);
     crtc_.CrtcWriteWord(kCr38Index, kModeAddress);
     // Both halves as unsigned words, so a low half with bit 15 set does not
@@ -50,7 +40,7 @@ void RegisterWindow::VgaClose() {
     crtc_.CrtcWriteWord(kCr38Index, kModeWrite);
     io_.outw(kWindowLow, Data3);
     // Index register and CR38 as they were, in one access.
-    crtc_.CrtcWriteWord(Low8(Data2), High8(Data2));
+    crtc_.CrtcWriteWord(static_cast<std::uint8_t>(Data2), static_cast<std::uint8_t>(Data2 >> 8));
 }
 
 void RegisterWindow::out32(std::uint32_t address) {

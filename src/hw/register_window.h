@@ -3,11 +3,12 @@
 
 #include <cstdint>
 
-#include "hw/crtc.h"
 #include "hw/port_io.h"
 
 namespace ruvuvuri::hw {
 
+inline constexpr std::uint16_t kCrtcColour = 0x3D4;
+inline constexpr std::uint16_t kCrtcMono = 0x3B4;
 // The window's ports, the same whichever address the CRT controller answers
 // at, and the modes CR38 switches them to.
 inline constexpr std::uint16_t kWindowLow = 0x3D0;
@@ -16,6 +17,44 @@ inline constexpr std::uint8_t kCr38Index = 0x38;
 inline constexpr std::uint8_t kModeAddress = 0x03;
 inline constexpr std::uint8_t kModeRead = 0x05;
 inline constexpr std::uint8_t kModeWrite = 0x07;
+
+// The VGA CRT controller's index port (`base`, 0x3D4 or 0x3B4) and data port
+// (`base` + 1), so that a register sequence reads as the hardware manual does.
+// Each helper is exactly the accesses its comment names, in that order and at
+// that width.
+class Crtc {
+  public:
+    Crtc(PortIo& io, std::uint16_t base) : io_(io), base_(base) {}
+
+    std::uint16_t base() const { return base_; }
+
+    // The index register: byte read / byte write of `base`.
+    std::uint8_t CrtcIndex() { return io_.inb(base_); }
+    void SelectCrtcIndex(std::uint8_t index) { io_.outb(base_, index); }
+
+    // Byte write of the index, then byte write of the value to `base` + 1.
+    void CrtcWrite(std::uint8_t index, std::uint8_t value) {
+        io_.outb(base_, index);
+        io_.outb(static_cast<std::uint16_t>(base_ + 1), value);
+    }
+
+    // Byte write of the index, then one 16-bit read of `base`: the index
+    // register in the low byte, the selected register in the high byte.
+    std::uint16_t CrtcReadWord(std::uint8_t index) {
+        io_.outb(base_, index);
+        return io_.inw(base_);
+    }
+
+    // One 16-bit write of `base`: the index in the low byte, the value in the
+    // high byte, so both change in a single access.
+    void CrtcWriteWord(std::uint8_t index, std::uint8_t value) {
+        io_.outw(base_, static_cast<std::uint16_t>(index | (value << 8)));
+    }
+
+  private:
+    PortIo& io_;
+    std::uint16_t base_;
+};
 
 // The card's real-mode register window: CR38 switches the 16-bit ports 0x3D0
 // (low word) and 0x3D2 (high word) between taking a register address, returning
@@ -34,8 +73,8 @@ class RegisterWindow {
     std::uint32_t IN_LONGWORD(std::uint32_t address);
     void OUT_LONGWORD(std::uint32_t address, std::uint32_t value);
 
-    // The CRT controller the window is switched through (index port 0x3D4 or
-    // 0x3B4), for the sequences that unlock and restore its index.
+    // The CRT controller the window is switched through, for the sequences
+    // that unlock and restore its index.
     Crtc& crtc() { return crtc_; }
     PortIo& io() { return io_; }
 

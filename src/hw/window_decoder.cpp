@@ -13,89 +13,73 @@ bool IsCrtcIndexPort(unsigned port) {
 }
 
 // The window as the trace leaves it, line by line.
-class WindowFollower {
-  public:
-    explicit WindowFollower(std::vector<WindowEvent>* events, int line = 0)
-        : events_(events), line_(line) {}
+struct Window {
+    std::vector<WindowEvent>* events;
+    unsigned mode = 0;
+    std::uint32_t address = 0;
+    std::uint32_t latch = 0;
+    std::uint32_t read_high = 0;
+    bool high_read = false;
+    unsigned crtc_index = 0;
 
-    // Each run in the file starts from a window it has not yet seen.
-    void Run() {
-        *this = WindowFollower(events_, line_);
-        Emit(WindowEvent::Kind::RunStart);
-    }
-    void Emit(WindowEvent::Kind kind, std::uint32_t address = 0, std::uint32_t value = 0) {
-        events_->push_back({kind, address, value, line_});
+    void Emit(WindowEvent::Kind kind, std::uint32_t at = 0, std::uint32_t value = 0) {
+        events->push_back({kind, at, value});
     }
     void Inw(unsigned port, unsigned value) {
-        if (mode_ != kModeRead) {
+        if (mode != kModeRead) {
             return;
         }
         if (port == kWindowHigh) {
-            read_high_ = value;
-            high_read_ = true;
-        } else if (port == kWindowLow && high_read_) {
+            read_high = value;
+            high_read = true;
+        } else if (port == kWindowLow && high_read) {
             // High word then low word: a register read. A low word alone is
             // the window saving what it held.
-            Emit(WindowEvent::Kind::RegisterRead, address_, (read_high_ << 16) | value);
-            high_read_ = false;
+            Emit(WindowEvent::Kind::RegisterRead, address, (read_high << 16) | value);
+            high_read = false;
         }
     }
     void Outw(unsigned port, unsigned value) {
         if (IsCrtcIndexPort(port)) {
             if ((value & 0xFF) == kCr38Index) {
-                mode_ = value >> 8;
-                high_read_ = false;
+                mode = value >> 8;
+                high_read = false;
             }
-            return;
-        }
-        if (mode_ == kModeAddress) {
-            if (port == kWindowHigh) {
-                address_ = (address_ & 0xFFFFu) | (value << 16);
-            } else if (port == kWindowLow) {
-                address_ = (address_ & 0xFFFF0000u) | value;
-            }
-        } else if (mode_ == kModeWrite) {
-            if (port == kWindowLow) {
-                latch_ = value;  // only a latch: no register is written
-            } else if (port == kWindowHigh) {
-                Emit(WindowEvent::Kind::RegisterWrite, address_, (value << 16) | latch_);
-            }
+        } else if (mode == kModeAddress && port == kWindowHigh) {
+            address = (address & 0xFFFFu) | (value << 16);
+        } else if (mode == kModeAddress && port == kWindowLow) {
+            address = (address & 0xFFFF0000u) | value;
+        } else if (mode == kModeWrite && port == kWindowLow) {
+            latch = value;  // only a latch: no register is written
+        } else if (mode == kModeWrite && port == kWindowHigh) {
+            Emit(WindowEvent::Kind::RegisterWrite, address, (value << 16) | latch);
         }
     }
     void Outb(unsigned port, unsigned value) {
         if (IsCrtcIndexPort(port)) {
-            crtc_index_ = value;
+            crtc_index = value;
         } else if (IsCrtcIndexPort(port - 1)) {
-            Emit(WindowEvent::Kind::CrtcWrite, crtc_index_, value);
+            Emit(WindowEvent::Kind::CrtcWrite, crtc_index, value);
         }
     }
-    void set_line(int line) { line_ = line; }
-
-  private:
-    std::vector<WindowEvent>* events_;
-    unsigned mode_ = 0;
-    std::uint32_t address_ = 0;
-    std::uint32_t latch_ = 0;
-    std::uint32_t read_high_ = 0;
-    bool high_read_ = false;
-    unsigned crtc_index_ = 0;
-    int line_ = 0;
 };
 
 }  // namespace
 
 DecodedTrace DecodeWindowTrace(std::istream& in) {
     DecodedTrace decoded;
-    WindowFollower window(&decoded.events);
+    Window window{&decoded.events};
     std::string text;
     int number = 0;
     while (std::getline(in, text)) {
-        window.set_line(++number);
+        ++number;
         unsigned port = 0, value = 0;
         char op[8] = {};
         char tail = 0;
         if (text == "# ruvuvuri trace 1") {
-            window.Run();
+            // Each run in the file starts from a window it has not yet seen.
+            window = Window{&decoded.events};
+            window.Emit(WindowEvent::Kind::RunStart);
         } else if (text.empty() || text[0] == '#') {
             continue;
         } else if (text == "irq off" || text == "irq on") {

@@ -17,7 +17,6 @@ struct WindowEvent {
     Kind kind;
     std::uint32_t address = 0;  // card register, physical address or CRT index
     std::uint32_t value = 0;    // value read or written, or the byte count
-    int line = 0;               // in the trace file, from 1
 };
 
 struct DecodedTrace {

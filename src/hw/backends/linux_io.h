@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -17,14 +18,39 @@ namespace ruvuvuri::hw {
 // x86 machine) throws PlatformError whose message names the cause and the remedy.
 std::unique_ptr<PortIo> OpenLinuxIo();
 
-// The one-line messages of those failures (linux_io_errors.cpp); `error` is the
-// errno of the failed call.
+// The one-line messages of those failures; `error` is the errno of the failed
+// call.
 std::string DescribePortAccessFailure(int error);
 std::string DescribeMemoryDeviceFailure(int error);
 std::string DescribeNotX86();
 
-// The backend record of the real card: OpenLinuxIo() held with the hardware
-// lock (run_lock), so that one run at a time drives the card.
+// A folder of root's own under /run: only root can create, replace or remove
+// the lock file in it, so no other user can hold, block or delete the lock.
+inline constexpr const char* kRunLockFolder = "/run/ruvuvuri";
+inline constexpr const char* kRunLockFileName = "card.lock";
+
+// Serialises runs on the real card: two programs interleaving their register
+// window sequences would corrupt each other's accesses. Holding the object
+// holds an exclusive flock on the lock file, which the kernel releases when
+// the process ends, however it ends. The folder is created (0700) when
+// missing; neither it nor the file is ever followed as a symbolic link, and
+// opening never blocks. A run that finds the lock taken waits up to `wait`.
+// Every refusal throws PlatformError with one line that names the remedy.
+class RunLock {
+  public:
+    explicit RunLock(const std::string& folder = kRunLockFolder,
+                     std::chrono::milliseconds wait = std::chrono::seconds(5));
+    ~RunLock();
+
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
+
+// The backend record of the real card: OpenLinuxIo() held with the RunLock, so
+// that one run at a time drives the card.
 extern const BackendRecord kLinuxPortsBackend;
 
 }  // namespace ruvuvuri::hw

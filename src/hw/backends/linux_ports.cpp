@@ -1,23 +1,120 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The real card on x86 Linux: its record, the ports and /dev/mem, and the
-// messages that say why they cannot be had.
-#include "hw/backends/linux_io.h"
+// The real card on Linux: its record, the ports and /dev/mem, the messages
+// that say why they cannot be had, the hardware lock and the interrupt bracket
+// (realtime_bracket.h).
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 #include "base/error_text.h"
-#include "hw/backends/run_lock.h"
+#include "hw/backends/linux_io.h"
+#include "hw/realtime_bracket.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #define RUVUVURI_X86 1
-#include <fcntl.h>
 #include <sys/io.h>
-#include <unistd.h>
-
-#include "hw/realtime_bracket.h"
 #endif
 
 namespace ruvuvuri::hw {
+
+int BracketPriority() {
+    const int max = sched_get_priority_max(SCHED_FIFO);
+    return max > 0 ? max : 0;
+}
+
+// Looked up once here, so Enter() does only the calls that change state.
+RealtimeBracket::RealtimeBracket() : priority_(BracketPriority()) {}
+
+void RealtimeBracket::Enter() {
+    if (entered_) {
+        return;
+    }
+    entered_ = true;
+    signals_.Block();
+    memory_locked_ = mlockall(MCL_CURRENT | MCL_FUTURE) == 0;
+    priority_raised_ = false;
+    const pthread_t self = pthread_self();
+    if (priority_ > 0 && pthread_getschedparam(self, &saved_policy_, &saved_param_) == 0) {
+        sched_param fifo{};
+        fifo.sched_priority = priority_;
+        priority_raised_ = pthread_setschedparam(self, SCHED_FIFO, &fifo) == 0;
+    }
+}
+
+void RealtimeBracket::Leave() {
+    if (!entered_) {
+        return;
+    }
+    entered_ = false;
+    if (priority_raised_) {
+        pthread_setschedparam(pthread_self(), saved_policy_, &saved_param_);
+    }
+    if (memory_locked_) {
+        munlockall();
+    }
+    // Last, so that a pending signal's handler runs at the thread's own
+    // priority and with memory unlocked.
+    signals_.Restore();
+}
+
+namespace {
+
+constexpr auto kPoll = std::chrono::milliseconds(50);
+
+[[noreturn]] void Refuse(const std::string& what, int error) {
+    throw PlatformError(what + " (" + base::ErrorText(error) + "); " +
+                        (error == ELOOP || error == ENOTDIR
+                             ? "it is not what it should be: remove it as root and run again"
+                             : "run ruvuvuri as root, on a system with a /run folder"));
+}
+
+}  // namespace
+
+RunLock::RunLock(const std::string& folder, std::chrono::milliseconds wait) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        Refuse("cannot create the lock folder " + folder, errno);
+    }
+    const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder_fd < 0) {
+        Refuse("cannot open the lock folder " + folder, errno);
+    }
+    // Read-only is enough for flock; O_NONBLOCK keeps anything but a file from
+    // stalling the open.
+    fd_ = ::openat(folder_fd, kRunLockFileName,
+                   O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int open_error = errno;
+    ::close(folder_fd);
+    const std::string path = folder + "/" + kRunLockFileName;
+    if (fd_ < 0) {
+        Refuse("cannot open the lock file " + path, open_error);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error != EWOULDBLOCK && error != EINTR) {
+            ::close(fd_);
+            throw PlatformError("cannot lock " + path + " (" + base::ErrorText(error) +
+                                "); check that the folder is on a local file system");
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd_);
+            throw PlatformError(
+                "another ruvuvuri run is using the card; try again when it has finished");
+        }
+        std::this_thread::sleep_for(kPoll);
+    }
+}
+
+RunLock::~RunLock() {
+    // Closing the only descriptor of the open file releases the lock.
+    ::close(fd_);
+}
 
 #ifdef RUVUVURI_X86
 namespace {
@@ -135,26 +232,20 @@ std::string DescribeNotX86() {
            "use --sim";
 }
 
-namespace {
-
-bool BuiltForX86() {
-#ifdef RUVUVURI_X86
-    return true;
-#else
-    return false;
-#endif
-}
-
-std::unique_ptr<OpenedBackend> OpenLinuxPorts(const std::string&) {
-    return std::make_unique<LockedPorts<RunLock>>(OpenLinuxIo());
-}
-
-}  // namespace
-
 const BackendRecord kLinuxPortsBackend = {
-    "linux",        "the card's VGA ports through ioperm and its BIOS through /dev/mem; needs root",
-    BuiltForX86,    true,
-    OpenLinuxPorts,
+    "linux",
+    "the card's VGA ports through ioperm and its BIOS through /dev/mem; needs root",
+    [] {
+#ifdef RUVUVURI_X86
+        return true;
+#else
+        return false;
+#endif
+    },
+    true,
+    [](const std::string&) -> std::unique_ptr<OpenedBackend> {
+        return std::make_unique<LockedPorts<RunLock>>(OpenLinuxIo());
+    },
 };
 
 }  // namespace ruvuvuri::hw

@@ -41,59 +41,11 @@ OrderedJson Table(const Map& table, int key_digits, int value_digits) {
     return OrderedJson(OrderedJson::object_t(entries.begin(), entries.end()));
 }
 
-constexpr const char* kFieldList =
-    "description, bios, misc_output, crtc_index, extended_unlocked, crtc, window_address, "
-    "window_latch, registers, faults";
-
-// Refuses a key that appears twice in one object. The JSON reader would keep
-// the last one silently, so a profile edited by hand could program a value
-// its author had meant to replace.
-class DuplicateKeyCheck {
-  public:
-    // The dotted name of a key met a second time in its object, or nothing.
-    std::optional<std::string> Event(Json::parse_event_t event, const Json& parsed) {
-        using Kind = Json::parse_event_t;
-        if (event == Kind::object_start || event == Kind::array_start) {
-            open_.push_back({Child(), event == Kind::object_start, {}});
-        } else if ((event == Kind::object_end || event == Kind::array_end) && !open_.empty()) {
-            open_.pop_back();
-        } else if (event == Kind::key) {
-            key_ = parsed.get<std::string>();
-            if (!open_.empty() && !open_.back().keys.insert(key_).second) {
-                return Child();
-            }
-        }
-        return std::nullopt;
-    }
-
-  private:
-    struct Open {
-        std::string path;
-        bool object;
-        std::unordered_set<std::string> keys;
-    };
-
-    // The dotted name of what the current key (or array element) leads to.
-    std::string Child() const {
-        if (open_.empty()) {
-            return "";
-        }
-        const Open& parent = open_.back();
-        if (!parent.object) {
-            return parent.path;
-        }
-        return parent.path.empty() ? key_ : parent.path + "." + key_;
-    }
-
-    std::vector<Open> open_;
-    std::string key_;
-};
-
 class ProfileParser {
   public:
     ProfileParser(const fs::path& folder, const std::string& name) : folder_(folder), name_(name) {}
 
-    CardState Parse(const std::string& text) const {
+    CardState Parse(const std::string& text) {
         // The JSON reader takes a NUL byte for the end of its input, and would
         // not see what follows it.
         if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
@@ -101,11 +53,8 @@ class ProfileParser {
                                " is a NUL character; remove it and anything after the JSON "
                                "value");
         }
-        DuplicateKeyCheck duplicates;
-        const auto check = [&](int /*depth*/, Json::parse_event_t event, Json& parsed) {
-            if (const auto field = duplicates.Event(event, parsed)) {
-                Fail(*field, "appears twice in its object; keep one of them");
-            }
+        const auto check = [this](int /*depth*/, Json::parse_event_t event, Json& parsed) {
+            RefuseDuplicateKey(event, parsed);
             return true;
         };
         Json root;
@@ -134,6 +83,42 @@ class ProfileParser {
     }
 
   private:
+    // An object or array being read, for RefuseDuplicateKey.
+    struct Open {
+        std::string path;
+        bool object;
+        std::unordered_set<std::string> keys;
+    };
+
+    // Refuses a key that appears twice in one object. The JSON reader would
+    // keep the last one silently, so a profile edited by hand could program a
+    // value its author had meant to replace.
+    void RefuseDuplicateKey(Json::parse_event_t event, const Json& parsed) {
+        using Kind = Json::parse_event_t;
+        if (event == Kind::object_start || event == Kind::array_start) {
+            open_.push_back({Child(), event == Kind::object_start, {}});
+        } else if ((event == Kind::object_end || event == Kind::array_end) && !open_.empty()) {
+            open_.pop_back();
+        } else if (event == Kind::key) {
+            key_ = parsed.get<std::string>();
+            if (!open_.empty() && !open_.back().keys.insert(key_).second) {
+                Fail(Child(), "appears twice in its object; keep one of them");
+            }
+        }
+    }
+
+    // The dotted name of what the current key (or array element) leads to.
+    std::string Child() const {
+        if (open_.empty()) {
+            return "";
+        }
+        const Open& parent = open_.back();
+        if (!parent.object) {
+            return parent.path;
+        }
+        return parent.path.empty() ? key_ : parent.path + "." + key_;
+    }
+
     std::string Prefix() const { return "simulator profile " + base::Printable(name_); }
 
     [[noreturn]] void Fail(const std::string& field, const std::string& problem) const {
@@ -164,7 +149,10 @@ class ProfileParser {
         } else if (key == "crtc_index") {
             state.crtc_index = Number<std::uint8_t>(value, key);
         } else if (key == "extended_unlocked") {
-            state.extended_unlocked = Bool(value, key);
+            if (!value.is_boolean()) {
+                Fail(key, "expected true or false, got " + Describe(value));
+            }
+            state.extended_unlocked = value.get<bool>();
         } else if (key == "crtc") {
             Table(value, key, state.crtc);
         } else if (key == "window_address") {
@@ -181,15 +169,11 @@ class ProfileParser {
                 state.faults.push_back(String(value[i], key + "[" + std::to_string(i) + "]"));
             }
         } else {
-            Fail(key, "is not a profile field; the fields are " + std::string(kFieldList));
+            Fail(key,
+                 "is not a profile field; the fields are description, bios, misc_output, "
+                 "crtc_index, extended_unlocked, crtc, window_address, window_latch, registers, "
+                 "faults");
         }
-    }
-
-    bool Bool(const Json& value, const std::string& field) const {
-        if (!value.is_boolean()) {
-            Fail(field, "expected true or false, got " + Describe(value));
-        }
-        return value.get<bool>();
     }
 
     std::string String(const Json& value, const std::string& field) const {
@@ -265,6 +249,8 @@ class ProfileParser {
 
     fs::path folder_;
     std::string name_;
+    std::vector<Open> open_;
+    std::string key_;
 };
 
 }  // namespace

@@ -31,7 +31,7 @@ std::string FormatProfile(const CardState& state);
 // kept: locked without waiting and read once at start, written once at the
 // end through a temporary file beside it that then replaces it, so the file is
 // always either the old or the new state. A run that is killed leaves it as it
-// was. One implementation per platform (profile_file.cpp, profile_file_win.cpp).
+// was.
 class ProfileFile {
   public:
     // Throws ProfileError: the file cannot be read, another run holds it, or

@@ -1,19 +1,35 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The profile's file work on POSIX systems: a flock taken without waiting, a
-// save through a temporary file renamed over the profile, and the bounded
-// reads of the profile and the BIOS image it names.
+// The profile's file work: the lock taken without waiting, the save, and the
+// bounded reads of the profile and the BIOS image it names. POSIX saves
+// through a temporary file renamed over the profile. Windows goes through the
+// ANSI file functions, which the 95 family implements (the wide ones that
+// std::filesystem uses fail there), and saves by writing "<profile>.new"
+// completely, then moving it over the profile: in one step on the NT family;
+// on the 95 family, which cannot replace a file, by deleting the profile
+// first. Should a crash come between the two, the profile is missing and its
+// copy holds the state: NothingAt() then says something is there, so no new
+// profile is made over it, and the open says what to do.
+#include <algorithm>
+
+#include "base/printable.h"
+#include "hw/backends/profile.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/win_error_text.h"
+#include "hw/backends/win_ports.h"
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "base/error_text.h"
-#include "base/printable.h"
-#include "hw/backends/profile.h"
 #include "hw/backends/write_all.h"
+#endif
 
 namespace ruvuvuri::hw {
 namespace {
@@ -23,6 +39,87 @@ namespace fs = std::filesystem;
 // Far above any card's state; a larger file is not a profile, and reading it
 // would only exhaust memory.
 constexpr std::uint64_t kMaxProfileBytes = 64u << 20;
+
+#ifdef _WIN32
+using File = HANDLE;
+const HANDLE kNoFile = INVALID_HANDLE_VALUE;
+
+std::string LastErrorText() {
+    return base::WinErrorText(GetLastError());
+}
+
+// Shared in every way the 95 family accepts, so that a file another program
+// has open is still read.
+HANDLE OpenToRead(const fs::path& path) {
+    return CreateFileA(path.string().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void Close(HANDLE file) {
+    CloseHandle(file);
+}
+
+constexpr DWORD kWholeFile = 0xFFFFFFFF;
+
+std::string CopyOf(const fs::path& path) {
+    return path.string() + ".new";
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+ProfileError Unwritable(const fs::path& path, const std::string& what, DWORD error) {
+    return ProfileError("simulator profile " + base::Printable(path.string()) +
+                        " cannot be saved: " + what + " (" + base::WinErrorText(error) +
+                        "); make its folder writable or copy the profile to a writable folder");
+}
+
+// The whole of `bytes` into a new file at `path` (replacing one there when
+// `replace`), flushed to the disk; the system's error code, or 0.
+DWORD WriteWhole(const std::string& path, std::string_view bytes, bool replace) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              replace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError();
+    }
+    DWORD error = 0;
+    for (std::size_t done = 0; error == 0 && done < bytes.size();) {
+        DWORD wrote = 0;
+        if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote,
+                       nullptr) ||
+            wrote == 0) {
+            error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+        }
+        done += wrote;
+    }
+    if (error == 0 && !FlushFileBuffers(file)) {
+        error = GetLastError();
+    }
+    CloseHandle(file);
+    if (error != 0) {
+        DeleteFileA(path.c_str());
+    }
+    return error;
+}
+
+#else
+using File = int;
+constexpr int kNoFile = -1;
+
+std::string LastErrorText() {
+    return base::ErrorText(errno);
+}
+
+// Non-blocking, so that a FIFO or device named by mistake is refused instead
+// of waiting for a writer.
+int OpenToRead(const fs::path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
+void Close(int fd) {
+    ::close(fd);
+}
 
 fs::path FolderOf(const fs::path& path) {
     const fs::path folder = path.parent_path();
@@ -51,14 +148,29 @@ ProfileError Unwritable(const fs::path& path, const std::string& what, int error
                         "); make the folder writable or copy the profile to a writable folder");
 }
 
-// Reads what `fd` holds, within the limits of ReadRegularFile.
-std::optional<std::string> ReadHeld(int fd, std::uint64_t size_limit, std::size_t read_limit,
+#endif
+
+// Reads what `file` holds, within the limits of ReadRegularFile.
+std::optional<std::string> ReadHeld(File file, std::uint64_t size_limit, std::size_t read_limit,
                                     std::vector<std::uint8_t>& bytes) {
+#ifdef _WIN32
+    // A device or pipe (CON, NUL, COM1) is never waited on.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        return std::string("not a regular file");
+    }
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+        return LastErrorText();
+    }
+    const std::uint64_t size = (static_cast<std::uint64_t>(high) << 32) | low;
+#else
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::string("not a regular file");
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
+#endif
     if (size > size_limit) {
         return "it is " + std::to_string(size) + " bytes long, over the limit of " +
                std::to_string(size_limit);
@@ -66,13 +178,21 @@ std::optional<std::string> ReadHeld(int fd, std::uint64_t size_limit, std::size_
     bytes.assign(static_cast<std::size_t>(std::min<std::uint64_t>(size, read_limit)), 0);
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+#ifdef _WIN32
+        DWORD got = 0;
+        if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                      nullptr)) {
+            return LastErrorText();
+        }
+#else
+        const ssize_t got = ::read(file, bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            return base::ErrorText(errno);
+            return LastErrorText();
         }
+#endif
         if (got == 0) {
             break;  // it shrank: what is there is what it holds
         }
@@ -82,26 +202,110 @@ std::optional<std::string> ReadHeld(int fd, std::uint64_t size_limit, std::size_
     return std::nullopt;
 }
 
-// Non-blocking, so that a FIFO or device named by mistake is refused instead
-// of waiting for a writer.
-int OpenToRead(const fs::path& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-}
-
 }  // namespace
 
 std::optional<std::string> ReadRegularFile(const fs::path& path, std::uint64_t size_limit,
                                            std::size_t read_limit,
                                            std::vector<std::uint8_t>& bytes) {
-    const int fd = OpenToRead(path);
-    if (fd < 0) {
-        return base::ErrorText(errno);
+    const File file = OpenToRead(path);
+    if (file == kNoFile) {
+        return LastErrorText();
     }
-    auto error = ReadHeld(fd, size_limit, read_limit, bytes);
-    ::close(fd);
+    auto error = ReadHeld(file, size_limit, read_limit, bytes);
+    Close(file);
     return error;
 }
 
+#ifdef _WIN32
+ProfileFile::ProfileFile(const fs::path& path) : path_(path) {
+    const std::string name = base::Printable(path.string());
+    HANDLE file = OpenToRead(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        const std::string error = LastErrorText();
+        throw ProfileError(
+            !Exists(path.string()) && Exists(CopyOf(path))
+                ? "simulator profile " + name + " is missing, and " +
+                      base::Printable(CopyOf(path)) +
+                      " holds its last state (a save was cut short); rename that file to " + name +
+                      " and run again"
+                : "cannot open simulator profile " + name + " (" + error +
+                      "); check the path (a new profile may be {})");
+    }
+    // LockFileEx is a stub on the 95 family; LockFile is the same lock there.
+    OVERLAPPED whole{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, kWholeFile,
+                    kWholeFile, &whole) &&
+        (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED ||
+         !LockFile(file, 0, 0, kWholeFile, kWholeFile))) {
+        CloseHandle(file);
+        throw ProfileError("simulator profile " + name +
+                           " is in use by another run; try again when it has ended");
+    }
+    held_ = reinterpret_cast<std::intptr_t>(file);
+    std::vector<std::uint8_t> bytes;
+    if (const auto error = ReadHeld(file, kMaxProfileBytes, kMaxProfileBytes, bytes)) {
+        CloseHandle(file);
+        throw ProfileError("cannot read simulator profile " + name + " (" + *error + ")");
+    }
+    text_.assign(bytes.begin(), bytes.end());
+    // Found out now, before the card is reprogrammed, rather than at the save.
+    if (const DWORD error = WriteWhole(CopyOf(path), "", true); error != 0) {
+        CloseHandle(file);
+        throw Unwritable(path, "cannot create a file beside it", error);
+    }
+    DeleteFileA(CopyOf(path).c_str());
+}
+
+ProfileFile::~ProfileFile() {
+    if (held_ != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(held_));
+    }
+}
+
+void ProfileFile::Save(const std::string& text) {
+    const std::string copy = CopyOf(path_);
+    if (const DWORD error = WriteWhole(copy, text, true); error != 0) {
+        throw Unwritable(path_, "cannot write a file beside it", error);
+    }
+    // Neither family replaces a file that is open without sharing its deletion.
+    CloseHandle(reinterpret_cast<HANDLE>(held_));
+    held_ = -1;
+    const std::string target = path_.string();
+    const bool moved =
+        NtMajorVersion() != 0
+            ? MoveFileExA(copy.c_str(), target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE
+            : DeleteFileA(target.c_str()) && MoveFileA(copy.c_str(), target.c_str());
+    if (!moved) {
+        const DWORD error = GetLastError();
+        if (Exists(target)) {
+            DeleteFileA(copy.c_str());
+        }
+        throw Unwritable(path_, "cannot replace the profile", error);
+    }
+}
+
+bool NothingAt(const fs::path& path) {
+    return !Exists(path.string()) && GetLastError() == ERROR_FILE_NOT_FOUND &&
+           !Exists(CopyOf(path));
+}
+
+void WriteNewFile(const fs::path& path, std::string_view bytes, const std::string& cannot_create) {
+    const DWORD error = WriteWhole(path.string(), bytes, false);
+    if (error != 0) {
+        throw ProfileError(
+            cannot_create + " (" + base::WinErrorText(error) + "); " +
+            (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                 ? "remove " + base::Printable(path.string()) + " or give the profile another name"
+                 : "give --sim= a file in an existing, writable folder"));
+    }
+}
+
+void RemoveFile(const fs::path& path) {
+    DeleteFileA(path.string().c_str());
+}
+
+#else
 // A profile that is a symbolic link is saved where the link points.
 ProfileFile::ProfileFile(const fs::path& path) : path_(path) {
     std::error_code ignored;
@@ -112,7 +316,7 @@ ProfileFile::ProfileFile(const fs::path& path) : path_(path) {
     const std::string name = base::Printable(path_.string());
     const int fd = OpenToRead(path_);
     if (fd < 0) {
-        throw ProfileError("cannot open simulator profile " + name + " (" + base::ErrorText(errno) +
+        throw ProfileError("cannot open simulator profile " + name + " (" + LastErrorText() +
                            "); check the path (a new profile may be {})");
     }
     held_ = fd;
@@ -212,5 +416,7 @@ void WriteNewFile(const fs::path& path, std::string_view bytes, const std::strin
 void RemoveFile(const fs::path& path) {
     ::unlink(path.c_str());
 }
+
+#endif
 
 }  // namespace ruvuvuri::hw

@@ -3,7 +3,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <utility>
 
 namespace ruvuvuri::hw {
 
@@ -52,8 +51,6 @@ std::uint32_t WithByte(std::uint32_t word, unsigned byte, std::uint8_t value) {
 
 }  // namespace
 
-SimCard::SimCard(CardState state) : state_(std::move(state)) {}
-
 // A 16-bit access is exactly two byte accesses, low byte first.
 std::uint16_t SimCard::inw(std::uint16_t port) {
     const std::uint8_t low = inb(port);
@@ -98,8 +95,14 @@ std::uint8_t SimCard::inb(std::uint16_t port) {
     if (port == index_port) {
         return state_.crtc_index;
     }
+    if (port == index_port + 1 && state_.crtc_index == kLockIndex) {
+        return !state_.extended_unlocked ? kLockedReadback
+               : ReadOnlyUnlock()        ? kReadOnlyReadback
+                                         : kUnlockedReadback;
+    }
     if (port == index_port + 1) {
-        return ReadCrtcData();
+        const bool locked = state_.crtc_index >= kFirstExtendedIndex && !state_.extended_unlocked;
+        return locked ? 0x00 : Crtc(state_.crtc_index);
     }
     if (port >= kWindowPort && port < kWindowPort + 4) {
         return ReadWindow(port - kWindowPort);
@@ -113,8 +116,18 @@ void SimCard::outb(std::uint16_t port, std::uint8_t value) {
         state_.misc_output = value;
     } else if (port == index_port) {
         state_.crtc_index = value;
+    } else if (port == index_port + 1 && state_.crtc_index == kLockIndex) {
+        const std::uint8_t readback = value == kUnlockValue           ? kUnlockedReadback
+                                      : value == kReadOnlyUnlockValue ? kReadOnlyReadback
+                                                                      : kLockedReadback;
+        state_.extended_unlocked = readback != kLockedReadback;
+        state_.crtc[kLockIndex] = readback;
     } else if (port == index_port + 1) {
-        WriteCrtcData(value);
+        // The extended registers take nothing while locked or unlocked read-only.
+        if (state_.crtc_index < kFirstExtendedIndex ||
+            (state_.extended_unlocked && !ReadOnlyUnlock())) {
+            state_.crtc[state_.crtc_index] = value;
+        }
     } else if (port >= kWindowPort && port < kWindowPort + 4) {
         WriteWindow(port - kWindowPort, value);
     }
@@ -131,32 +144,6 @@ std::uint8_t SimCard::Crtc(std::uint8_t index) const {
 
 bool SimCard::ReadOnlyUnlock() const {
     return state_.extended_unlocked && Crtc(kLockIndex) == kReadOnlyReadback;
-}
-
-std::uint8_t SimCard::ReadCrtcData() {
-    const std::uint8_t index = state_.crtc_index;
-    if (index == kLockIndex) {
-        return !state_.extended_unlocked ? kLockedReadback
-               : ReadOnlyUnlock()        ? kReadOnlyReadback
-                                         : kUnlockedReadback;
-    }
-    return index >= kFirstExtendedIndex && !state_.extended_unlocked ? 0x00 : Crtc(index);
-}
-
-void SimCard::WriteCrtcData(std::uint8_t value) {
-    const std::uint8_t index = state_.crtc_index;
-    if (index == kLockIndex) {
-        const std::uint8_t readback = value == kUnlockValue           ? kUnlockedReadback
-                                      : value == kReadOnlyUnlockValue ? kReadOnlyReadback
-                                                                      : kLockedReadback;
-        state_.extended_unlocked = readback != kLockedReadback;
-        state_.crtc[kLockIndex] = readback;
-        return;
-    }
-    if (index >= kFirstExtendedIndex && (!state_.extended_unlocked || ReadOnlyUnlock())) {
-        return;
-    }
-    state_.crtc[index] = value;
 }
 
 bool SimCard::WindowAnswers(std::uint16_t port, const char* access) {
@@ -182,9 +169,15 @@ std::uint8_t SimCard::ReadWindow(unsigned byte) {
             return ByteOf(kWindowSignature, byte);
         case kAddress:
             return ByteOf(state_.window_address & kAddressMask, byte);
-        case kData:
+        case kData: {
             // Every port read is a read of the register, as on the card.
-            return ByteOf(ReadRegister(state_.window_address & kAddressMask), byte);
+            const std::uint32_t address = state_.window_address & kAddressMask;
+            std::uint32_t& value = state_.registers[address];
+            if (address == kPllTestCounter) {
+                value |= kPllsLocked;
+            }
+            return ByteOf(value, byte);
+        }
         case kPartialData:
             return byte < 2 ? ByteOf(state_.window_latch, byte) : 0x00;
         default:
@@ -225,50 +218,30 @@ void SimCard::WriteWindow(unsigned byte, std::uint8_t value) {
     }
 }
 
-std::uint32_t SimCard::ReadRegister(std::uint32_t address) {
-    std::uint32_t& value = state_.registers[address];
-    if (address == kPllTestCounter) {
-        value |= kPllsLocked;
-    }
-    return value;
-}
-
 void SimCard::WriteRegister(std::uint32_t address, std::uint32_t value) {
     std::uint32_t& slot = state_.registers[address];
-    switch (address) {
-        case kStraps:
-            if (value & kStrapOverride) {
-                Fault(
-                    "boot straps 0x%06x written with bit 31 set (0x%08x), which overrides "
-                    "the straps",
-                    address, value);
-            }
-            return;  // read-only for everything else
-        case kCorePll:
-        case kMemoryPll: {
-            const char* name = address == kCorePll ? "core PLL" : "memory PLL";
-            CheckBracket(name, address, value);
-            const unsigned m = value & 0xFF;
-            const unsigned n = (value >> 8) & 0xFF;
-            if (m == 0 || n == 0) {
-                Fault("%s 0x%06x written with M = %u, N = %u (0x%08x); both must be non-zero", name,
-                      address, m, n, value);
-            }
-            break;
+    if (address == kStraps) {
+        if (value & kStrapOverride) {
+            Fault("boot straps 0x%06x written with bit 31 set (0x%08x), which overrides the straps",
+                  address, value);
         }
-        case kPllSelect:
-            CheckBracket("PLL select", address, value);
-            break;
-        default:
-            break;
+        return;  // read-only for everything else
     }
-    slot = value;
-}
-
-void SimCard::CheckBracket(const char* name, std::uint32_t address, std::uint32_t value) {
-    if (!interrupts_disabled_) {
+    const bool pll = address == kCorePll || address == kMemoryPll;
+    const char* name = address == kCorePll     ? "core PLL"
+                       : address == kMemoryPll ? "memory PLL"
+                       : address == kPllSelect ? "PLL select"
+                                               : nullptr;
+    if (name != nullptr && !interrupts_disabled_) {
         Fault("%s 0x%06x written outside the interrupt bracket (0x%08x)", name, address, value);
     }
+    const unsigned m = value & 0xFF;
+    const unsigned n = (value >> 8) & 0xFF;
+    if (pll && (m == 0 || n == 0)) {
+        Fault("%s 0x%06x written with M = %u, N = %u (0x%08x); both must be non-zero", name,
+              address, m, n, value);
+    }
+    slot = value;
 }
 
 void SimCard::Fault(const char* format, ...) {

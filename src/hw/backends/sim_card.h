@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hw/port_io.h"
@@ -40,7 +41,7 @@ struct CardState {
 // that the checks of PLL writes read.
 class SimCard final : public PortIo {
   public:
-    explicit SimCard(CardState state = {});
+    explicit SimCard(CardState state = {}) : state_(std::move(state)) {}
 
     std::uint8_t inb(std::uint16_t port) override;
     void outb(std::uint16_t port, std::uint8_t value) override;
@@ -57,15 +58,11 @@ class SimCard final : public PortIo {
   private:
     std::uint16_t CrtcIndexPort() const;
     std::uint8_t Crtc(std::uint8_t index) const;  // a CRT controller register as stored
-    std::uint8_t ReadCrtcData();
-    void WriteCrtcData(std::uint8_t value);
     bool ReadOnlyUnlock() const;
     bool WindowAnswers(std::uint16_t port, const char* access);
     std::uint8_t ReadWindow(unsigned byte);
     void WriteWindow(unsigned byte, std::uint8_t value);
-    std::uint32_t ReadRegister(std::uint32_t address);
     void WriteRegister(std::uint32_t address, std::uint32_t value);
-    void CheckBracket(const char* name, std::uint32_t address, std::uint32_t value);
     void Fault(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     CardState state_;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -52,26 +50,17 @@ class TraceFile {
     TraceFile(const TraceFile&) = delete;
     TraceFile& operator=(const TraceFile&) = delete;
 
-    std::ostream& stream() { return *stream_; }
+    std::ostream& stream() { return stream_; }
     // Flushes, then throws PlatformError if any part of the trace could not
     // be written (a full disk, /dev/full, a reader that went away).
     void CheckWritten();
 
   private:
     class Buffer;
-    // Each platform's part (trace_file.cpp, trace_file_win.cpp): the file
-    // opened for appending (a descriptor or a HANDLE) or PlatformError; one
-    // complete write, returning 0 or the system's error code; closing.
-    static std::intptr_t Open(const std::string& path);
-    static unsigned long Write(std::intptr_t file, const char* data, std::size_t size);
-    static void Close(std::intptr_t file);
-    static std::string ErrorText(unsigned long error);
-    // "cannot write the trace file "PATH"" followed by `why`.
-    static PlatformError CannotWrite(const std::string& path, const std::string& why);
 
     std::string path_;
     std::unique_ptr<Buffer> buffer_;
-    std::unique_ptr<std::ostream> stream_;
+    std::ostream stream_;
 };
 
 }  // namespace ruvuvuri::hw

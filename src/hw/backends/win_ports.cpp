@@ -308,14 +308,6 @@ class WinDirectIo final : public PortIo {
     DWORD_PTR saved_affinity_ = 0;
 };
 
-// The NT family's major version (5 for 2000 and XP), 0 on the 95 family.
-DWORD NtMajorVersion() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    const bool nt = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    return nt ? version.dwMajorVersion : 0;
-}
-
 // Serialises runs on the real card through a named mutex, which Windows
 // releases when the process ends, however it ends (as the kernel releases the
 // flock of the POSIX run lock). From NT 5 on the name lives in the global name
@@ -363,6 +355,13 @@ std::unique_ptr<OpenedBackend> Open95Ports(const std::string&) {
 }
 
 }  // namespace
+
+unsigned long NtMajorVersion() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const bool nt = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return nt ? version.dwMajorVersion : 0;
+}
 
 std::unique_ptr<PortIo> OpenWinNtIo() {
     if (!IsAdministrator()) {
