@@ -35,8 +35,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-[ -f "$build/CMakeCache.txt" ] || bash scripts/build.sh
-cmake --build "$build" --target ruvuvuri -j"$(nproc)" >/dev/null
+# The test's own tools are built with the test suite: a build folder made
+# without it is configured for it (its other settings are kept).
+cmake -S . -B "$build" -DRUVUVURI_TESTS=ON >/dev/null
+cmake --build "$build" --target ruvuvuri make_vm_rom vm_reference -j"$(nproc)" >/dev/null
 
 # Debian's kernel, unpacked from its package into the cache, never installed.
 kernel_package=$(apt-cache depends linux-image-amd64 2>/dev/null |
@@ -141,9 +143,7 @@ chmod +x "$root/init"
 (cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$work/initrd"
 
 # --- boot --------------------------------------------------------------------
-# The ROM maker needs only the image builder, whatever the build folder holds.
-g++ -std=c++20 -O1 -Isrc tests/vm/make_rom.cpp src/card/bios_builder.cpp -o "$work/make_rom"
-"$work/make_rom" "$work/geforce.rom"
+"$build/tests/make_vm_rom" "$work/geforce.rom"
 
 boot() { # CASE QEMU_ARGS...: boots once, leaves the console in $work/CASE.log
   local started=$SECONDS name=$1
@@ -181,17 +181,16 @@ if [ ! -f "$work/geforce/end" ] || [ ! -f "$work/stock/end" ]; then
   cat "$work/stock.log" "$work/geforce.log" >&2
 fi
 
-# The simulator on a bus that answers all ones (with the same ROM) is the
-# reference for the order of port accesses: a port-level trace keeps every
-# access, the CRT controller at whichever address the misc register chooses,
-# and the words written to the window; values read back, and the bytes
-# written back from them, depend on QEMU's VGA and are left out.
-printf '{"bios": "geforce.rom", "inject": {"reads_all_ones": true}}\n' >"$work/profile.json"
+# The simulated card on a bus that answers all ones (with the same ROM), run
+# through the program's card stage, is the reference for the order of port
+# accesses: a port-level trace keeps every access, the CRT controller at
+# whichever address the misc register chooses, and the words written to the
+# window; values read back, and the bytes written back from them, depend on
+# QEMU's VGA and are left out.
 sim_trace() { # NAME ARGS...
   local name=$1
   shift
-  cp "$work/profile.json" "$work/$name.json"
-  "$build/ruvuvuri" --sim="$work/$name.json" "$@" --trace="$work/$name.sim" >/dev/null 2>&1 || true
+  "$build/tests/vm_reference" "$work/geforce.rom" "$work/$name.sim" "$@" >/dev/null 2>&1 || true
 }
 protocol() {
   awk '{ sub(/^0x3b/, "0x3d", $2) }
