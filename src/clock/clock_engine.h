@@ -40,13 +40,11 @@ struct Crystal {
     int khz = 0;  // what the clocks are computed from
     // Where the straps leave the crystal open and none was stated: the two
     // they allow (the clocks are then shown for the bit-6 crystal); else 0, 0.
-    int open[2] = {0, 0};
+    std::array<int, 2> open = {0, 0};
     bool contradicted = false;  // a crystal was stated that the straps rule out
 
     bool certain() const { return open[0] == 0 && !contradicted; }
 };
-// The crystal by the straps of a chip, and the one stated where they leave it
-// open.
 Crystal CrystalFor(card::CrystalStraps straps, std::uint32_t strap,
                    std::optional<int> stated_khz = std::nullopt);
 

@@ -15,31 +15,26 @@ std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
 }
 
 Crystal CrystalFor(card::CrystalStraps straps, std::uint32_t strap, std::optional<int> stated_khz) {
-    const int bit6 = CrystalKhz(strap);
-    const bool bit6_set = (strap & kStrapCrystalBit) != 0;
+    // The crystal the straps decide, or the two they leave open; until one of
+    // those is stated, the clocks are shown for the bit-6 crystal, the one the
+    // first chips had.
+    Crystal crystal{CrystalKhz(strap)};
     const bool bit22_set = (strap & kStrapCrystal27MhzBit) != 0;
-    // The crystal the straps decide, or the two they leave open.
-    int decided = bit6;
-    int open[2] = {0, 0};
     if (bit22_set && straps == card::CrystalStraps::Bit22Is27Mhz) {
-        if (bit6_set) {
-            open[0] = kCrystal25000;
-            open[1] = kCrystal27000;
+        if ((strap & kStrapCrystalBit) != 0) {
+            crystal.open = {kCrystal25000, kCrystal27000};
         } else {
-            decided = kCrystal27000;
+            crystal.khz = kCrystal27000;
         }
     } else if (bit22_set && straps == card::CrystalStraps::Bit22Unclear) {
-        open[0] = bit6;
-        open[1] = kCrystal27000;
+        crystal.open = {crystal.khz, kCrystal27000};
     }
-    if (open[0] == 0) {
-        return {decided, {0, 0}, stated_khz && *stated_khz != decided};
+    const bool open = crystal.open[0] != 0;
+    if (open && stated_khz && (*stated_khz == crystal.open[0] || *stated_khz == crystal.open[1])) {
+        return {*stated_khz};
     }
-    if (stated_khz && (*stated_khz == open[0] || *stated_khz == open[1])) {
-        return {*stated_khz, {0, 0}, false};
-    }
-    // Shown for the bit-6 crystal, the one the first chips had, until stated.
-    return {bit6, {open[0], open[1]}, stated_khz.has_value()};
+    crystal.contradicted = stated_khz && (open || *stated_khz != crystal.khz);
+    return crystal;
 }
 
 WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading) {
@@ -47,13 +42,10 @@ WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading) {
         reading.mem_pll_word == kNoAnswer) {
         return WriteRefusal::NoAnswer;
     }
-    if (reading.crystal.contradicted) {
-        return WriteRefusal::CrystalContradicted;
-    }
-    if (chip.integrated) {
-        return WriteRefusal::Integrated;
-    }
-    return reading.crystal.certain() ? WriteRefusal::None : WriteRefusal::CrystalUncertain;
+    return reading.crystal.contradicted ? WriteRefusal::CrystalContradicted
+           : chip.integrated            ? WriteRefusal::Integrated
+           : reading.crystal.certain()  ? WriteRefusal::None
+                                        : WriteRefusal::CrystalUncertain;
 }
 
 ClockEngine::Unlocked ClockEngine::UnlockAndReadCrystal() {
