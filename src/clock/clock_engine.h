@@ -226,32 +226,32 @@ class ClockEngine {
     // ChangeSpeed, then all three timings. How a change is reverted; the caller
     // reads the card again afterwards. False as for ChangeSpeed.
     bool Restore(const ClockReading& reading);
-    // One read of the PLL select register (0x68050C), which a change of clocks
-    // reads and rewrites; nullopt while clock changes are not enabled.
-    std::optional<std::uint32_t> ReadPllSelect();
-    // Apply of timing register `which` alone (0, 1 or 2: 0x100220, 0x100224,
-    // 0x100228), a whole 32-bit value. Throws std::out_of_range for any other
-    // index.
-    bool SetTiming(std::size_t which, std::uint32_t value);
+    // One read of the PLL select register, which a change of clocks reads and
+    // rewrites; nothing while clock changes are not enabled.
+    std::optional<std::uint32_t> ReadPllSelect() {
+        return can_change_clocks_ ? std::optional(window_.IN_LONGWORD(kPllSelectRegister))
+                                  : std::nullopt;
+    }
+    // Apply of timing register `which` (0, 1 or 2) alone, a whole 32-bit value.
+    // Throws std::out_of_range for any other index.
+    bool SetTiming(std::size_t which, std::uint32_t value) {
+        ChangeTargets targets;
+        targets.timings.at(which) = value;
+        return Apply(targets);
+    }
 
   private:
-    // Saves the CRT controller index, unlocks the extended registers (the
-    // window needs them) and reads the crystal from the strap register. The
-    // caller puts the saved index back when its sequence ends.
-    struct Unlocked {
-        std::uint8_t saved_index;
-        std::uint32_t strap;
-        Crystal crystal;
-        int base_freq;
-    };
-    Unlocked UnlockAndReadCrystal();
-    // Opens a write sequence: nothing when the card must not be written (the
-    // saved index is then put back at once), else the unlocked state.
-    std::optional<Unlocked> BeginWrite();
+    // Saves the CRT controller index (returned), unlocks the extended registers
+    // the window needs and reads the strap register and the crystal it gives
+    // into `speed`. The caller puts the index back when its sequence ends.
+    std::uint8_t Unlock(Speed& speed);
+    // Opens a write sequence as Unlock does; nothing, with the index put back
+    // at once, when the card must not be written.
+    std::optional<std::uint8_t> BeginWrite(Speed& speed);
     // The select register, then each PLL in two stages, inside the interrupt
     // bracket; the saved CRT controller index is put back before it closes. A
     // PLL without a word gets back what it holds.
-    void ProgramPlls(const Unlocked& unlocked, std::optional<std::uint32_t> memory_word,
+    void ProgramPlls(std::uint8_t saved_index, std::optional<std::uint32_t> memory_word,
                      std::optional<std::uint32_t> core_word);
 
     hw::RegisterWindow& window_;

@@ -48,29 +48,24 @@ WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading) {
                                         : WriteRefusal::CrystalUncertain;
 }
 
-ClockEngine::Unlocked ClockEngine::UnlockAndReadCrystal() {
-    hw::Crtc& crtc = window_.crtc();
-    const std::uint8_t saved_index = crtc.CrtcIndex();
-    crtc.CrtcWrite(kCr1fIndex, kUnlockExtended);
-
-    const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
-    const Crystal crystal = CrystalFor(chip_.crystal, strap, stated_crystal_khz_);
-    return {saved_index, strap, crystal, crystal.khz};
+std::uint8_t ClockEngine::Unlock(Speed& speed) {
+    const std::uint8_t saved_index = window_.crtc().CrtcIndex();
+    window_.crtc().CrtcWrite(kCr1fIndex, kUnlockExtended);
+    speed.strap = window_.IN_LONGWORD(kStrapRegister);
+    speed.crystal = CrystalFor(chip_.crystal, speed.strap, stated_crystal_khz_);
+    speed.base_freq = speed.crystal.khz;
+    return saved_index;
 }
 
 std::optional<Speed> ClockEngine::GetSpeed() {
     if (!can_change_clocks_) {
         return std::nullopt;
     }
-    // The caller's index selection is put back afterwards.
-    const Unlocked unlocked = UnlockAndReadCrystal();
     Speed speed;
-    speed.base_freq = unlocked.base_freq;
-    speed.crystal = unlocked.crystal;
-    speed.strap = unlocked.strap;
+    const std::uint8_t saved_index = Unlock(speed);
     speed.mem_pll_word = window_.IN_LONGWORD(kMemPllRegister);
     speed.core_pll_word = window_.IN_LONGWORD(kCorePllRegister);
-    window_.crtc().SelectCrtcIndex(unlocked.saved_index);
+    window_.crtc().SelectCrtcIndex(saved_index);
 
     speed.memclk = PllOutputKhz(speed.mem_pll_word, speed.base_freq);
     speed.nvclk = PllOutputKhz(speed.core_pll_word, speed.base_freq);
@@ -90,13 +85,6 @@ const ClockReading& ClockEngine::GetCurrentClocks() {
     reading.tim2 = window_.IN_LONGWORD(kTiming2Register);
     reading_ = reading;
     return reading_;
-}
-
-std::optional<std::uint32_t> ClockEngine::ReadPllSelect() {
-    if (!can_change_clocks_) {
-        return std::nullopt;
-    }
-    return window_.IN_LONGWORD(kPllSelectRegister);
 }
 
 }  // namespace ruvuvuri::clock
