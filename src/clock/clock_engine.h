@@ -88,8 +88,7 @@ struct PllSearchResult {
     bool found = false;
 };
 
-// The coefficients whose output comes closest to the target. Pure functions of
-// their arguments; at most eight candidates of integer arithmetic.
+// The coefficients whose output comes closest to the target (pll_search.cpp).
 PllSearchResult CalcMemPLL(std::int32_t target_khz, int base_freq);
 PllSearchResult CalcCorePLL(std::int32_t target_khz, int base_freq);
 
@@ -222,9 +221,10 @@ class ClockEngine {
         return Apply({ChangeTargets::Clocks{memory_khz, core_khz}, {}});
     }
     // Writes back a reading exactly: both PLL words as they were read (all 32
-    // bits), through the same two-stage sequence in the same bracket as
-    // ChangeSpeed, then all three timings. How a change is reverted; the caller
-    // reads the card again afterwards. False as for ChangeSpeed.
+    // bits), through the same sequence as ChangeSpeed, strap read and bracket
+    // included, so that a revert reaches the card as an apply does; then all
+    // three timings. The caller reads the card again afterwards. False as for
+    // ChangeSpeed.
     bool Restore(const ClockReading& reading);
     // One read of the PLL select register, which a change of clocks reads and
     // rewrites; nothing while clock changes are not enabled.

@@ -2,11 +2,7 @@
 #include "clock/clock_engine.h"
 
 namespace ruvuvuri::clock {
-
 namespace {
-
-constexpr std::uint32_t kLowHalf = 0x0000FFFF;
-constexpr std::uint32_t kHighHalf = 0xFFFF0000;
 
 // Writes one PLL in two stages: first the new M and N under the P (and upper
 // bits) the PLL already has, then the complete word, so the post-divider never
@@ -26,10 +22,8 @@ void WritePll(hw::RegisterWindow& window, std::uint32_t address,
     if (!word && held == kNoAnswer) {
         return;
     }
-    const std::uint32_t first_stage = !word               ? held
-                                      : held == kNoAnswer ? *word
-                                                          : (*word & kLowHalf) | (held & kHighHalf);
-    window.OUT_LONGWORD(address, first_stage);
+    const std::uint32_t merged = (word.value_or(held) & 0x0000FFFF) | (held & 0xFFFF0000);
+    window.OUT_LONGWORD(address, held == kNoAnswer ? *word : merged);
     window.IN_LONGWORD(address);
     window.OUT_LONGWORD(address, word.value_or(held));
 }
@@ -108,8 +102,6 @@ bool ClockEngine::Apply(const ChangeTargets& targets) {
 }
 
 bool ClockEngine::Restore(const ClockReading& reading) {
-    // The same sequence as a change of clocks, crystal read included, so a
-    // revert reaches the card exactly as an apply does.
     Speed now;
     const std::optional<std::uint8_t> saved_index = BeginWrite(now);
     if (!saved_index) {
