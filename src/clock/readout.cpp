@@ -73,17 +73,15 @@ std::optional<Speed> ClockEngine::GetSpeed() {
 }
 
 const ClockReading& ClockEngine::GetCurrentClocks() {
-    const std::optional<Speed> speed = GetSpeed();
-    if (!speed) {
-        return reading_;
+    if (const std::optional<Speed> speed = GetSpeed()) {
+        ClockReading reading{*speed};
+        reading.memclk_d = reading.memclk / 1000.0;
+        reading.nvclk_d = reading.nvclk / 1000.0;
+        reading.tim0 = window_.IN_LONGWORD(kTiming0Register);
+        reading.tim1 = window_.IN_LONGWORD(kTiming1Register);
+        reading.tim2 = window_.IN_LONGWORD(kTiming2Register);
+        reading_ = reading;  // only once the whole reading is in
     }
-    ClockReading reading{*speed};
-    reading.memclk_d = reading.memclk / 1000.0;
-    reading.nvclk_d = reading.nvclk / 1000.0;
-    reading.tim0 = window_.IN_LONGWORD(kTiming0Register);
-    reading.tim1 = window_.IN_LONGWORD(kTiming1Register);
-    reading.tim2 = window_.IN_LONGWORD(kTiming2Register);
-    reading_ = reading;
     return reading_;
 }
 
