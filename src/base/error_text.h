@@ -2,11 +2,14 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 namespace ruvuvuri::base {
 
 // The system's text for an errno value ("Permission denied"), for messages
 // that name the cause of a failure. Thread-safe, unlike strerror.
-std::string ErrorText(int error);
+inline std::string ErrorText(int error) {
+    return std::generic_category().message(error);
+}
 
 }  // namespace ruvuvuri::base

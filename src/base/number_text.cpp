@@ -11,216 +11,152 @@
 namespace ruvuvuri::base {
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+constexpr std::string_view kDigits = "0123456789";
+constexpr std::string_view kHexDigits = "0123456789abcdefABCDEF";
+
+bool StartsWithOneOf(std::string_view text, std::string_view set) {
+    return !text.empty() && set.find(text.front()) != std::string_view::npos;
 }
 
-int HexDigit(char c) {
-    if (IsDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+// Each Take function takes what it matches off the front of `rest`, and only that.
+std::size_t TakeAll(std::string_view& rest, std::string_view set) {
+    const std::size_t n = std::min(rest.find_first_not_of(set), rest.size());
+    rest.remove_prefix(n);
+    return n;
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+bool TakeSign(std::string_view& rest) {
+    const bool negative = rest.starts_with('-');
+    if (negative || rest.starts_with('+')) {
+        rest.remove_prefix(1);
+    }
+    return negative;
 }
 
-// A cursor over the text; every helper consumes only what matches.
-struct Cursor {
-    std::string_view text;
-    std::size_t pos = 0;
-
-    char Peek(std::size_t ahead = 0) const {
-        return pos + ahead < text.size() ? text[pos + ahead] : '\0';
+bool TakeHexPrefix(std::string_view& rest) {
+    const bool hex = rest.starts_with("0x") || rest.starts_with("0X");
+    if (hex) {
+        rest.remove_prefix(2);
     }
-    void SkipBlanks() {
-        while (pos < text.size() && IsBlank(text[pos])) {
-            ++pos;
-        }
-    }
-    // Returns -1, 0 or +1 for '-', none, '+'.
-    int Sign() {
-        if (Peek() == '-' || Peek() == '+') {
-            return text[pos++] == '-' ? -1 : 1;
-        }
-        return 0;
-    }
-    bool HexPrefix() const { return Peek() == '0' && (Peek(1) == 'x' || Peek(1) == 'X'); }
-    // How many characters of `word` follow, ignoring case.
-    std::size_t Match(std::string_view word) const {
-        std::size_t n = 0;
-        while (n < word.size() && Lower(Peek(n)) == word[n]) {
-            ++n;
-        }
-        return n;
-    }
-    // Digits of the given base: how many, and how many of them lead as zeros.
-    std::size_t Digits(bool hex, std::size_t* leading_zeros = nullptr) {
-        const std::size_t start = pos;
-        bool nonzero_seen = false;
-        std::size_t zeros = 0;
-        while (hex ? HexDigit(Peek()) >= 0 : IsDigit(Peek())) {
-            nonzero_seen = nonzero_seen || Peek() != '0';
-            zeros += nonzero_seen ? 0 : 1;
-            ++pos;
-        }
-        if (leading_zeros != nullptr) {
-            *leading_zeros = zeros;
-        }
-        return pos - start;
-    }
-};
-
-// "inf", "infinity", "nan" or "nan(n-char-sequence)" after the sign. Anything
-// that starts one of these words without completing it fails.
-NumberScan<double> ScanWord(Cursor& at, double sign) {
-    NumberScan<double> result;
-    if (at.Match("inf") == 3) {
-        at.pos += 3;
-        const std::size_t rest = at.Match("inity");
-        if (rest != 0 && rest != 5) {
-            return result;
-        }
-        at.pos += rest;
-        result.value = sign * std::numeric_limits<double>::infinity();
-    } else if (at.Match("nan") == 3) {
-        at.pos += 3;
-        if (at.Peek() == '(') {
-            std::size_t n = 1;
-            while (IsDigit(at.Peek(n)) || (Lower(at.Peek(n)) >= 'a' && Lower(at.Peek(n)) <= 'z') ||
-                   at.Peek(n) == '_') {
-                ++n;
-            }
-            if (at.Peek(n) != ')') {
-                return result;
-            }
-            at.pos += n + 1;
-        }
-        result.value = std::copysign(std::numeric_limits<double>::quiet_NaN(), sign);
-    } else {
-        return result;
-    }
-    result.status = NumberStatus::Ok;
-    result.length = at.pos;
-    return result;
+    return hex;
 }
 
-// An exponent's digits as a saturated number, so that a thousand digits of
-// exponent cannot overflow anything.
-long long SaturatedExponent(std::string_view digits) {
-    long long value = 0;
-    for (const char c : digits) {
-        value = std::min(value * 10 + (c - '0'), 1'000'000'000LL);
+// What was taken off `before` to leave `rest`.
+std::string_view Taken(std::string_view before, std::string_view rest) {
+    return before.substr(0, before.size() - rest.size());
+}
+
+// "inf", "infinity", "nan" or "nan(n-char-sequence)" in any case, which `rest`
+// starts with after the sign. A text that begins one of these words without
+// completing it fails.
+NumberScan<double> ScanWord(std::string_view text, std::string_view rest, double sign) {
+    const std::string word = AsciiLower(rest);
+    std::size_t length = 0;
+    if (word.starts_with("infinity")) {
+        length = 8;
+    } else if (word.starts_with("inf") && !word.starts_with("infi")) {  // "infinit" fails
+        length = 3;
+    } else if (word.starts_with("nan(")) {
+        const std::size_t close =
+            word.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_", 4);
+        length = close < word.size() && word[close] == ')' ? close + 1 : 0;
+    } else if (word.starts_with("nan")) {
+        length = 3;
     }
-    return value;
+    if (length == 0) {
+        return {};
+    }
+    const double value = word[0] == 'n'
+                             ? std::copysign(std::numeric_limits<double>::quiet_NaN(), sign)
+                             : sign * std::numeric_limits<double>::infinity();
+    return {NumberStatus::Ok, value, text.size() - rest.size() + length};
 }
 
 }  // namespace
 
 NumberScan<double> ScanDouble(std::string_view text) {
-    NumberScan<double> result;
-    Cursor at{text};
-    at.SkipBlanks();
-    const double sign = at.Sign() < 0 ? -1.0 : 1.0;
-    if (!IsDigit(at.Peek()) && at.Peek() != '.') {
-        return ScanWord(at, sign);
+    std::string_view rest = text;
+    TakeAll(rest, kBlanks);
+    const double sign = TakeSign(rest) ? -1.0 : 1.0;
+    if (!StartsWithOneOf(rest, ".0123456789")) {
+        return ScanWord(text, rest, sign);
     }
 
     // The significand: digits with at most one radix point, at least one digit.
-    const bool hex = at.HexPrefix();
-    if (hex) {
-        at.pos += 2;
+    const bool hex = TakeHexPrefix(rest);
+    const std::string_view number = rest;
+    std::size_t digits = TakeAll(rest, hex ? kHexDigits : kDigits);
+    if (rest.starts_with('.')) {
+        rest.remove_prefix(1);
+        digits += TakeAll(rest, hex ? kHexDigits : kDigits);
     }
-    const std::size_t body = at.pos;
-    std::size_t int_zeros = 0;
-    std::size_t frac_zeros = 0;
-    const std::size_t int_digits = at.Digits(hex, &int_zeros);
-    std::size_t frac_digits = 0;
-    if (at.Peek() == '.') {
-        ++at.pos;
-        frac_digits = at.Digits(hex, &frac_zeros);
+    if (digits == 0) {
+        return {};  // "0x", ".", "0x." and the like only begin a number
     }
-    if (int_digits + frac_digits == 0) {
-        return result;  // "0x", ".", "0x." and the like only begin a number
-    }
+    const std::string_view significand = Taken(number, rest);
 
-    // The exponent: once its letter is there, it needs at least one digit.
+    // The exponent: once its letter is there, it needs at least one digit. Its
+    // value saturates, so that a thousand digits of exponent overflow nothing.
     long long exponent = 0;
-    if (Lower(at.Peek()) == (hex ? 'p' : 'e')) {
-        ++at.pos;
-        const bool negative = at.Sign() < 0;
-        const std::size_t start = at.pos;
-        if (at.Digits(false) == 0) {
-            return result;
+    if (StartsWithOneOf(rest, hex ? "pP" : "eE")) {
+        rest.remove_prefix(1);
+        const bool negative = TakeSign(rest);
+        const std::string_view exponent_digits = rest;
+        if (TakeAll(rest, kDigits) == 0) {
+            return {};
         }
-        exponent = SaturatedExponent(at.text.substr(start, at.pos - start));
+        for (const char c : Taken(exponent_digits, rest)) {
+            exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000LL);
+        }
         exponent = negative ? -exponent : exponent;
     }
 
-    const char* first = text.data() + body;
-    const char* last = text.data() + at.pos;
+    const std::string_view whole = Taken(number, rest);
     double magnitude = 0.0;
-    const auto [end, error] = std::from_chars(
-        first, last, magnitude, hex ? std::chars_format::hex : std::chars_format::general);
-    if (end != last) {
-        return result;  // cannot happen after the checks above
+    const auto [end, error] =
+        std::from_chars(whole.data(), whole.data() + whole.size(), magnitude,
+                        hex ? std::chars_format::hex : std::chars_format::general);
+    if (end != whole.data() + whole.size() ||
+        (error != std::errc() && error != std::errc::result_out_of_range)) {
+        return {};  // cannot happen after the checks above
     }
     if (error == std::errc::result_out_of_range) {
-        // As strtod: too large gives infinity, too small zero. The position of
-        // the first significant digit, plus the exponent, tells which.
-        const long long digit_bits = hex ? 4 : 1;
-        const long long order =
-            (int_digits > int_zeros ? static_cast<long long>(int_digits - int_zeros)
-                                    : -static_cast<long long>(frac_zeros)) *
-                digit_bits +
-            exponent;
-        magnitude = order > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    } else if (error != std::errc()) {
-        return result;
+        // As strtod: too large gives infinity, too small zero. Where the first
+        // significant digit stands from the radix point, plus the exponent,
+        // tells which.
+        const auto first = static_cast<long long>(significand.find_first_not_of("0."));
+        const auto point =
+            static_cast<long long>(std::min(significand.find('.'), significand.size()));
+        const long long order = (first < point ? point - first : point + 1 - first) * (hex ? 4 : 1);
+        magnitude = order + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
-    result.status = NumberStatus::Ok;
-    result.value = sign * magnitude;
-    result.length = at.pos;
-    return result;
+    return {NumberStatus::Ok, sign * magnitude, text.size() - rest.size()};
 }
 
 NumberScan<std::uint32_t> ScanHex32(std::string_view text) {
-    NumberScan<std::uint32_t> result;
-    Cursor at{text};
-    at.SkipBlanks();
-    const bool negative = at.Sign() < 0;
-    if (at.HexPrefix()) {
-        at.pos += 2;
-    }
+    std::string_view rest = text;
+    TakeAll(rest, kBlanks);
+    const bool negative = TakeSign(rest);
+    TakeHexPrefix(rest);
     // Every digit is read, also past 32 bits, so that the length is right.
-    const std::size_t start = at.pos;
-    if (at.Digits(true) == 0) {
-        return result;  // a sign or "0x" alone only begins a number
+    const std::string_view before = rest;
+    if (TakeAll(rest, kHexDigits) == 0) {
+        return {};  // a sign or "0x" alone only begins a number
     }
-    result.length = at.pos;
-    std::uint32_t value = 0;
-    if (std::from_chars(text.data() + start, text.data() + at.pos, value, 16).ec != std::errc()) {
-        result.status = NumberStatus::OutOfRange;
-        return result;
+    const std::string_view digits = Taken(before, rest);
+    NumberScan<std::uint32_t> result{NumberStatus::OutOfRange, 0, text.size() - rest.size()};
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), result.value, 16).ec ==
+        std::errc()) {
+        result.status = NumberStatus::Ok;
+        result.value = negative ? 0u - result.value : result.value;
     }
-    result.value = negative ? 0u - value : value;
-    result.status = NumberStatus::Ok;
     return result;
 }
 
 NumberScan<double> ParseDouble(std::string_view text) {
-    if (text.empty() || IsBlank(text.front())) {
-        return {};
-    }
-    NumberScan<double> result = ScanDouble(text);
-    if (result.length != text.size() || (result.ok() && !std::isfinite(result.value))) {
+    const NumberScan<double> result = ScanDouble(text);
+    if (text.empty() || IsBlank(text.front()) || result.length != text.size() ||
+        !std::isfinite(result.value)) {
         return {};
     }
     return result;
@@ -228,11 +164,8 @@ NumberScan<double> ParseDouble(std::string_view text) {
 
 NumberScan<std::uint32_t> ParseHex32(std::string_view text) {
     // No blanks and no sign: a field holds a register value as it is written.
-    if (text.empty() || HexDigit(text.front()) < 0) {
-        return {};
-    }
-    NumberScan<std::uint32_t> result = ScanHex32(text);
-    if (result.length != text.size()) {
+    const NumberScan<std::uint32_t> result = ScanHex32(text);
+    if (!StartsWithOneOf(text, kHexDigits) || result.length != text.size()) {
         return {};
     }
     return result;

@@ -7,47 +7,15 @@
 namespace ruvuvuri::base {
 namespace {
 
-void AppendEscape(std::string& out, const char* format, unsigned value) {
-    char escape[8];
-    std::snprintf(escape, sizeof escape, format, value);
-    out += escape;
-}
-
-void AppendByte(std::string& out, unsigned char byte) {
-    if (const char* named = byte == '\n'   ? "\\n"
-                            : byte == '\r' ? "\\r"
-                            : byte == '\t' ? "\\t"
-                                           : nullptr) {
-        out += named;
-    } else {
-        AppendEscape(out, "\\x%02x", byte);
-    }
-}
-
 // The length of the well-formed UTF-8 sequence that starts `rest` (2 to 4
 // bytes) and its code point; 0 when it is not one.
 std::size_t DecodeUtf8(std::string_view rest, std::uint32_t& code_point) {
     const auto lead = static_cast<unsigned char>(rest[0]);
-    std::size_t length = 0;
-    std::uint32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        minimum = 0x80;
-        code_point = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        minimum = 0x800;
-        code_point = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        minimum = 0x10000;
-        code_point = lead & 0x07u;
-    } else {
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (lead < 0xC2 || lead > 0xF4 || rest.size() < length) {
         return 0;
     }
-    if (rest.size() < length) {
-        return 0;
-    }
+    code_point = lead & (0x7Fu >> length);
     for (std::size_t i = 1; i < length; ++i) {
         const auto next = static_cast<unsigned char>(rest[i]);
         if ((next & 0xC0) != 0x80) {
@@ -55,11 +23,9 @@ std::size_t DecodeUtf8(std::string_view rest, std::uint32_t& code_point) {
         }
         code_point = (code_point << 6) | (next & 0x3Fu);
     }
+    constexpr std::uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
     const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-    if (code_point < minimum || code_point > 0x10FFFF || surrogate) {
-        return 0;
-    }
-    return length;
+    return code_point < kShortest[length] || code_point > 0x10FFFF || surrogate ? 0 : length;
 }
 
 }  // namespace
@@ -69,28 +35,22 @@ std::string Printable(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const auto byte = static_cast<unsigned char>(text[at]);
-        if (byte < 0x80) {
-            if (byte < 0x20 || byte == 0x7F) {
-                AppendByte(out, byte);
-            } else {
-                out += static_cast<char>(byte);
-            }
-            ++at;
-            continue;
-        }
-        std::uint32_t code_point = 0;
-        const std::size_t length = DecodeUtf8(text.substr(at), code_point);
-        if (length == 0) {
-            // A stray byte: in an 8-bit terminal 0x9b alone starts a sequence.
-            AppendByte(out, byte);
-            ++at;
-        } else if (code_point < 0xA0) {
-            AppendEscape(out, "\\u%04x", code_point);
-            at += length;
+        std::uint32_t code_point = byte;
+        std::size_t length = byte < 0x80 ? 1 : DecodeUtf8(text.substr(at), code_point);
+        const bool control = code_point < 0x20 || (code_point >= 0x7F && code_point < 0xA0);
+        char escape[8];
+        if (length == 0 || (length == 1 && control)) {
+            // A stray byte too: in an 8-bit terminal 0x9b alone starts a sequence.
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            out += byte == '\n' ? "\\n" : byte == '\r' ? "\\r" : byte == '\t' ? "\\t" : escape;
+            length = 1;
+        } else if (control) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code_point));
+            out += escape;
         } else {
             out.append(text.substr(at, length));
-            at += length;
         }
+        at += length;
     }
     return out;
 }

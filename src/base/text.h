@@ -8,7 +8,9 @@
 // whatever locale a toolkit has set, so input reads the same everywhere.
 namespace ruvuvuri::base {
 
-// Space, tab, line feed, vertical tab, form feed or carriage return.
+// Space, tab, line feed, vertical tab, form feed and carriage return.
+inline constexpr std::string_view kBlanks = " \t\n\v\f\r";
+
 bool IsBlank(char c);
 
 std::string_view Trim(std::string_view text);

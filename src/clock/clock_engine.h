@@ -40,13 +40,11 @@ struct Crystal {
     int khz = 0;  // what the clocks are computed from
     // Where the straps leave the crystal open and none was stated: the two
     // they allow (the clocks are then shown for the bit-6 crystal); else 0, 0.
-    int open[2] = {0, 0};
+    std::array<int, 2> open = {0, 0};
     bool contradicted = false;  // a crystal was stated that the straps rule out
 
     bool certain() const { return open[0] == 0 && !contradicted; }
 };
-// The crystal by the straps of a chip, and the one stated where they leave it
-// open.
 Crystal CrystalFor(card::CrystalStraps straps, std::uint32_t strap,
                    std::optional<int> stated_khz = std::nullopt);
 
@@ -90,8 +88,7 @@ struct PllSearchResult {
     bool found = false;
 };
 
-// The coefficients whose output comes closest to the target. Pure functions of
-// their arguments; at most eight candidates of integer arithmetic.
+// The coefficients whose output comes closest to the target (pll_search.cpp).
 PllSearchResult CalcMemPLL(std::int32_t target_khz, int base_freq);
 PllSearchResult CalcCorePLL(std::int32_t target_khz, int base_freq);
 
@@ -224,36 +221,37 @@ class ClockEngine {
         return Apply({ChangeTargets::Clocks{memory_khz, core_khz}, {}});
     }
     // Writes back a reading exactly: both PLL words as they were read (all 32
-    // bits), through the same two-stage sequence in the same bracket as
-    // ChangeSpeed, then all three timings. How a change is reverted; the caller
-    // reads the card again afterwards. False as for ChangeSpeed.
+    // bits), through the same sequence as ChangeSpeed, strap read and bracket
+    // included, so that a revert reaches the card as an apply does; then all
+    // three timings. The caller reads the card again afterwards. False as for
+    // ChangeSpeed.
     bool Restore(const ClockReading& reading);
-    // One read of the PLL select register (0x68050C), which a change of clocks
-    // reads and rewrites; nullopt while clock changes are not enabled.
-    std::optional<std::uint32_t> ReadPllSelect();
-    // Apply of timing register `which` alone (0, 1 or 2: 0x100220, 0x100224,
-    // 0x100228), a whole 32-bit value. Throws std::out_of_range for any other
-    // index.
-    bool SetTiming(std::size_t which, std::uint32_t value);
+    // One read of the PLL select register, which a change of clocks reads and
+    // rewrites; nothing while clock changes are not enabled.
+    std::optional<std::uint32_t> ReadPllSelect() {
+        return can_change_clocks_ ? std::optional(window_.IN_LONGWORD(kPllSelectRegister))
+                                  : std::nullopt;
+    }
+    // Apply of timing register `which` (0, 1 or 2) alone, a whole 32-bit value.
+    // Throws std::out_of_range for any other index.
+    bool SetTiming(std::size_t which, std::uint32_t value) {
+        ChangeTargets targets;
+        targets.timings.at(which) = value;
+        return Apply(targets);
+    }
 
   private:
-    // Saves the CRT controller index, unlocks the extended registers (the
-    // window needs them) and reads the crystal from the strap register. The
-    // caller puts the saved index back when its sequence ends.
-    struct Unlocked {
-        std::uint8_t saved_index;
-        std::uint32_t strap;
-        Crystal crystal;
-        int base_freq;
-    };
-    Unlocked UnlockAndReadCrystal();
-    // Opens a write sequence: nothing when the card must not be written (the
-    // saved index is then put back at once), else the unlocked state.
-    std::optional<Unlocked> BeginWrite();
+    // Saves the CRT controller index (returned), unlocks the extended registers
+    // the window needs and reads the strap register and the crystal it gives
+    // into `speed`. The caller puts the index back when its sequence ends.
+    std::uint8_t Unlock(Speed& speed);
+    // Opens a write sequence as Unlock does; nothing, with the index put back
+    // at once, when the card must not be written.
+    std::optional<std::uint8_t> BeginWrite(Speed& speed);
     // The select register, then each PLL in two stages, inside the interrupt
     // bracket; the saved CRT controller index is put back before it closes. A
     // PLL without a word gets back what it holds.
-    void ProgramPlls(const Unlocked& unlocked, std::optional<std::uint32_t> memory_word,
+    void ProgramPlls(std::uint8_t saved_index, std::optional<std::uint32_t> memory_word,
                      std::optional<std::uint32_t> core_word);
 
     hw::RegisterWindow& window_;

@@ -2,11 +2,7 @@
 #include "clock/clock_engine.h"
 
 namespace ruvuvuri::clock {
-
 namespace {
-
-constexpr std::uint32_t kLowHalf = 0x0000FFFF;
-constexpr std::uint32_t kHighHalf = 0xFFFF0000;
 
 // Writes one PLL in two stages: first the new M and N under the P (and upper
 // bits) the PLL already has, then the complete word, so the post-divider never
@@ -26,10 +22,8 @@ void WritePll(hw::RegisterWindow& window, std::uint32_t address,
     if (!word && held == kNoAnswer) {
         return;
     }
-    const std::uint32_t first_stage = !word               ? held
-                                      : held == kNoAnswer ? *word
-                                                          : (*word & kLowHalf) | (held & kHighHalf);
-    window.OUT_LONGWORD(address, first_stage);
+    const std::uint32_t merged = (word.value_or(held) & 0x0000FFFF) | (held & 0xFFFF0000);
+    window.OUT_LONGWORD(address, held == kNoAnswer ? *word : merged);
     window.IN_LONGWORD(address);
     window.OUT_LONGWORD(address, word.value_or(held));
 }
@@ -72,35 +66,34 @@ ChangePlan PlanChange(const ClockReading& reading, std::uint32_t select_read,
     return plan;
 }
 
-std::optional<ClockEngine::Unlocked> ClockEngine::BeginWrite() {
+std::optional<std::uint8_t> ClockEngine::BeginWrite(Speed& speed) {
     if (!can_change_clocks_ || Refusal() != WriteRefusal::None) {
         return std::nullopt;
     }
-    const Unlocked unlocked = UnlockAndReadCrystal();
+    const std::uint8_t saved_index = Unlock(speed);
     // The card may have stopped answering since it was read, and a crystal
     // the straps now leave open would make every coefficient wrong.
-    if (unlocked.strap == kNoAnswer || !unlocked.crystal.certain()) {
-        window_.crtc().SelectCrtcIndex(unlocked.saved_index);
+    if (speed.strap == kNoAnswer || !speed.crystal.certain()) {
+        window_.crtc().SelectCrtcIndex(saved_index);
         return std::nullopt;
     }
-    return unlocked;
+    return saved_index;
 }
 
 bool ClockEngine::Apply(const ChangeTargets& targets) {
     if (!can_change_clocks_ || Refusal() != WriteRefusal::None) {
         return false;
     }
-    ChangePlan plan = PlanChange(reading_, 0, targets);
-    if (targets.clocks) {
-        const std::optional<Unlocked> unlocked = BeginWrite();
-        if (!unlocked) {
-            return false;
-        }
-        // Both searches for the crystal just read, before the bracket.
-        ClockReading now = reading_;
-        now.base_freq = unlocked->base_freq;
-        plan = PlanChange(now, 0, targets);
-        ProgramPlls(*unlocked, plan.memory->word(), plan.core->word());
+    // Both searches for the crystal of the strap read that opens the sequence,
+    // before the bracket.
+    ClockReading now = reading_;
+    const std::optional<std::uint8_t> saved_index = targets.clocks ? BeginWrite(now) : std::nullopt;
+    if (targets.clocks && !saved_index) {
+        return false;
+    }
+    const ChangePlan plan = PlanChange(now, 0, targets);
+    if (saved_index) {
+        ProgramPlls(*saved_index, plan.memory->word(), plan.core->word());
     }
     for (const RegisterPlan& timing : plan.timings) {
         window_.OUT_LONGWORD(timing.address, timing.write_value);
@@ -109,20 +102,19 @@ bool ClockEngine::Apply(const ChangeTargets& targets) {
 }
 
 bool ClockEngine::Restore(const ClockReading& reading) {
-    // The same sequence as a change of clocks, crystal read included, so a
-    // revert reaches the card exactly as an apply does.
-    const std::optional<Unlocked> unlocked = BeginWrite();
-    if (!unlocked) {
+    Speed now;
+    const std::optional<std::uint8_t> saved_index = BeginWrite(now);
+    if (!saved_index) {
         return false;
     }
-    ProgramPlls(*unlocked, reading.mem_pll_word, reading.core_pll_word);
+    ProgramPlls(*saved_index, reading.mem_pll_word, reading.core_pll_word);
     for (std::size_t i = 0; i < kTimingRegisters.size(); ++i) {
         window_.OUT_LONGWORD(kTimingRegisters[i], reading.timings()[i]);
     }
     return true;
 }
 
-void ClockEngine::ProgramPlls(const Unlocked& unlocked, std::optional<std::uint32_t> memory_word,
+void ClockEngine::ProgramPlls(std::uint8_t saved_index, std::optional<std::uint32_t> memory_word,
                               std::optional<std::uint32_t> core_word) {
     // Inside the bracket: window accesses only. It closes on every way out.
     const hw::InterruptBracket bracket(window_.io());
@@ -130,13 +122,7 @@ void ClockEngine::ProgramPlls(const Unlocked& unlocked, std::optional<std::uint3
     window_.OUT_LONGWORD(kPllSelectRegister, select | kPllSelectProgrammed);
     WritePll(window_, kCorePllRegister, core_word);
     WritePll(window_, kMemPllRegister, memory_word);
-    window_.crtc().SelectCrtcIndex(unlocked.saved_index);
-}
-
-bool ClockEngine::SetTiming(std::size_t which, std::uint32_t value) {
-    ChangeTargets targets;
-    targets.timings.at(which) = value;
-    return Apply(targets);
+    window_.crtc().SelectCrtcIndex(saved_index);
 }
 
 }  // namespace ruvuvuri::clock

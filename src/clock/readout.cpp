@@ -15,31 +15,26 @@ std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
 }
 
 Crystal CrystalFor(card::CrystalStraps straps, std::uint32_t strap, std::optional<int> stated_khz) {
-    const int bit6 = CrystalKhz(strap);
-    const bool bit6_set = (strap & kStrapCrystalBit) != 0;
+    // The crystal the straps decide, or the two they leave open; until one of
+    // those is stated, the clocks are shown for the bit-6 crystal, the one the
+    // first chips had.
+    Crystal crystal{CrystalKhz(strap)};
     const bool bit22_set = (strap & kStrapCrystal27MhzBit) != 0;
-    // The crystal the straps decide, or the two they leave open.
-    int decided = bit6;
-    int open[2] = {0, 0};
     if (bit22_set && straps == card::CrystalStraps::Bit22Is27Mhz) {
-        if (bit6_set) {
-            open[0] = kCrystal25000;
-            open[1] = kCrystal27000;
+        if ((strap & kStrapCrystalBit) != 0) {
+            crystal.open = {kCrystal25000, kCrystal27000};
         } else {
-            decided = kCrystal27000;
+            crystal.khz = kCrystal27000;
         }
     } else if (bit22_set && straps == card::CrystalStraps::Bit22Unclear) {
-        open[0] = bit6;
-        open[1] = kCrystal27000;
+        crystal.open = {crystal.khz, kCrystal27000};
     }
-    if (open[0] == 0) {
-        return {decided, {0, 0}, stated_khz && *stated_khz != decided};
+    const bool open = crystal.open[0] != 0;
+    if (open && stated_khz && (*stated_khz == crystal.open[0] || *stated_khz == crystal.open[1])) {
+        return {*stated_khz};
     }
-    if (stated_khz && (*stated_khz == open[0] || *stated_khz == open[1])) {
-        return {*stated_khz, {0, 0}, false};
-    }
-    // Shown for the bit-6 crystal, the one the first chips had, until stated.
-    return {bit6, {open[0], open[1]}, stated_khz.has_value()};
+    crystal.contradicted = stated_khz && (open || *stated_khz != crystal.khz);
+    return crystal;
 }
 
 WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading) {
@@ -47,38 +42,30 @@ WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading) {
         reading.mem_pll_word == kNoAnswer) {
         return WriteRefusal::NoAnswer;
     }
-    if (reading.crystal.contradicted) {
-        return WriteRefusal::CrystalContradicted;
-    }
-    if (chip.integrated) {
-        return WriteRefusal::Integrated;
-    }
-    return reading.crystal.certain() ? WriteRefusal::None : WriteRefusal::CrystalUncertain;
+    return reading.crystal.contradicted ? WriteRefusal::CrystalContradicted
+           : chip.integrated            ? WriteRefusal::Integrated
+           : reading.crystal.certain()  ? WriteRefusal::None
+                                        : WriteRefusal::CrystalUncertain;
 }
 
-ClockEngine::Unlocked ClockEngine::UnlockAndReadCrystal() {
-    hw::Crtc& crtc = window_.crtc();
-    const std::uint8_t saved_index = crtc.CrtcIndex();
-    crtc.CrtcWrite(kCr1fIndex, kUnlockExtended);
-
-    const std::uint32_t strap = window_.IN_LONGWORD(kStrapRegister);
-    const Crystal crystal = CrystalFor(chip_.crystal, strap, stated_crystal_khz_);
-    return {saved_index, strap, crystal, crystal.khz};
+std::uint8_t ClockEngine::Unlock(Speed& speed) {
+    const std::uint8_t saved_index = window_.crtc().CrtcIndex();
+    window_.crtc().CrtcWrite(kCr1fIndex, kUnlockExtended);
+    speed.strap = window_.IN_LONGWORD(kStrapRegister);
+    speed.crystal = CrystalFor(chip_.crystal, speed.strap, stated_crystal_khz_);
+    speed.base_freq = speed.crystal.khz;
+    return saved_index;
 }
 
 std::optional<Speed> ClockEngine::GetSpeed() {
     if (!can_change_clocks_) {
         return std::nullopt;
     }
-    // The caller's index selection is put back afterwards.
-    const Unlocked unlocked = UnlockAndReadCrystal();
     Speed speed;
-    speed.base_freq = unlocked.base_freq;
-    speed.crystal = unlocked.crystal;
-    speed.strap = unlocked.strap;
+    const std::uint8_t saved_index = Unlock(speed);
     speed.mem_pll_word = window_.IN_LONGWORD(kMemPllRegister);
     speed.core_pll_word = window_.IN_LONGWORD(kCorePllRegister);
-    window_.crtc().SelectCrtcIndex(unlocked.saved_index);
+    window_.crtc().SelectCrtcIndex(saved_index);
 
     speed.memclk = PllOutputKhz(speed.mem_pll_word, speed.base_freq);
     speed.nvclk = PllOutputKhz(speed.core_pll_word, speed.base_freq);
@@ -86,25 +73,16 @@ std::optional<Speed> ClockEngine::GetSpeed() {
 }
 
 const ClockReading& ClockEngine::GetCurrentClocks() {
-    const std::optional<Speed> speed = GetSpeed();
-    if (!speed) {
-        return reading_;
+    if (const std::optional<Speed> speed = GetSpeed()) {
+        ClockReading reading{*speed};
+        reading.memclk_d = reading.memclk / 1000.0;
+        reading.nvclk_d = reading.nvclk / 1000.0;
+        reading.tim0 = window_.IN_LONGWORD(kTiming0Register);
+        reading.tim1 = window_.IN_LONGWORD(kTiming1Register);
+        reading.tim2 = window_.IN_LONGWORD(kTiming2Register);
+        reading_ = reading;  // only once the whole reading is in
     }
-    ClockReading reading{*speed};
-    reading.memclk_d = reading.memclk / 1000.0;
-    reading.nvclk_d = reading.nvclk / 1000.0;
-    reading.tim0 = window_.IN_LONGWORD(kTiming0Register);
-    reading.tim1 = window_.IN_LONGWORD(kTiming1Register);
-    reading.tim2 = window_.IN_LONGWORD(kTiming2Register);
-    reading_ = reading;
     return reading_;
-}
-
-std::optional<std::uint32_t> ClockEngine::ReadPllSelect() {
-    if (!can_change_clocks_) {
-        return std::nullopt;
-    }
-    return window_.IN_LONGWORD(kPllSelectRegister);
 }
 
 }  // namespace ruvuvuri::clock
