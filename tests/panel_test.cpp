@@ -142,7 +142,7 @@ TEST(MainPanel, AnsweringNoWritesNothingAndShowsTheCardAgain) {
     EXPECT_THAT(world.ui.questions,
                 ElementsAre("Ruvuvuri|Core,Memory clocks and Timings will be changed now!\n"
                             "Are You shure?\n\n"
-                            "Core clock: 174.997 MHz -> 250.000 MHz\n"
+                            "Core clock: 174.997 MHz -> 250.014 MHz (asked 250.000)\n"
                             "Timing 1 (0x100224): 0x00000A0A -> 0x12345678"));
     EXPECT_EQ(world.ui.Value<std::string>(PANEL_STATUS),
               "Nothing was written; the fields show the card again.");

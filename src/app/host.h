@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/keep_question.h"
 #include "app/options.h"
@@ -50,5 +52,15 @@ void DropToInvokingUser();
 // refusal (cause and remedy) in `refusal`, when there is no such place. With
 // `dialog_possible` the refusal applies only outside a dialog panel.
 std::unique_ptr<Terminal> OpenKeepTerminal(bool dialog_possible, std::string* refusal);
+
+// --install-at-start / --remove-at-start: the entry that runs `--at-boot` with
+// these arguments at every start (Windows: the machine's Run key). The exit
+// status; elsewhere it says what to use instead.
+int ChangeStartEntry(bool install, const std::vector<std::string>& arguments);
+
+// After settings were applied at start: where no service manager runs
+// --at-shutdown (Windows), waits for the end of the session and runs
+// `at_end` then; elsewhere returns at once.
+void StayUntilSessionEnds(const std::function<void()>& at_end);
 
 }  // namespace ruvuvuri::app::host

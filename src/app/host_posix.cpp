@@ -74,4 +74,15 @@ std::unique_ptr<Terminal> OpenKeepTerminal(bool dialog_possible, std::string* re
     return terminal;
 }
 
+int ChangeStartEntry(bool, const std::vector<std::string>&) {
+    Warn(
+        "--install-at-start and --remove-at-start are for Windows; here the settings go into "
+        "RUVUVURI_ARGS in /etc/default/ruvuvuri, and sudo systemctl enable --now ruvuvuri "
+        "applies them at every start");
+    return 2;
+}
+
+// The service manager runs --at-shutdown (ruvuvuri.service).
+void StayUntilSessionEnds(const std::function<void()>&) {}
+
 }  // namespace ruvuvuri::app::host

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <windows.h>
 
+#include <functional>
 #include <iostream>
 #include <string>
 
 #include "app/host.h"
 #include "base/printable.h"
+#include "base/win_error_text.h"
 #include "hw/backends/win_ports.h"
 #include "ui/console_engine.h"
 #include "ui/win32/ansi_text.h"
@@ -137,6 +139,83 @@ std::unique_ptr<Terminal> OpenKeepTerminal(bool /*dialog_possible*/, std::string
         "ask, with every way of ending it held off, whether to keep a change; leave "
         "--revert-after out (--dry-run shows a change before it is made); nothing was done";
     return nullptr;
+}
+
+namespace {
+
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kRunValue = "Ruvuvuri";
+
+// The program's full path and its arguments, each quoted as the command line
+// splitting takes it back.
+std::string StartCommand(const std::vector<std::string>& arguments) {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string command = "\"" + std::string(path, length < MAX_PATH ? length : 0) + "\" --at-boot";
+    for (const std::string& argument : arguments) {
+        command += " \"" + argument + "\"";
+    }
+    return command;
+}
+
+// The hidden window's end-of-session message, and what it then runs.
+std::function<void()>* session_end = nullptr;
+
+LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_ENDSESSION && wparam != FALSE && session_end != nullptr) {
+        (*session_end)();
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int ChangeStartEntry(bool install, const std::vector<std::string>& arguments) {
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &key);
+    if (status == ERROR_SUCCESS) {
+        const std::string command = StartCommand(arguments);
+        status = install ? RegSetValueExA(key, kRunValue, 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(command.c_str()),
+                                          static_cast<DWORD>(command.size() + 1))
+                         : RegDeleteValueA(key, kRunValue);
+        RegCloseKey(key);
+    }
+    if (status == ERROR_FILE_NOT_FOUND && !install) {
+        status = ERROR_SUCCESS;  // nothing was there to remove
+    }
+    if (status != ERROR_SUCCESS) {
+        ReportFailure(std::string("cannot change the start entry HKEY_LOCAL_MACHINE\\") + kRunKey +
+                      " (" + base::WinErrorText(static_cast<DWORD>(status)) +
+                      "); run ruvuvuri as an administrator");
+        return -1;
+    }
+    PrintText(install ? "Ruvuvuri applies these settings at every start: " +
+                            StartCommand(arguments) + "\n"
+                      : std::string("Ruvuvuri no longer applies settings at start.\n"));
+    return 0;
+}
+
+void StayUntilSessionEnds(const std::function<void()>& at_end) {
+    WNDCLASSA type{};
+    type.lpfnWndProc = OnSessionMessage;
+    type.hInstance = GetModuleHandleA(nullptr);
+    type.lpszClassName = "RuvuvuriSession";
+    RegisterClassA(&type);
+    std::function<void()> end = at_end;
+    session_end = &end;
+    // Never shown: it is there for the session's end, which Windows tells
+    // every top-level window.
+    if (CreateWindowA(type.lpszClassName, "Ruvuvuri", 0, 0, 0, 0, 0, nullptr, nullptr,
+                      type.hInstance, nullptr) != nullptr) {
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            DispatchMessageA(&message);
+        }
+    }
+    session_end = nullptr;
 }
 
 }  // namespace ruvuvuri::app::host

@@ -106,8 +106,28 @@ std::string RefusalText(const clock::ClockEngine& engine) {
     return "";
 }
 
+clock::ClockReading StartedReading(const hw::StartedClocks& started, int base_freq) {
+    clock::ClockReading reading;
+    reading.base_freq = base_freq;
+    reading.core_pll_word = started.core_pll;
+    reading.mem_pll_word = started.memory_pll;
+    reading.nvclk = clock::PllOutputKhz(started.core_pll, base_freq);
+    reading.memclk = clock::PllOutputKhz(started.memory_pll, base_freq);
+    reading.nvclk_d = reading.nvclk / 1000.0;
+    reading.memclk_d = reading.memclk / 1000.0;
+    reading.tim0 = started.timings[0];
+    reading.tim1 = started.timings[1];
+    reading.tim2 = started.timings[2];
+    return reading;
+}
+
+hw::StartedClocks StartedOf(const clock::ClockReading& reading) {
+    return {reading.core_pll_word, reading.mem_pll_word, reading.timings()};
+}
+
 std::string FormatCardInfo(const card::BiosImage& bios, const card::Chip& chip,
-                           const clock::ClockReading& reading) {
+                           const clock::ClockReading& reading,
+                           const std::optional<hw::StartedClocks>& started) {
     std::string out;
     AppendLine(out, "Device ID:", "0x%04X", unsigned{bios.DeviceId().value_or(0)});
     AppendLine(out, "Chip:", "%s", ChipName(chip).c_str());
@@ -131,6 +151,13 @@ std::string FormatCardInfo(const card::BiosImage& bios, const card::Chip& chip,
     AppendLine(out, "Timing 0:", "0x%08X", reading.tim0);
     AppendLine(out, "Timing 1:", "0x%08X", reading.tim1);
     AppendLine(out, "Timing 2:", "0x%08X", reading.tim2);
+    // What --restore would write back, where it is not what the card holds.
+    if (started && *started != StartedOf(reading)) {
+        const clock::ClockReading then = StartedReading(*started, reading.base_freq);
+        AppendLine(out, "Started with:", "core %.3f MHz (PLL 0x%08X), memory %.3f MHz (PLL 0x%08X)",
+                   then.nvclk_d, then.core_pll_word, then.memclk_d, then.mem_pll_word);
+        AppendLine(out, "", "timings 0x%08X 0x%08X 0x%08X", then.tim0, then.tim1, then.tim2);
+    }
     return out;
 }
 
@@ -176,7 +203,8 @@ std::string FormatPlan(const clock::ChangePlan& plan) {
 }
 
 std::string FormatCardInfoJson(const card::BiosImage& bios, const std::optional<card::Chip>& chip,
-                               const clock::ClockReading& reading, const std::string& backend) {
+                               const clock::ClockReading& reading, const std::string& backend,
+                               const std::optional<hw::StartedClocks>& started) {
     const std::optional<std::uint16_t> device = bios.DeviceId();
     nlohmann::ordered_json info = {
         {"format", 1},
@@ -196,6 +224,13 @@ std::string FormatCardInfoJson(const card::BiosImage& bios, const std::optional<
         info["core"] = Clock(reading.nvclk, reading.core_pll_word);
         info["memory"] = Clock(reading.memclk, reading.mem_pll_word);
         info["timings"] = {reading.tim0, reading.tim1, reading.tim2};
+        info["started"] = nullptr;
+        if (started) {
+            const clock::ClockReading then = StartedReading(*started, reading.base_freq);
+            info["started"] = {{"core", Clock(then.nvclk, then.core_pll_word)},
+                               {"memory", Clock(then.memclk, then.mem_pll_word)},
+                               {"timings", {then.tim0, then.tim1, then.tim2}}};
+        }
     }
     // The BIOS text comes from the card: bytes that are not UTF-8 become
     // U+FFFD rather than ending the run.

@@ -8,14 +8,16 @@
 #include "card/bios_image.h"
 #include "card/chip.h"
 #include "clock/clock_engine.h"
+#include "hw/backend.h"
 
 namespace ruvuvuri::app {
 
 // What `--info` prints: the BIOS fields the panel shows, the chip, and from one
 // readout the crystal, both clocks in MHz with the PLL words they come from,
-// and the three timings.
+// and the three timings, and, where they differ, the clocks the card started with.
 std::string FormatCardInfo(const card::BiosImage& bios, const card::Chip& chip,
-                           const clock::ClockReading& reading);
+                           const clock::ClockReading& reading,
+                           const std::optional<hw::StartedClocks>& started = std::nullopt);
 
 // What `--info --json` prints: the same facts as one JSON object with the
 // field names documented in docs/info-json.md, followed by a newline.
@@ -23,7 +25,13 @@ std::string FormatCardInfo(const card::BiosImage& bios, const card::Chip& chip,
 // a chip (no GeForce, or one this program does not set) it holds only the BIOS
 // fields and says so.
 std::string FormatCardInfoJson(const card::BiosImage& bios, const std::optional<card::Chip>& chip,
-                               const clock::ClockReading& reading, const std::string& backend);
+                               const clock::ClockReading& reading, const std::string& backend,
+                               const std::optional<hw::StartedClocks>& started = std::nullopt);
+
+// The clocks the card started with, as a reading with the card's crystal; and
+// the other way.
+clock::ClockReading StartedReading(const hw::StartedClocks& started, int base_freq);
+hw::StartedClocks StartedOf(const clock::ClockReading& reading);
 
 // "NV15 (GeForce2 GTS/Pro/Ti/Ultra)".
 std::string ChipName(const card::Chip& chip);

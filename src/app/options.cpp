@@ -46,9 +46,18 @@ struct Flag {
     bool RunOptions::*field;
 };
 constexpr Flag kFlags[] = {
-    {"--dry-run", &RunOptions::dry_run}, {"--strict", &RunOptions::strict},
-    {"--json", &RunOptions::json},       {"--info", &RunOptions::info},
-    {"--help", &RunOptions::help},       {"--version", &RunOptions::version},
+    {"--dry-run", &RunOptions::dry_run},
+    {"--strict", &RunOptions::strict},
+    {"--json", &RunOptions::json},
+    {"--info", &RunOptions::info},
+    {"--help", &RunOptions::help},
+    {"--version", &RunOptions::version},
+    {"--restore", &RunOptions::restore},
+    {"--at-boot", &RunOptions::at_boot},
+    {"--at-shutdown", &RunOptions::at_shutdown},
+    {"--force", &RunOptions::force},
+    {"--install-at-start", &RunOptions::install_at_start},
+    {"--remove-at-start", &RunOptions::remove_at_start},
 };
 
 // The one pass: each argument goes to the options it sets and, when the run
@@ -99,7 +108,7 @@ class Parser {
             StrictError(arg, "not an option; see --help");
             return;
         }
-        clock_arguments_ = true;
+        line_.clock_arguments.emplace_back(arg);
         const std::string key = clock ? std::string(1, letter) : std::string("t") + arg[1];
         const std::string_view value = arg.substr(clock ? 2 : 3);
         const std::string problem = clock ? Clock(letter == 'c', key, value)
@@ -220,19 +229,33 @@ class Parser {
 
     // What only the whole command line shows.
     void CrossChecks() {
-        const RunOptions& run = line_.run;
+        RunOptions& run = line_.run;
+        const bool clock_arguments = !line_.clock_arguments.empty();
+        // Settings applied at start are a script's: nothing may be ignored.
+        run.strict = run.strict || run.at_boot || run.install_at_start;
+        if (run.restore && clock_arguments) {
+            Refuse("--restore",
+                   "it writes back the clocks the card started with; give no clock or timing "
+                   "option with it");
+        }
+        if (run.force && !run.at_boot) {
+            Ignore("--force", "it goes with --at-boot, as in --at-boot --force");
+        }
         if (run.json && !run.info) {
             Ignore("--json", "it goes with --info, as in --info --json");
         }
         const bool read_only = run.info || !run.explain_trace_path.empty();
-        if (clock_arguments_ && read_only) {
+        if ((clock_arguments || run.restore) && read_only) {
             StrictError(run.info ? "--info" : "--explain-trace",
                         "writes nothing, so the clock and timing options would be ignored");
         }
         if (run.revert_after_seconds != 0 && (read_only || run.dry_run)) {
             StrictError("--revert-after", "nothing is written to revert in this run");
         }
-        if (!clock_arguments_ && !read_only && !run.help && !run.version) {
+        // Empty start settings mean: do nothing.
+        const bool writes_nothing = run.at_boot || run.at_shutdown || run.remove_at_start;
+        if (!clock_arguments && !run.restore && !read_only && !writes_nothing && !run.help &&
+            !run.version) {
             StrictError("--strict",
                         "no clock or timing option to apply (give c=, m=, t0=, t1= or t2=); "
                         "--strict never shows the panel");
@@ -240,7 +263,6 @@ class Parser {
     }
 
     CommandLine line_;
-    bool clock_arguments_ = false;
     std::map<std::string, std::string_view> given_;  // option key -> its last argument
 };
 
@@ -269,6 +291,10 @@ std::string UsageText() {
            "  --revert-after=SECONDS  ask to keep a change; anything but yes writes back\n"
            "  --crystal=KHZ   the board's crystal where the straps leave it open\n"
            "  --explain-trace=FILE  the register accesses a trace holds, run by run\n"
+           "  --restore       write back the clocks the card started with in this boot\n"
+           "  --at-boot [--force], --at-shutdown  apply the options at start, guarded\n"
+           "                  against a start that hung; clear the guard at shutdown\n"
+           "  --install-at-start, --remove-at-start  (Windows) the same at every start\n"
            "  --help, --version\n"
            "\n"
            "A clock out of range and a malformed option are ignored; t0=AAAAAAAA counts as not\n"

@@ -60,6 +60,12 @@ struct RunOptions {
     int revert_after_seconds = 0;    // 0: no confirm-or-revert question
     int crystal_khz = 0;             // 0: as the straps say; else stated where they leave it open
     std::string explain_trace_path;  // empty: no trace to explain
+    bool restore = false;            // write back the clocks the card started with
+    bool at_boot = false;            // apply under --strict, guarded against a start that hung
+    bool at_shutdown = false;        // clear that guard
+    bool force = false;              // --at-boot despite the guard
+    bool install_at_start = false;   // Windows: apply these options at every start
+    bool remove_at_start = false;
 
     bool operator==(const RunOptions&) const = default;
 };
@@ -77,6 +83,7 @@ struct CommandLine {
     // that converts nothing leaving the previous; then a clock outside its
     // range goes back to 0.0 (not given).
     ClockOptions clocks;
+    std::vector<std::string> clock_arguments;  // as given, for a start entry that repeats them
     // Each argument the run ignores, one line for the user: unknown "--"
     // options and bad values ("ignoring ..."); other arguments are skipped
     // without a word.

@@ -70,6 +70,7 @@ std::uint32_t TargetKhz(double field_mhz, double shown_mhz, std::uint32_t read_k
 ui::CallbackTable MainPanel::Callbacks() {
     return {{"SetNewClocks", std::bind_front(&MainPanel::SetNewClocks, this)},
             {"Preview", std::bind_front(&MainPanel::Preview, this)},
+            {"Restore", std::bind_front(&MainPanel::Restore, this)},
             {"Exit", std::bind_front(&MainPanel::Exit, this)}};
 }
 
@@ -196,6 +197,32 @@ std::vector<FieldChange> MainPanel::Changes(const EditedFields& fields) const {
     return changes;
 }
 
+std::optional<clock::ClockReading> MainPanel::ConfirmAndWrite(
+    const std::vector<FieldChange>& changes, const char* unchanged,
+    const std::function<bool(const clock::ClockReading&)>& write) {
+    // Engines show the part after the blank line below the question.
+    const bool confirmed =
+        ui_->ConfirmPopup(kPopupTitle, std::string(kApplyQuestion) + "\n" +
+                                           (changes.empty() ? std::string("\n") + unchanged
+                                                            : ChangeLines(changes))) == 1;
+    const clock::ClockReading before = engine_.current();
+    const bool written = confirmed && write(before);
+    if (confirmed && !written) {
+        ui_->MessagePopup(kPopupTitle, Sentence(kStrapChanged));
+    }
+    // After a write the panel shows what the PLLs really produce; after a
+    // refusal it shows the card's values again.
+    const clock::ClockReading now =
+        written && after_apply_ ? after_apply_(before) : engine_.GetCurrentClocks();
+    ShowClocksAndTimings(now);
+    if (!written) {
+        ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
+                        std::string("Nothing was written; the fields show the card again."));
+        return std::nullopt;
+    }
+    return now;
+}
+
 int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     // The panel writes only what it shows: a field that holds no complete
     // value stops Apply before anything is asked or written, and the user's
@@ -204,43 +231,80 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
     if (!fields || RefuseWrites()) {
         return 0;
     }
-    // Engines show the part after the blank line below the question.
-    const std::vector<FieldChange> changes = Changes(*fields);
-    const bool confirmed =
-        ui_->ConfirmPopup(kPopupTitle,
-                          std::string(kApplyQuestion) + "\n" +
-                              (changes.empty() ? "\nNo field was edited: the card is written "
-                                                 "with the clocks and timings it has."
-                                               : ChangeLines(changes))) == 1;
-    const clock::ClockReading before = engine_.current();
-    const bool applied = confirmed && engine_.Apply(TargetsOf(*fields, before));
-    if (confirmed && !applied) {
-        ui_->MessagePopup(kPopupTitle, Sentence(kStrapChanged));
+    // Each clock as the card will run at it, beside the one typed.
+    const clock::ChangeTargets targets = TargetsOf(*fields, engine_.current());
+    const clock::ChangePlan plan = clock::PlanChange(engine_.current(), 0, targets);
+    std::vector<FieldChange> changes = Changes(*fields);
+    for (FieldChange& change : changes) {
+        const bool core = change.field == kCoreName;
+        if (core || change.field == kMemoryName) {
+            const clock::PllPlan& pll = core ? *plan.core : *plan.memory;
+            change.after = MhzValue(pll.output_khz / 1000.0) +
+                           Format(" (asked %.3f)", core ? *fields->core_mhz : *fields->memory_mhz);
+        }
     }
-    // After an apply the panel shows what the PLLs really produce; after a
-    // refusal it shows the card's values again.
-    const clock::ClockReading& now =
-        applied && after_apply_ ? after_apply_(before) : engine_.GetCurrentClocks();
-    ShowClocksAndTimings(now);
-    std::string status = "Nothing was written; the fields show the card again.";
-    if (applied) {
+    const std::optional<clock::ClockReading> now =
+        ConfirmAndWrite(changes,
+                        "No field was edited: the card is written with the clocks and timings it "
+                        "has.",
+                        [&](const clock::ClockReading&) { return engine_.Apply(targets); });
+    if (now) {
         // The clocks the card now runs at next to those asked for, then the
         // timings as read back: a timing register that does not keep every
         // bit written is worth a look, as the card runs with what it reads.
         std::string timings;
         for (int i = 0; i < 3; ++i) {
-            if (now.timings()[i] != *fields->timing[i]) {
+            if (now->timings()[i] != *fields->timing[i]) {
                 timings += std::string(" ") + kTimingNames[i] + " reads " +
-                           ui::FormatRegister(now.timings()[i]) + ", written " +
+                           ui::FormatRegister(now->timings()[i]) + ", written " +
                            ui::FormatRegister(*fields->timing[i]) + ";";
             }
         }
-        status = "Core " + MhzValue(now.nvclk_d) + ", asked " + AskedMhz(*fields->core_mhz) +
-                 "; memory " + MhzValue(now.memclk_d) + ", asked " + AskedMhz(*fields->memory_mhz) +
-                 ";" + (timings.empty() ? " timings as written;" : timings);
+        std::string status = "Core " + MhzValue(now->nvclk_d) + ", asked " +
+                             AskedMhz(*fields->core_mhz) + "; memory " + MhzValue(now->memclk_d) +
+                             ", asked " + AskedMhz(*fields->memory_mhz) + ";" +
+                             (timings.empty() ? " timings as written;" : timings);
         status.back() = '.';
+        ui_->SetCtrlVal(mp, ui::PANEL_STATUS, status);
     }
-    ui_->SetCtrlVal(mp, ui::PANEL_STATUS, status);
+    return 0;
+}
+
+int MainPanel::Restore(int, int, int event, void*, int, int) {
+    if (event != ui::EVENT_COMMIT || !engine_.CanChangeClocks()) {
+        return 0;
+    }
+    if (!started_) {
+        ui_->MessagePopup(kPopupTitle,
+                          "No run has read the card since the machine started, so there are no "
+                          "clocks it started with to write back. Nothing was written.");
+        return 0;
+    }
+    if (RefuseWrites()) {
+        return 0;
+    }
+    const clock::ClockReading& read = engine_.current();
+    const clock::ClockReading target = StartedReading(*started_, read.base_freq);
+    std::vector<FieldChange> changes;
+    const auto add = [&changes](const char* name, const std::string& from, const std::string& to) {
+        if (from != to) {
+            changes.push_back({name, from, to});
+        }
+    };
+    add(kCoreName, MhzValue(read.nvclk_d), MhzValue(target.nvclk_d));
+    add(kMemoryName, MhzValue(read.memclk_d), MhzValue(target.memclk_d));
+    for (int i = 0; i < 3; ++i) {
+        add(kTimingNames[i], ui::FormatRegister(read.timings()[i]),
+            ui::FormatRegister(target.timings()[i]));
+    }
+    const std::optional<clock::ClockReading> now = ConfirmAndWrite(
+        changes, "The card holds the clocks it started with: they are written again.",
+        [&](const clock::ClockReading&) { return engine_.Restore(target); });
+    if (now) {
+        ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
+                        "Restored the clocks the card started with: core " +
+                            MhzValue(now->nvclk_d) + ", memory " + MhzValue(now->memclk_d) + ".");
+    }
     return 0;
 }
 

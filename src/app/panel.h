@@ -9,6 +9,7 @@
 
 #include "card/bios_image.h"
 #include "clock/clock_engine.h"
+#include "hw/backend.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::app {
@@ -27,8 +28,10 @@ struct FieldChange {
 // against ui::UiEngine only, so it works the same on every panel engine.
 class MainPanel {
   public:
-    MainPanel(const card::BiosImage& bios, clock::ClockEngine& engine)
-        : bios_(bios), engine_(engine) {}
+    // `started`: the clocks the card started with, which Restore writes back.
+    MainPanel(const card::BiosImage& bios, clock::ClockEngine& engine,
+              std::optional<hw::StartedClocks> started = std::nullopt)
+        : bios_(bios), engine_(engine), started_(started) {}
 
     // The callbacks the panel file names, for the engine's table.
     ui::CallbackTable Callbacks();
@@ -53,6 +56,8 @@ class MainPanel {
     // --dry-run table) and writes nothing.
     int Preview(int panel, int control, int event, void* callback_data, int data1, int data2);
     int Exit(int panel, int control, int event, void* callback_data, int data1, int data2);
+    // Writes back the clocks the card started with, after the same question.
+    int Restore(int panel, int control, int event, void* callback_data, int data1, int data2);
 
     // The handle LoadPanel gave, negative before Start or when it failed.
     int panel_handle() const { return mp; }
@@ -80,9 +85,16 @@ class MainPanel {
     clock::ChangeTargets TargetsOf(const EditedFields& fields,
                                    const clock::ClockReading& read) const;
     std::string ClockFieldRange(int control);
+    // The confirmation (the changes below the question, or `unchanged`), the
+    // write and the read-back that Apply and Restore share: the reading shown
+    // afterwards, or nothing when nothing was written.
+    std::optional<clock::ClockReading> ConfirmAndWrite(
+        const std::vector<FieldChange>& changes, const char* unchanged,
+        const std::function<bool(const clock::ClockReading&)>& write);
 
     const card::BiosImage& bios_;
     clock::ClockEngine& engine_;
+    std::optional<hw::StartedClocks> started_;
     ui::UiEngine* ui_ = nullptr;
     int mp = -1;  // the panel handle
     AfterApply after_apply_;

@@ -25,15 +25,23 @@ const hw::BackendRecord& ChooseBackend(Backend choice) {
 Platform::Platform(const RunOptions& options)
     : record_(ChooseBackend(options.backend)),
       profile_path_(options.profile_path),
-      trace_path_(options.trace_path) {
+      trace_path_(options.trace_path),
+      guarded_(options.at_boot || options.at_shutdown) {
     if (record_.needs_root) {
-        backend_ = record_.open(profile_path_);
+        OpenBackend();
+    }
+}
+
+void Platform::OpenBackend() {
+    backend_ = record_.open(profile_path_);
+    if (guarded_) {
+        boot_guard_ = backend_->OpenBootGuard();
     }
 }
 
 void Platform::OpenUserFiles() {
     if (!backend_) {
-        backend_ = record_.open(profile_path_);
+        OpenBackend();
     }
     io_ = &backend_->io();
     // The trace wraps whichever backend the run has.

@@ -36,6 +36,11 @@ class Platform {
 
     // Valid once OpenUserFiles() has run.
     hw::PortIo& io() { return *io_; }
+    hw::OpenedBackend& backend() { return *backend_; }
+    // The guard of settings applied at start, opened for --at-boot and
+    // --at-shutdown (with the rights the backend's files need); nullptr for a
+    // card that lives only for the run.
+    std::unique_ptr<hw::RecordFile> TakeBootGuard() { return std::move(boot_guard_); }
 
     // Once the hardware work is done: a simulated card kept in a profile is
     // written back, like real hardware keeps its state, then the trace is
@@ -43,9 +48,13 @@ class Platform {
     void Save();
 
   private:
+    void OpenBackend();
+
     const hw::BackendRecord& record_;
     std::string profile_path_;
     std::string trace_path_;
+    bool guarded_;
+    std::unique_ptr<hw::RecordFile> boot_guard_;
     // Destroyed in reverse: the trace's decorator, the backend, then the file.
     std::optional<hw::TraceFile> trace_file_;
     std::unique_ptr<hw::OpenedBackend> backend_;

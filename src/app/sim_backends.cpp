@@ -31,6 +31,14 @@ class ProfileSim final : public hw::OpenedBackend {
 
     hw::PortIo& io() override { return card_; }
     void Save() override { file_.Save(hw::FormatProfile(card_.state())); }
+    // Kept in the profile, from its first run on.
+    std::optional<hw::StartedClocks> Started() override { return card_.state().started; }
+    void KeepStarted(const hw::StartedClocks& read) override {
+        card_.state().started = card_.state().started.value_or(read);
+    }
+    std::unique_ptr<hw::RecordFile> OpenBootGuard() override {
+        return std::make_unique<hw::RecordFile>(file_.path().string() + ".boot-guard");
+    }
 
   private:
     static hw::CardState LoadCard(const hw::ProfileFile& file) {

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "app/keep_question.h"
 #include "app/host.h"
 #include "app/info.h"
+#include "app/keep_question.h"
 #include "app/panel.h"
 #include "app/platform.h"
 #include "build_config.h"
@@ -21,6 +21,14 @@ namespace ruvuvuri::app {
 namespace {
 
 constexpr const char* kNoGeForce = "I think, you don't have GeForce card?";
+constexpr const char* kNoStartedRecord =
+    "--restore: no run has read the card since the machine started, so there are no clocks "
+    "it started with to write back; nothing was touched";
+constexpr const char* kGuardMark = "settings applied at start; a clean shutdown clears this\n";
+constexpr const char* kGuardFound =
+    "--at-boot: the last start that applied these settings never shut down cleanly (a hang or "
+    "a reset?), so nothing was written; once the clocks are known to be safe, clear this with "
+    "ruvuvuri --at-shutdown, or apply anyway with ruvuvuri --at-boot --force";
 constexpr const char* kLicenceText =
     "Copyright (C) 2026 The Ruvuvuri developers\n"
     "License GPLv2+: GNU GPL version 2 or later "
@@ -71,8 +79,8 @@ int EndWithoutTouching(const card::BiosImage& bios, const RunOptions& run,
 }
 
 int ShowPanel(const card::BiosImage& bios, clock::ClockEngine& engine, const RunOptions& run,
-              const KeepQuestion& keep) {
-    MainPanel panel(bios, engine);
+              const KeepQuestion& keep, const std::optional<hw::StartedClocks>& started) {
+    MainPanel panel(bios, engine, started);
     bool asks_in_dialog = false;
     auto ui = host::OpenUiEngine(run.ui, panel.Callbacks(), &asks_in_dialog);
     panel.AttachEngine(*ui);
@@ -99,7 +107,7 @@ int ShowPanel(const card::BiosImage& bios, clock::ClockEngine& engine, const Run
 }  // namespace
 
 int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& line,
-              const KeepQuestion& keep) {
+              const KeepQuestion& keep, hw::OpenedBackend* backend, hw::RecordFile* boot_guard) {
     const RunOptions& run = line.run;
     if (bios.CheckBIOSinfo() != 0) {
         // Not a GeForce: no port is touched, whatever the options say.
@@ -115,6 +123,11 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& li
         return EndWithoutTouching(bios, run, UnsupportedChipText(device),
                                   UnsupportedChipText(device));
     }
+    std::optional<hw::StartedClocks> started = backend ? backend->Started() : std::nullopt;
+    if (run.restore && !started) {
+        host::Warn(kNoStartedRecord);
+        return kExitUsage;
+    }
 
     // The first port access of the run: the window chooses its CRT controller.
     hw::RegisterWindow window(io);
@@ -122,6 +135,11 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& li
                               run.crystal_khz != 0 ? std::optional(run.crystal_khz) : std::nullopt);
     engine.EnableClockChanges();
     engine.GetCurrentClocks();
+    // The first run that reads the card after the machine started keeps it.
+    if (backend != nullptr && !started) {
+        backend->KeepStarted(StartedOf(engine.current()));
+        started = backend->Started();
+    }
     const clock::WriteRefusal refused = engine.Refusal();
     const std::string refusal = refused != clock::WriteRefusal::None ? RefusalText(engine) : "";
     if (refused == clock::WriteRefusal::CrystalContradicted) {
@@ -134,23 +152,28 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& li
         // From the one readout, so each clock agrees with the PLL word shown
         // beside it and no register is read twice.
         host::PrintText(run.json ? FormatCardInfoJson(bios, chip, engine.current(),
-                                                      ChooseBackend(run.backend).name)
-                                 : FormatCardInfo(bios, *chip, engine.current()));
+                                                      ChooseBackend(run.backend).name, started)
+                                 : FormatCardInfo(bios, *chip, engine.current(), started));
         return 0;
     }
     const clock::ChangeTargets targets = TargetsFromOptions(line.clocks, engine.current());
+    const bool writes = run.restore || !targets.empty();
     if (run.dry_run) {
         // The plan an apply would carry out; the select register is read only
         // where an apply would rewrite it.
-        const std::uint32_t select = targets.clocks ? engine.ReadPllSelect().value_or(0) : 0;
+        const clock::ClockReading& now = engine.current();
+        const bool plls = run.restore || targets.clocks;
+        const std::uint32_t select = plls ? engine.ReadPllSelect().value_or(0) : 0;
         host::PrintText("Dry run: nothing is written to the card.\n" +
-                        (!refusal.empty() && !targets.empty()
+                        (!refusal.empty() && writes
                              ? "An apply would write nothing: " + refusal + ".\n"
-                             : FormatPlan(clock::PlanChange(engine.current(), select, targets))));
+                         : run.restore ? FormatPlan(clock::PlanRestore(
+                                             now, select, StartedReading(*started, now.base_freq)))
+                                       : FormatPlan(clock::PlanChange(now, select, targets))));
         return 0;
     }
-    if (targets.empty()) {
-        return run.strict ? kExitUsage : ShowPanel(bios, engine, run, keep);
+    if (!writes) {
+        return run.strict ? kExitUsage : ShowPanel(bios, engine, run, keep, started);
     }
     if (!refusal.empty()) {
         host::Warn(refusal);
@@ -160,8 +183,14 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& li
         host::Warn(keep.no_terminal);
         return kExitUsage;
     }
+    if (boot_guard != nullptr) {
+        // Marked before the first write: should this start hang, the next one
+        // finds the mark and writes nothing.
+        boot_guard->Write(kGuardMark);
+    }
     const clock::ClockReading before = engine.current();
-    if (!engine.Apply(targets)) {
+    if (!(run.restore ? engine.Restore(StartedReading(*started, before.base_freq))
+                      : engine.Apply(targets))) {
         host::Warn(kStrapChanged);
         return -1;
     }
@@ -194,6 +223,12 @@ int RunProgram(int argc, char** argv) {
         host::PrintText(std::string("ruvuvuri ") + RUVUVURI_VERSION + "\n" + kLicenceText);
         return 0;
     }
+    if (run.install_at_start || run.remove_at_start) {
+        return host::ChangeStartEntry(run.install_at_start, line.clock_arguments);
+    }
+    if (run.at_boot && line.clock_arguments.empty()) {
+        return 0;  // no settings to apply at start
+    }
 
     try {
         if (!run.explain_trace_path.empty()) {
@@ -219,13 +254,32 @@ int RunProgram(int argc, char** argv) {
         // What needs root first, then root is given up, and only then is any
         // path the user named opened. /dev/mem stays readable through the
         // descriptor opened as root.
-        Platform platform(run);
-        host::DropToInvokingUser();
-        platform.OpenUserFiles();
-        card::BiosImage bios;
-        platform.io().ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
-        const int result = RunOnCard(bios, platform.io(), line, keep);
-        platform.Save();
+        std::unique_ptr<hw::RecordFile> guard;
+        int result = 0;
+        {
+            Platform platform(run);
+            host::DropToInvokingUser();
+            platform.OpenUserFiles();
+            guard = platform.TakeBootGuard();
+            if (guard && run.at_shutdown) {
+                guard->Write("");  // a clean shutdown: the settings did not hang this start
+                return 0;
+            }
+            if (guard && run.at_boot && !guard->text().empty() && !run.force) {
+                host::Warn(kGuardFound);
+                return kExitGuarded;
+            }
+            card::BiosImage bios;
+            platform.io().ReadFromPhysicalMemory(card::kBiosAddress, bios.image());
+            result = RunOnCard(bios, platform.io(), line, keep, &platform.backend(),
+                               run.at_boot ? guard.get() : nullptr);
+            platform.Save();
+        }
+        // The hardware is given back; on Windows the run stays until the
+        // session ends, when it clears the guard as --at-shutdown does.
+        if (guard && run.at_boot && result == 0) {
+            host::StayUntilSessionEnds([&] { guard->Write(""); });
+        }
         return result;
     } catch (const hw::PlatformError& error) {
         host::ReportFailure(error.what());

@@ -6,6 +6,7 @@
 #include "app/keep_question.h"
 #include "app/options.h"
 #include "card/bios_image.h"
+#include "hw/backend.h"
 #include "hw/port_io.h"
 
 namespace ruvuvuri::app {
@@ -14,6 +15,8 @@ namespace ruvuvuri::app {
 // --revert-after or --crystal; no GeForce (or a chip not set) under --strict.
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoGeForce = 3;
+// --at-boot found the guard of a start that never shut down cleanly.
+inline constexpr int kExitGuarded = 4;
 
 // The whole run of the program: options, the hardware, the card check, the
 // command-line options or the panel. Returns the process exit status: 0 in
@@ -33,10 +36,12 @@ struct KeepQuestion {
 
 // Everything after the BIOS image has been read, on whatever `io` reaches:
 // the card check and the chip (no port is touched before both have passed),
-// the readout, then --info, --dry-run, the clock and timing options or the
-// panel. The exit status.
+// the readout, then --info, --dry-run, the clock and timing options, --restore
+// or the panel. `backend` keeps the clocks the card started with; a
+// `boot_guard` is marked before the first write. The exit status.
 int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& line,
-              const KeepQuestion& keep = {});
+              const KeepQuestion& keep = {}, hw::OpenedBackend* backend = nullptr,
+              hw::RecordFile* boot_guard = nullptr);
 
 // --explain-trace=FILE: reads the trace and prints what it did, with the rights
 // the run has when called (after root is given up). 0, or -1 with one line on

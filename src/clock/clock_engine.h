@@ -181,6 +181,15 @@ struct ChangePlan {
 // carry out and that --dry-run and Preview print. Pure.
 ChangePlan PlanChange(const ClockReading& reading, std::uint32_t select_read,
                       const ChangeTargets& targets);
+// The plan of writing back `target`'s words exactly (ClockEngine::Restore).
+ChangePlan PlanRestore(const ClockReading& reading, std::uint32_t select_read,
+                       const ClockReading& target);
+
+// The clock next to `from_khz` (above it for `direction` +1, below for -1)
+// that some target's coefficients give with this crystal: where a panel's
+// arrows step. `from_khz` itself when there is none.
+std::uint32_t NextReachableKhz(std::uint32_t from_khz, int direction, bool memory_pll,
+                               int base_freq);
 
 // The clock engine owns the card contract: reading the crystal, both clocks
 // and the three timings, reprogramming the PLLs and writing the timings. Every

@@ -66,6 +66,40 @@ ChangePlan PlanChange(const ClockReading& reading, std::uint32_t select_read,
     return plan;
 }
 
+ChangePlan PlanRestore(const ClockReading& reading, std::uint32_t select_read,
+                       const ClockReading& target) {
+    ChangePlan plan;
+    plan.base_freq = reading.base_freq;
+    plan.select = RegisterPlan{kPllSelectRegister, select_read, select_read | kPllSelectProgrammed};
+    const auto exact = [&](std::uint32_t address, std::uint32_t read_word, std::uint32_t word) {
+        const std::uint32_t khz = PllOutputKhz(word, reading.base_freq);
+        return PllPlan{address, read_word, khz, true, PllCoeff::FromWord(word), word, khz};
+    };
+    plan.core = exact(kCorePllRegister, reading.core_pll_word, target.core_pll_word);
+    plan.memory = exact(kMemPllRegister, reading.mem_pll_word, target.mem_pll_word);
+    for (std::size_t i = 0; i < kTimingRegisters.size(); ++i) {
+        plan.timings.push_back({kTimingRegisters[i], reading.timings()[i], target.timings()[i]});
+    }
+    return plan;
+}
+
+std::uint32_t NextReachableKhz(std::uint32_t from_khz, int direction, bool memory_pll,
+                               int base_freq) {
+    const auto search = memory_pll ? CalcMemPLL : CalcCorePLL;
+    // The output of each target's coefficients stays within a few hundred kHz
+    // of the target, so the next one beyond is found within a bounded walk.
+    for (std::int64_t target = std::int64_t{from_khz} + direction, walked = 0;
+         target > 0 && walked < 100000; target += direction, ++walked) {
+        const PllSearchResult result = search(static_cast<std::int32_t>(target), base_freq);
+        const std::uint32_t output =
+            result.found ? PllOutputKhz(result.coeff.word(), base_freq) : 0;
+        if (result.found && (direction > 0 ? output > from_khz : output < from_khz)) {
+            return output;
+        }
+    }
+    return from_khz;
+}
+
 std::optional<std::uint8_t> ClockEngine::BeginWrite(Speed& speed) {
     if (!can_change_clocks_ || Refusal() != WriteRefusal::None) {
         return std::nullopt;

@@ -175,7 +175,7 @@ class PanelApplyTest : public QObject {
         // The question as it stands; the changes below it.
         QCOMPARE(question, QString("Core,Memory clocks and Timings will be changed now!\n"
                                    "Are You shure?"));
-        QCOMPARE(details, QString("Core clock: 200.452 MHz -> 175.000 MHz\n"
+        QCOMPARE(details, QString("Core clock: 200.452 MHz -> 174.997 MHz (asked 175.000)\n"
                                   "Timing 0 (0x100220): 0x22322222 -> 0x12345678"));
         QCOMPARE(status_after, status);
         const auto& registers = world.sim.state().registers;

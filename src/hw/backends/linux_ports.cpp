@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <thread>
 
 #include "base/error_text.h"
@@ -230,6 +231,25 @@ std::string DescribeNotX86() {
     return "cannot access the VGA I/O ports: this is not an x86 machine, and the card's registers "
            "are reached through x86 I/O ports only; run ruvuvuri on an x86 PC with the card, or "
            "use --sim";
+}
+
+// The record of the clocks the card started with lives in the lock's folder
+// on /run, which a reboot empties, as the card forgets its clocks; the kernel's
+// boot ID tells a record left from another boot all the same.
+RealCardFiles RealCardFilesHere() {
+    char boot[64] = "";
+    if (std::FILE* id = std::fopen("/proc/sys/kernel/random/boot_id", "r")) {
+        if (std::fscanf(id, "%63s", boot) != 1) {
+            boot[0] = '\0';
+        }
+        std::fclose(id);
+    }
+    return {std::string(kRunLockFolder) + "/started", "/var/lib/ruvuvuri/boot-guard",
+            std::string("boot=") + boot};
+}
+
+bool SameBoot(const std::string& recorded, const std::string& now) {
+    return recorded == now;
 }
 
 const BackendRecord kLinuxPortsBackend = {

@@ -168,12 +168,35 @@ class ProfileParser {
             for (std::size_t i = 0; i < value.size(); ++i) {
                 state.faults.push_back(String(value[i], key + "[" + std::to_string(i) + "]"));
             }
+        } else if (key == "started") {
+            state.started = Started(value);
         } else {
             Fail(key,
                  "is not a profile field; the fields are description, bios, misc_output, "
                  "crtc_index, extended_unlocked, crtc, window_address, window_latch, registers, "
-                 "faults");
+                 "started, faults");
         }
+    }
+
+    // {"core_pll": "0x…", "memory_pll": "0x…", "timings": ["0x…", "0x…", "0x…"]}
+    StartedClocks Started(const Json& value) const {
+        const bool shaped = value.is_object() && value.size() == 3 && value.contains("core_pll") &&
+                            value.contains("memory_pll") && value.contains("timings") &&
+                            value["timings"].is_array() && value["timings"].size() == 3;
+        if (!shaped) {
+            Fail("started",
+                 "expected {\"core_pll\": \"0x…\", \"memory_pll\": \"0x…\", \"timings\": "
+                 "[three values]}, got " +
+                     Describe(value));
+        }
+        StartedClocks started;
+        started.core_pll = Number<std::uint32_t>(value["core_pll"], "started.core_pll");
+        started.memory_pll = Number<std::uint32_t>(value["memory_pll"], "started.memory_pll");
+        for (std::size_t i = 0; i < 3; ++i) {
+            started.timings[i] = Number<std::uint32_t>(
+                value["timings"][i], "started.timings[" + std::to_string(i) + "]");
+        }
+        return started;
     }
 
     std::string String(const Json& value, const std::string& field) const {
@@ -275,6 +298,13 @@ std::string FormatProfile(const CardState& state) {
     root["window_address"] = Hex(state.window_address, 8);
     root["window_latch"] = Hex(state.window_latch, 4);
     root["registers"] = Table(state.registers, 6, 8);
+    if (const auto& started = state.started) {
+        root["started"] = {{"core_pll", Hex(started->core_pll, 8)},
+                           {"memory_pll", Hex(started->memory_pll, 8)},
+                           {"timings",
+                            {Hex(started->timings[0], 8), Hex(started->timings[1], 8),
+                             Hex(started->timings[2], 8)}}};
+    }
     root["faults"] = state.faults;
     return root.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
 }

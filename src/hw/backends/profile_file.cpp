@@ -10,8 +10,10 @@
 // copy holds the state: NothingAt() then says something is there, so no new
 // profile is made over it, and the open says what to do.
 #include <algorithm>
+#include <cstdio>
 
 #include "base/printable.h"
+#include "hw/backend.h"
 #include "hw/backends/profile.h"
 
 #ifdef _WIN32
@@ -418,5 +420,92 @@ void RemoveFile(const fs::path& path) {
 }
 
 #endif
+
+std::string FormatStarted(const StartedClocks& started) {
+    char line[96];
+    std::snprintf(line, sizeof line,
+                  "core_pll=0x%08x memory_pll=0x%08x timings=0x%08x,0x%08x,0x%08x\n",
+                  started.core_pll, started.memory_pll, started.timings[0], started.timings[1],
+                  started.timings[2]);
+    return line;
+}
+
+std::optional<StartedClocks> ParseStarted(const std::string& text) {
+    StartedClocks started;
+    if (std::sscanf(text.c_str(), "core_pll=0x%x memory_pll=0x%x timings=0x%x,0x%x,0x%x",
+                    &started.core_pll, &started.memory_pll, &started.timings[0],
+                    &started.timings[1], &started.timings[2]) != 5) {
+        return std::nullopt;
+    }
+    return started;
+}
+
+namespace {
+
+File AsFile(std::intptr_t held) {
+#ifdef _WIN32
+    return reinterpret_cast<HANDLE>(held);
+#else
+    return static_cast<int>(held);
+#endif
+}
+
+PlatformError UnusableRecord(const fs::path& path, const std::string& error) {
+    return PlatformError("cannot use " + base::Printable(path.string()) + " (" + error +
+                         "); run ruvuvuri as root for the real card, or make the folder of a "
+                         "simulator profile writable");
+}
+
+}  // namespace
+
+RecordFile::RecordFile(const fs::path& path) : path_(path) {
+    std::vector<std::uint8_t> bytes;
+    std::optional<std::string> error;
+#ifdef _WIN32
+    CreateDirectoryA(path.parent_path().string().c_str(), nullptr);
+    HANDLE file = CreateFileA(path.string().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw UnusableRecord(path, LastErrorText());
+    }
+    held_ = reinterpret_cast<std::intptr_t>(file);
+#else
+    ::mkdir(path.parent_path().c_str(), 0700);
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        throw UnusableRecord(path, LastErrorText());
+    }
+    held_ = fd;
+#endif
+    if ((error = ReadHeld(AsFile(held_), 4096, 4096, bytes))) {
+        Close(AsFile(held_));
+        throw UnusableRecord(path, *error);
+    }
+    text_.assign(bytes.begin(), bytes.end());
+}
+
+RecordFile::~RecordFile() {
+    Close(AsFile(held_));
+}
+
+void RecordFile::Write(const std::string& text) {
+#ifdef _WIN32
+    const HANDLE file = reinterpret_cast<HANDLE>(held_);
+    DWORD wrote = 0;
+    const bool written =
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr) &&
+        wrote == text.size() && SetEndOfFile(file) && FlushFileBuffers(file);
+#else
+    const int fd = static_cast<int>(held_);
+    const bool written = ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0 &&
+                         WriteAll(fd, text.data(), text.size()) == 0 && ::fsync(fd) == 0;
+#endif
+    if (!written) {
+        throw UnusableRecord(path_, LastErrorText());
+    }
+    text_ = text;
+}
 
 }  // namespace ruvuvuri::hw

@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "hw/backend.h"
 #include "hw/port_io.h"
 
 namespace ruvuvuri::hw {
@@ -30,7 +32,8 @@ struct CardState {
     std::uint16_t window_latch = 0;
     std::map<std::uint32_t, std::uint32_t> registers;  // every card register given, read or written
 
-    std::vector<std::string> faults;  // one line per protocol violation the model detected
+    std::vector<std::string> faults;       // one line per protocol violation the model detected
+    std::optional<StartedClocks> started;  // as the profile's first run read the card
 };
 
 // A device model of a GeForce of the NV1x/NV2x era as seen through the legacy

@@ -10,7 +10,9 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -406,6 +408,40 @@ std::unique_ptr<PortIo> OpenWinNtIo() {
             "); Ruvuvuri needs 32-bit Windows 2000 or XP");
     }
     return std::make_unique<WinDirectIo>(std::move(physical_memory));
+}
+
+// Where only an administrator writes: beside the program on the 95 family (one
+// user, no rights), in the Windows folder on the NT family. A boot is told by
+// the time it began, to the second: now less the milliseconds the system runs.
+RealCardFiles RealCardFilesHere() {
+    char folder[MAX_PATH] = {};
+    if (NtMajorVersion() != 0) {
+        const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+        std::snprintf(folder + (length < MAX_PATH ? length : 0),
+                      MAX_PATH - (length < MAX_PATH ? length : 0), "\\Ruvuvuri");
+    } else {
+        const DWORD length = GetModuleFileNameA(nullptr, folder, MAX_PATH);
+        folder[length < MAX_PATH ? length : 0] = '\0';
+        if (char* cut = std::strrchr(folder, '\\')) {
+            *cut = '\0';
+        }
+    }
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t now_s =
+        ((std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 10000000u;
+    const std::string base = folder;
+    return {base + "\\started.txt", base + "\\boot-guard.txt",
+            "boot=" + std::to_string(now_s - GetTickCount() / 1000u)};
+}
+
+// Two readings of the start of one boot differ by the clock's corrections at
+// most; a new boot starts at least that much later.
+bool SameBoot(const std::string& recorded, const std::string& now) {
+    const auto seconds = [](const std::string& boot) {
+        return std::strtoll(boot.c_str() + (boot.rfind('=') + 1), nullptr, 10);
+    };
+    return recorded.starts_with("boot=") && std::llabs(seconds(recorded) - seconds(now)) <= 120;
 }
 
 const BackendRecord kWinNtPortsBackend = {
