@@ -37,7 +37,6 @@ class ScriptedEngine final : public ui::UiEngine {
     }
     void SetCtrlVal(int, int control, double value) override { values[control] = value; }
     void SetCtrlVal(int, int control, std::uint32_t value) override { values[control] = value; }
-    bool GetCtrlVal(int, int control, std::string* value) override { return Get(control, value); }
     bool GetCtrlVal(int, int control, double* value) override { return Get(control, value); }
     bool GetCtrlVal(int, int control, std::uint32_t* value) override { return Get(control, value); }
     int ConfirmPopup(const std::string& title, const std::string& message) override {

@@ -305,9 +305,6 @@ class ConsoleEngine final : public UiEngine {
     }
 
     // Every edit command has checked its value, so a stored value is complete.
-    bool GetCtrlVal(int panel, int control, std::string* value) override {
-        return Read(Field(panel, control, ControlKind::Text), &PanelFileControl::text, value);
-    }
     bool GetCtrlVal(int panel, int control, double* value) override {
         return Read(Field(panel, control, ControlKind::Double), &PanelFileControl::value, value);
     }

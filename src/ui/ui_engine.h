@@ -48,7 +48,6 @@ class UiEngine {
     // does not hold a complete value of that type: a timing field with a digit
     // missing, a clock typed outside the field's limits. A program-set value
     // (SetCtrlVal) always reads back, even outside the limits.
-    virtual bool GetCtrlVal(int panel, int control, std::string* value) = 0;
     virtual bool GetCtrlVal(int panel, int control, double* value) = 0;
     virtual bool GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
 

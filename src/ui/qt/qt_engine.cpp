@@ -342,14 +342,6 @@ class QtEngine final : public UiEngine {
         }
     }
 
-    bool GetCtrlVal(int panel, int control, std::string* value) override {
-        auto* widget = Control<QWidget>(panel, control, ControlKind::Text, "holds no text");
-        if (widget != nullptr) {
-            *value = widget->property("text").toString().toStdString();
-        }
-        return widget != nullptr;
-    }
-
     bool GetCtrlVal(int panel, int control, double* value) override {
         auto* spin =
             Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "holds no number");

@@ -150,14 +150,6 @@ class Win32Engine final : public UiEngine {
         }
     }
 
-    bool GetCtrlVal(int panel, int control, std::string* value) override {
-        if (Window(panel) == nullptr || FindPanelControl(control) == nullptr) {
-            return Refuse("the panel has no control " + std::to_string(control));
-        }
-        const Field* field = FindField(panel, control);
-        *value = field != nullptr ? TextOf(*field) : std::string();
-        return true;
-    }
     bool GetCtrlVal(int panel, int control, double* value) override {
         return Read(panel, control, value, ControlKind::Double, [](const Field& field) {
             // The value the program set (even outside the limits), or a
