@@ -14,7 +14,6 @@
 
 #include "support/expected_trace.h"
 #include "support/trace_decoder.h"
-#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
 namespace {

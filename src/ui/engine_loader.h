@@ -17,6 +17,18 @@ inline constexpr const char* kQtEntryPoint = "ruvuvuri_create_qt_engine";
 // *error (for example when no display can be opened).
 using CreateQtEngineFn = UiEngine* (*)(const CallbackTable* callbacks, std::string* error);
 
+// The program's own files, found relative to the running program so that an
+// install works from any prefix and a build tree runs where it was built.
+enum class InstalledFolder {
+    Data,    // the panel file and its icons: <prefix>/share/ruvuvuri
+    Module,  // the Qt panel module: <prefix>/lib/<multiarch>/ruvuvuri
+};
+
+// Beside the program (a build tree), else in the installed folder relative to
+// the program: the first that exists, or the installed location when none
+// does, so that a message about the file names where it should have been.
+std::string FindInstalledFile(InstalledFolder folder, const std::string& name);
+
 // True when the Qt engine is worth trying: asked for explicitly, or by default
 // when an X11 or Wayland display is named. `display` and `wayland` are the
 // values of DISPLAY and WAYLAND_DISPLAY (nullptr when unset).

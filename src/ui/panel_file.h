@@ -9,10 +9,35 @@
 #include <utility>
 #include <vector>
 
-#include "ui/panel_ids.h"
 #include "ui/ui_engine.h"
 
 namespace ruvuvuri::ui {
+
+enum class ControlKind { Text, Integer, Double };
+
+struct PanelControl {
+    int id;
+    const char* name;
+    ControlKind kind;
+    bool editable;
+    // A panel file may leave it out; the panel then does without it.
+    bool optional = false;
+};
+
+inline constexpr PanelControl kPanelControls[] = {
+    {PANEL_BIOSVER, "PANEL_BIOSVER", ControlKind::Text, false},
+    {PANEL_BIOSTEXT, "PANEL_BIOSTEXT", ControlKind::Text, false},
+    {PANEL_ROMWORD_54, "PANEL_ROMWORD_54", ControlKind::Integer, false},
+    {PANEL_ROMWORD_56, "PANEL_ROMWORD_56", ControlKind::Integer, false},
+    {PANEL_DEVICEID, "PANEL_DEVICEID", ControlKind::Integer, false},
+    {PANEL_CORECLK, "PANEL_CORECLK", ControlKind::Double, true},
+    {PANEL_MEMCLK, "PANEL_MEMCLK", ControlKind::Double, true},
+    {PANEL_TIMING0, "PANEL_TIMING0", ControlKind::Integer, true},
+    {PANEL_TIMING1, "PANEL_TIMING1", ControlKind::Integer, true},
+    {PANEL_TIMING2, "PANEL_TIMING2", ControlKind::Integer, true},
+    {PANEL_BANNER, "PANEL_BANNER", ControlKind::Text, false},
+    {PANEL_STATUS, "PANEL_STATUS", ControlKind::Text, false, true},
+};
 
 // The callbacks of the apply and exit buttons, which every panel must have.
 inline constexpr const char* kApplyCallback = "SetNewClocks";

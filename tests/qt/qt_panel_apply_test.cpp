@@ -21,7 +21,6 @@
 #include "app/panel.h"
 #include "app/sim_backends.h"
 #include "hw/backends/sim_card.h"
-#include "ui/panel_ids.h"
 #include "ui/qt/qt_engine.h"
 
 namespace app = ruvuvuri::app;

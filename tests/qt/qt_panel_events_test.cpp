@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "ui/panel_ids.h"
 #include "ui/qt/qt_engine.h"
 
 namespace ui = ruvuvuri::ui;

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ui/panel_ids.h"
+#include "ui/panel_file.h"
 #include "ui/qt/qt_engine.h"
 
 using ruvuvuri::ui::CallbackTable;

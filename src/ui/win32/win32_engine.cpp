@@ -12,8 +12,6 @@
 
 #include "ui/field_text.h"
 #include "ui/panel_file.h"
-#include "ui/panel_ids.h"
-#include "ui/win32/ansi_text.h"
 
 namespace ruvuvuri::ui::win32 {
 namespace {
