@@ -40,6 +40,13 @@ std::string FormatClock(double value, int decimals) {
     return std::string(text, written.ptr);
 }
 
+double RoundClock(double value, int decimals) {
+    const std::string text = FormatClock(value, decimals);
+    double rounded = value;
+    std::from_chars(text.data(), text.data() + text.size(), rounded);
+    return rounded;
+}
+
 std::optional<std::uint32_t> ParseHex(std::string_view text) {
     const base::NumberScan<std::uint32_t> scan = base::ParseHex32(Trimmed(text));
     return scan.ok() ? std::optional(scan.value) : std::nullopt;

@@ -204,6 +204,41 @@ class PanelFileTest : public QObject {
         QVERIFY(without_exit->last_error().find("Exit") != std::string::npos);
     }
 
+    // Red marks only what Apply would refuse: a clock the program set stays
+    // black even outside the limits, the same text typed anew is refused.
+    void refusedValuesTurnRed_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");  // empty: only the program's value
+        QTest::addColumn<bool>("red");
+        QTest::newRow("program clock outside the limits") << "PANEL_CORECLK"
+                                                          << "" << false;
+        QTest::newRow("clock within the limits") << "PANEL_CORECLK"
+                                                 << "250" << false;
+        QTest::newRow("clock past the limits") << "PANEL_CORECLK"
+                                               << "999" << true;
+        QTest::newRow("whole register") << "PANEL_TIMING0"
+                                        << "0x12345678" << false;
+        QTest::newRow("register digit missing") << "PANEL_TIMING0"
+                                                << "0x1234567" << true;
+    }
+
+    void refusedValuesTurnRed() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(bool, red);
+        auto engine = MakeEngine();
+        const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), ui::PANEL);
+        engine->SetCtrlVal(panel, ui::PANEL_CORECLK, 450.0);
+        engine->SetCtrlVal(panel, ui::PANEL_TIMING0, std::uint32_t{0x22322222});
+        auto* widget = PanelWindow()->findChild<QWidget*>(field);
+        if (!typed.isEmpty()) {
+            auto* line = qobject_cast<QLineEdit*>(widget);
+            (line != nullptr ? line : widget->findChild<QLineEdit*>())->selectAll();
+            QTest::keyClicks(widget, typed);
+        }
+        QCOMPARE(widget->palette().color(QPalette::Text) == QColor(0xC0, 0x00, 0x00), red);
+    }
+
     void integerControlsShowHex_data() {
         QTest::addColumn<int>("control");
         QTest::addColumn<quint32>("value");

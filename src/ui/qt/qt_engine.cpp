@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <functional>
 #include <map>
 #include <optional>
@@ -11,10 +10,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
@@ -35,13 +34,10 @@ namespace {
 
 constexpr const char* kRemedy =
     "; restore the panel file that came with the program or reinstall it";
-// A clock field keeps the file's limits and the value the program set last
-// beside it; the spin box itself takes a wider range, more than any card runs
+// A clock field's control keeps the file's limits and the value the program
+// set last; the spin box itself takes a wider range, more than any card runs
 // at, so that "999" stays 999 for Apply to refuse rather than losing its last
 // digit.
-constexpr const char* kMinimum = "ruvuvuriFileMinimum";
-constexpr const char* kMaximum = "ruvuvuriFileMaximum";
-constexpr const char* kProgramValue = "ruvuvuriProgramValue";
 constexpr double kTypingLimit = 99999.0;
 // Often enough that the countdown's seconds change within a fifth of a second
 // of the real ones; the text is only set when the number changes.
@@ -124,21 +120,14 @@ void MarkRefused(QWidget& field, bool refused) {
     field.setPalette(palette);
 }
 
-std::pair<double, double> ClockFieldLimits(const QDoubleSpinBox& spin) {
-    return {spin.property(kMinimum).toDouble(), spin.property(kMaximum).toDouble()};
-}
-
 // The value the clock field's text makes when Apply may take it: a number
 // within the file's limits, or the program-set clock still untouched.
-std::optional<double> AcceptedClock(const QDoubleSpinBox& spin) {
+std::optional<double> AcceptedClock(const QDoubleSpinBox& spin, const PanelFileControl& control) {
     if (!spin.hasAcceptableInput()) {
         return std::nullopt;
     }
     const double shown = spin.valueFromText(spin.text());
-    const auto [low, high] = ClockFieldLimits(spin);
-    const QVariant program = spin.property(kProgramValue);
-    const bool untouched = program.isValid() && shown == program.toDouble();
-    if ((shown < low || shown > high) && !untouched) {
+    if ((shown < control.minimum || shown > control.maximum) && shown != control.value) {
         return std::nullopt;
     }
     return shown;
@@ -146,12 +135,12 @@ std::optional<double> AcceptedClock(const QDoubleSpinBox& spin) {
 
 // Read-only fields look read-only and stay out of the Tab order; an editable
 // one names its range in a tooltip and turns red when Apply would refuse it.
-void PrepareField(QWidget& widget, const PanelFileControl& control) {
+void PrepareField(QWidget& widget, PanelFileControl& control) {
     if (auto* spin = qobject_cast<QDoubleSpinBox*>(&widget)) {
-        const double low = spin->minimum();
-        const double high = spin->maximum();
-        spin->setProperty(kMinimum, low);
-        spin->setProperty(kMaximum, high);
+        // The limits and the value as Qt made them of the file.
+        const double low = control.minimum = spin->minimum();
+        const double high = control.maximum = spin->maximum();
+        control.value = spin->value();
         spin->setRange(std::min(low, -kTypingLimit), std::max(high, kTypingLimit));
         if (spin->toolTip().isEmpty()) {
             spin->setToolTip(FromStd(control.label) + QStringLiteral(": ") +
@@ -160,8 +149,9 @@ void PrepareField(QWidget& widget, const PanelFileControl& control) {
                              spin->suffix().trimmed() +
                              QStringLiteral(". Apply refuses a value outside this range."));
         }
-        QObject::connect(spin, &QDoubleSpinBox::textChanged, spin,
-                         [spin] { MarkRefused(*spin, !AcceptedClock(*spin).has_value()); });
+        QObject::connect(spin, &QDoubleSpinBox::textChanged, spin, [spin, &control] {
+            MarkRefused(*spin, !AcceptedClock(*spin, control).has_value());
+        });
         return;
     }
     auto* edit = qobject_cast<QLineEdit*>(&widget);
@@ -174,7 +164,7 @@ void PrepareField(QWidget& widget, const PanelFileControl& control) {
         if ((edit->focusPolicy() & Qt::TabFocus) != 0) {
             edit->setFocusPolicy(Qt::ClickFocus);
         }
-    } else if (edit != nullptr && FindPanelControl(control.id)->kind == ControlKind::Integer) {
+    } else if (edit != nullptr && control.kind == ControlKind::Integer) {
         if (edit->toolTip().isEmpty()) {
             edit->setToolTip(
                 FromStd(control.label) +
@@ -186,10 +176,10 @@ void PrepareField(QWidget& widget, const PanelFileControl& control) {
     }
 }
 
-class QtEngine final : public UiEngine {
+class QtEngine final : public PanelFileEngine {
   public:
     QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks)
-        : host_(std::move(host)), callbacks_(callbacks) {
+        : PanelFileEngine(callbacks), host_(std::move(host)) {
         // Only QuitUserInterface ends the loop; a popup closing while the
         // panel is hidden must not.
         QApplication::setQuitOnLastWindowClosed(false);
@@ -197,89 +187,22 @@ class QtEngine final : public UiEngine {
     }
 
     // The file is first checked by the same reader as every panel engine's;
-    // the Qt loader only builds the widgets. Prints nothing.
-    int LoadPanel(int /*parent*/, const std::string& file, int panel_id) override {
-        PanelFile layout;
-        try {
-            layout = LoadPanelFile(file, panel_id, callbacks_);
-        } catch (const PanelFileError& refused) {
-            last_error_ = refused.what();
+    // the Qt loader only builds the widgets from the bytes it read. Prints
+    // nothing.
+    int LoadPanel(int parent, const std::string& file, int panel_id) override {
+        window_.reset();
+        if (!ReadPanel(parent, file, panel_id) || !Build(file)) {
+            panel_.reset();
             return -1;
         }
-        // What can still fail is the file changing in between or the loader
-        // disagreeing with the reader.
-        QFile source(FromStd(file));
-        if (!source.open(QIODevice::ReadOnly)) {
-            last_error_ = "cannot open the panel file " + file + " (" +
-                          source.errorString().toStdString() + ")" + kRemedy;
-            return -1;
-        }
-        // The loader reports XML and class problems through qWarning as well
-        // as through errorString(); the engine must stay silent, so those
-        // lines are dropped while the file loads.
-        const QtMessageHandler previous =
-            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-        QUiLoader loader;
-        // Icons and other files named in the panel file are relative to it.
-        loader.setWorkingDirectory(QFileInfo(source.fileName()).absoluteDir());
-        std::unique_ptr<QWidget> window(loader.load(&source));
-        qInstallMessageHandler(previous);
-        if (window == nullptr) {
-            last_error_ = "cannot read the panel file " + file + " (" +
-                          loader.errorString().toStdString() + ")" + kRemedy;
-            return -1;
-        }
-        const auto built = [&](const std::string& name, const std::string& widget_class) {
-            auto* widget = window->findChild<QWidget*>(FromStd(name));
-            if (widget == nullptr || widget_class != widget->metaObject()->className()) {
-                last_error_ = "the Qt loader did not build " + name + " (a " + widget_class +
-                              ") from the panel file " + file + kRemedy;
-                return static_cast<QWidget*>(nullptr);
-            }
-            return widget;
-        };
-        std::map<int, QWidget*> controls;
-        for (const PanelFileControl& control : layout.controls) {
-            if ((controls[control.id] = built(control.name, control.widget_class)) == nullptr) {
-                return -1;
-            }
-            PrepareField(*controls[control.id], control);
-        }
-        for (const PanelFileButton& button : layout.buttons) {
-            if (button.callback.empty()) {
-                continue;
-            }
-            auto* push = qobject_cast<QAbstractButton*>(built(button.name, "QPushButton"));
-            if (push == nullptr) {
-                return -1;
-            }
-            QObject::connect(push, &QAbstractButton::clicked, push, [this, name = button.callback] {
-                PressCallback(callbacks_, name, PANEL);
-            });
-        }
-        window->setWindowIcon(ApplicationIcon());
-        // With an Exit callback, it decides; the window stays until the
-        // program ends.
-        new CloseGuard(window.get(), [this] {
-            if (PressCallback(callbacks_, kExitCallback, PANEL)) {
-                return false;
-            }
-            QuitUserInterface(0);
-            return true;
-        });
-        window_ = std::move(window);
-        controls_ = std::move(controls);
-        last_error_.clear();
         return PANEL;
     }
 
     void DisplayPanel(int panel) override {
-        if (panel != PANEL || window_ == nullptr) {
-            last_error_ = "no panel with handle " + std::to_string(panel);
-            return;
+        if (Loaded(panel)) {
+            window_->show();
+            window_->activateWindow();
         }
-        window_->show();
-        window_->activateWindow();
     }
 
     int RunUserInterface() override {
@@ -304,91 +227,37 @@ class QtEngine final : public UiEngine {
         }
     }
 
-    // A text control is a QLabel or a QLineEdit; both have the text property.
-    void SetCtrlVal(int panel, int control, const std::string& value) override {
-        if (auto* widget =
-                Control<QWidget>(panel, control, ControlKind::Text, "does not take text")) {
-            widget->setProperty("text", TextFromBytes(value));
-        }
-    }
-
-    // A clock outside the file's limits (a PLL left so by another tool) is
-    // shown at the field's decimals as it is, not clamped, and an untouched
-    // field reads it back.
-    void SetCtrlVal(int panel, int control, double value) override {
-        auto* spin =
-            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "does not take a number");
-        if (spin == nullptr) {
-            return;
-        }
-        const auto [low, high] = ClockFieldLimits(*spin);
-        if (!std::isfinite(value)) {
-            value = std::isnan(value) ? low : std::clamp(value, low, high);
-        }
-        // The typing range covers every clock a PLL can make; widen it for a
-        // value beyond, rather than show a wrong one.
-        spin->setRange(std::min({spin->minimum(), low, value}),
-                       std::max({spin->maximum(), high, value}));
-        spin->setValue(value);
-        spin->setProperty(kProgramValue, spin->value());
-    }
-
-    void SetCtrlVal(int panel, int control, std::uint32_t value) override {
-        auto* edit =
-            Control<QLineEdit>(panel, control, ControlKind::Integer, "does not take an integer");
-        if (edit != nullptr) {
-            edit->setText(FromStd(FindPanelControl(control)->editable ? FormatRegister(value)
-                                                                      : FormatWord(value)));
-        }
-    }
-
     bool GetCtrlVal(int panel, int control, double* value) override {
-        auto* spin =
-            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "holds no number");
-        if (spin == nullptr) {
+        const PanelFileControl* field = Field(panel, control, ControlKind::Double);
+        if (field == nullptr) {
             return false;
         }
         // Takes up text still being typed, as leaving the field would; text
         // that is no number within the limits stays as typed and is refused.
+        auto* spin = static_cast<QDoubleSpinBox*>(widgets_.at(control));
         spin->interpretText();
-        const std::optional<double> accepted = AcceptedClock(*spin);
-        if (!accepted) {
-            last_error_ =
-                "control " + std::to_string(control) + " holds no number within its limits";
-            return false;
-        }
-        *value = *accepted;
-        return true;
+        return Give(AcceptedClock(*spin, *field), value,
+                    "control " + std::to_string(control) + " holds no number within its limits");
     }
 
     bool GetCtrlVal(int panel, int control, std::uint32_t* value) override {
-        auto* edit = Control<QLineEdit>(panel, control, ControlKind::Integer, "holds no integer");
-        if (edit == nullptr) {
+        const PanelFileControl* field = Field(panel, control, ControlKind::Integer);
+        if (field == nullptr) {
             return false;
         }
         // A timing field takes all eight digits, so a deleted digit or an
         // emptied field is refused, never read as a shorter number or as
         // zero; an input mask or validator the panel file gives must be
         // satisfied as well.
+        auto* edit = static_cast<QLineEdit*>(widgets_.at(control));
         const std::string text = edit->text().trimmed().toStdString();
-        const std::optional<std::uint32_t> parsed =
-            FindPanelControl(control)->editable ? ParseRegister(text) : ParseHex(text);
-        if (!edit->hasAcceptableInput() || !parsed) {
-            last_error_ =
-                "control " + std::to_string(control) + " holds no complete hexadecimal value";
-            return false;
+        std::optional<std::uint32_t> parsed =
+            field->editable ? ParseRegister(text) : ParseHex(text);
+        if (!edit->hasAcceptableInput()) {
+            parsed.reset();
         }
-        *value = *parsed;
-        return true;
-    }
-
-    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
-        auto* spin =
-            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "is no clock field");
-        if (spin != nullptr) {
-            std::tie(*minimum, *maximum) = ClockFieldLimits(*spin);
-        }
-        return spin != nullptr;
+        return Give(parsed, value,
+                    "control " + std::to_string(control) + " holds no complete hexadecimal value");
     }
 
     int ConfirmPopup(const std::string& title, const std::string& message) override {
@@ -456,30 +325,89 @@ class QtEngine final : public UiEngine {
         return box.clickedButton() == keep && !deadline.hasExpired() ? 1 : 0;
     }
 
-    // Why the last call failed; empty after success.
-    const std::string& last_error() const override { return last_error_; }
     bool interactive() const override { return true; }
 
   private:
-    // The widget of `control` when the control is of `kind`, or nullptr with
-    // last_error set ("control N " + `refusal` for the kind). The panel file
-    // check gave each kind its widget class: a spin box for a clock, a line
-    // edit for an integer, a label or a line edit for text.
-    template <typename Widget>
-    Widget* Control(int panel, int control, ControlKind kind, const char* refusal) {
-        const auto found = controls_.find(control);
-        if (panel != PANEL || window_ == nullptr) {
-            last_error_ = "no panel with handle " + std::to_string(panel);
-        } else if (found == controls_.end()) {
-            last_error_ =
-                "no control " + std::to_string(control) + " on panel " + std::to_string(panel);
-        } else if (FindPanelControl(control)->kind != kind) {
-            last_error_ = "control " + std::to_string(control) + " " + refusal;
-        } else {
-            last_error_.clear();
-            return static_cast<Widget*>(found->second);
+    // A clock outside the file's limits (a PLL left so by another tool) is
+    // shown at the field's decimals as it is, not clamped, and an untouched
+    // field reads it back.
+    void Show(PanelFileControl& control) override {
+        QWidget* widget = widgets_.at(control.id);
+        auto* spin = qobject_cast<QDoubleSpinBox*>(widget);
+        if (spin == nullptr) {
+            // A QLabel or a QLineEdit; both have the text property.
+            widget->setProperty("text", TextFromBytes(ShownText(control)));
+            return;
         }
-        return nullptr;
+        // The typing range covers every clock a PLL can make; widen it for a
+        // value beyond, rather than show a wrong one.
+        spin->setRange(std::min(spin->minimum(), control.value),
+                       std::max(spin->maximum(), control.value));
+        spin->setValue(control.value);
+        control.value = spin->value();
+        MarkRefused(*spin, false);
+    }
+
+    // Builds the checked panel file's widgets; false with last_error set.
+    bool Build(const std::string& file) {
+        // The loader reports XML and class problems through qWarning as well
+        // as through errorString(); the engine must stay silent, so those
+        // lines are dropped while the file loads.
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        QUiLoader loader;
+        // Icons and other files named in the panel file are relative to it.
+        loader.setWorkingDirectory(QFileInfo(FromStd(file)).absoluteDir());
+        QByteArray bytes = QByteArray::fromStdString(panel_->xml);
+        QBuffer source(&bytes);
+        source.open(QIODevice::ReadOnly);
+        std::unique_ptr<QWidget> window(loader.load(&source));
+        qInstallMessageHandler(previous);
+        if (window == nullptr) {
+            last_error_ = "cannot read the panel file " + file + " (" +
+                          loader.errorString().toStdString() + ")" + kRemedy;
+            return false;
+        }
+        // What can still fail is the loader disagreeing with the reader.
+        const auto built = [&](const std::string& name, const std::string& widget_class) {
+            auto* widget = window->findChild<QWidget*>(FromStd(name));
+            if (widget == nullptr || widget_class != widget->metaObject()->className()) {
+                last_error_ = "the Qt loader did not build " + name + " (a " + widget_class +
+                              ") from the panel file " + file + kRemedy;
+                return static_cast<QWidget*>(nullptr);
+            }
+            return widget;
+        };
+        widgets_.clear();
+        for (PanelFileControl& control : panel_->controls) {
+            if ((widgets_[control.id] = built(control.name, control.widget_class)) == nullptr) {
+                return false;
+            }
+            PrepareField(*widgets_[control.id], control);
+        }
+        for (const PanelFileButton& button : panel_->buttons) {
+            if (button.callback.empty()) {
+                continue;
+            }
+            auto* push = qobject_cast<QAbstractButton*>(built(button.name, "QPushButton"));
+            if (push == nullptr) {
+                return false;
+            }
+            QObject::connect(push, &QAbstractButton::clicked, push,
+                             [this, name = button.callback] { Press(name); });
+        }
+        window->setWindowIcon(ApplicationIcon());
+        // With an Exit callback, it decides; the window stays until the
+        // program ends.
+        new CloseGuard(window.get(), [this] {
+            if (Press(kExitCallback)) {
+                return false;
+            }
+            QuitUserInterface(0);
+            return true;
+        });
+        window_ = std::move(window);
+        return true;
     }
 
     QWidget* PopupParent() const {
@@ -488,10 +416,8 @@ class QtEngine final : public UiEngine {
 
     // Declared first so that it outlives every widget.
     std::unique_ptr<ApplicationHost> host_;
-    CallbackTable callbacks_;
-    std::unique_ptr<QWidget> window_;   // the panel, handle PANEL
-    std::map<int, QWidget*> controls_;  // control ID -> widget, all children of window_
-    std::string last_error_;
+    std::unique_ptr<QWidget> window_;  // the panel, handle PANEL
+    std::map<int, QWidget*> widgets_;  // control ID -> widget, all children of window_
     bool running_ = false;
     bool quit_pending_ = false;
     int quit_code_ = 0;
