@@ -14,7 +14,7 @@ inline constexpr const char* kQtModuleFile = "libruvuvuri_qt.so";
 inline constexpr const char* kQtEntryPoint = "ruvuvuri_create_qt_engine";
 
 // The module's entry point: a new engine, or nullptr with the reason in
-// *error (for example when no display can be opened).
+// *error (for example when no display can be opened); neither may be null.
 using CreateQtEngineFn = UiEngine* (*)(const CallbackTable* callbacks, std::string* error);
 
 // The program's own files, found relative to the running program so that an

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/qt/qt_engine.h"
 
+#include <dlfcn.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
-#include <functional>
+#include <cstdlib>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <type_traits>
 
 #include <QAbstractButton>
@@ -16,6 +20,7 @@
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,37 +48,56 @@ constexpr double kTypingLimit = 99999.0;
 // of the real ones; the text is only set when the number changes.
 constexpr int kTickMilliseconds = 200;
 
-// The QApplication the module creates when the program has none. QApplication
-// keeps references to argc and argv, so they live here beside it.
-struct ApplicationHost {
-    int argc = 1;
-    char program_name[9] = "Ruvuvuri";
-    char* argv[2] = {program_name, nullptr};
-    QApplication application{argc, argv};
-};
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
 
-// Turns the window's close box into a call: the window (which owns the guard)
-// stays open unless the handler accepts the close, so closing behaves exactly
-// like the exit button.
-class CloseGuard : public QObject {
-  public:
-    CloseGuard(QObject* parent, std::function<bool()> on_close)
-        : QObject(parent), on_close_(std::move(on_close)) {
-        parent->installEventFilter(this);
+// Connects to the X server the way Qt's xcb platform would, through libxcb
+// loaded on demand so the module does not link it.
+bool XServerReachable(std::string* reason) {
+    const std::string display = Env("DISPLAY");
+    void* xcb = display.empty() ? nullptr : dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) {
+        *reason = display.empty() ? "DISPLAY is not set" : "libxcb.so.1 cannot be loaded";
+        return false;
     }
+    auto connect = reinterpret_cast<void* (*)(const char*, int*)>(dlsym(xcb, "xcb_connect"));
+    auto has_error = reinterpret_cast<int (*)(void*)>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<void (*)(void*)>(dlsym(xcb, "xcb_disconnect"));
+    // A connection that failed is still one, with its error set.
+    void* connection = connect && has_error && disconnect ? connect(nullptr, nullptr) : nullptr;
+    const bool reachable = connection != nullptr && has_error(connection) == 0;
+    if (connection != nullptr) {
+        disconnect(connection);
+    }
+    dlclose(xcb);
+    if (!reachable) {
+        *reason = "cannot connect to the X server on DISPLAY=" + display;
+    }
+    return reachable;
+}
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != parent() || event->type() != QEvent::Close) {
-            return QObject::eventFilter(watched, event);
-        }
-        event->setAccepted(on_close_());
+bool WaylandSocketPresent(std::string* reason) {
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms"));
+    std::string socket = Env("WAYLAND_DISPLAY");
+    if (!socket.empty() && socket.front() != '/') {
+        socket = Env("XDG_RUNTIME_DIR") + "/" + socket;
+    }
+    struct stat info {};
+    // Qt falls back to the next platform when its Wayland plugin is missing.
+    if (platforms.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty()) {
+        *reason = "Qt's Wayland platform plugin is not installed";
+    } else if (socket.empty()) {
+        *reason = "WAYLAND_DISPLAY is not set";
+    } else if (stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
+        *reason = "no Wayland compositor at " + socket;
+    } else {
         return true;
     }
-
-  private:
-    std::function<bool()> on_close_;
-};
+    return false;
+}
 
 QIcon ApplicationIcon() {
     QIcon icon;
@@ -176,9 +200,10 @@ void PrepareField(QWidget& widget, PanelFileControl& control) {
     }
 }
 
-class QtEngine final : public PanelFileEngine {
+// Also the panel window's event filter, for the close box.
+class QtEngine final : public PanelFileEngine, public QObject {
   public:
-    QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks)
+    QtEngine(std::unique_ptr<QApplication> host, const CallbackTable& callbacks)
         : PanelFileEngine(callbacks), host_(std::move(host)) {
         // Only QuitUserInterface ends the loop; a popup closing while the
         // panel is hidden must not.
@@ -397,16 +422,22 @@ class QtEngine final : public PanelFileEngine {
                              [this, name = button.callback] { Press(name); });
         }
         window->setWindowIcon(ApplicationIcon());
-        // With an Exit callback, it decides; the window stays until the
-        // program ends.
-        new CloseGuard(window.get(), [this] {
-            if (Press(kExitCallback)) {
-                return false;
-            }
-            QuitUserInterface(0);
-            return true;
-        });
+        window->installEventFilter(this);
         window_ = std::move(window);
+        return true;
+    }
+
+    // The close box acts like the button that calls Exit: with that callback
+    // the window stays, for the callback to end the program.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != window_.get() || event->type() != QEvent::Close) {
+            return QObject::eventFilter(watched, event);
+        }
+        const bool no_exit = !Press(kExitCallback);
+        if (no_exit) {
+            QuitUserInterface(0);
+        }
+        event->setAccepted(no_exit);
         return true;
     }
 
@@ -415,7 +446,7 @@ class QtEngine final : public PanelFileEngine {
     }
 
     // Declared first so that it outlives every widget.
-    std::unique_ptr<ApplicationHost> host_;
+    std::unique_ptr<QApplication> host_;
     std::unique_ptr<QWidget> window_;  // the panel, handle PANEL
     std::map<int, QWidget*> widgets_;  // control ID -> widget, all children of window_
     bool running_ = false;
@@ -425,13 +456,40 @@ class QtEngine final : public PanelFileEngine {
 
 }  // namespace
 
+bool DisplayAvailable(std::string* reason) {
+    // The platforms Qt will try, in its order: QT_QPA_PLATFORM when set, else
+    // Wayland first in a Wayland session, then X11.
+    std::string list = Env("QT_QPA_PLATFORM");
+    if (list.empty()) {
+        list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
+    }
+    std::istringstream entries(list);
+    std::string why;
+    for (std::string platform; std::getline(entries, platform, ';');) {
+        platform = platform.substr(0, platform.find(':'));  // "xcb:option=..." names xcb
+        const bool wayland = platform == "wayland" || platform.rfind("wayland-", 0) == 0;
+        // Any other (offscreen, minimal, vnc, eglfs ...) is chosen on purpose
+        // and needs no display.
+        if (!platform.empty() &&
+            (platform == "xcb" ? XServerReachable(&why) : !wayland || WaylandSocketPresent(&why))) {
+            return true;
+        }
+    }
+    *reason = "no display for the Qt panel (" + why + "); use --ui=console or set DISPLAY";
+    return false;
+}
+
 std::unique_ptr<UiEngine> CreateQtEngine(const CallbackTable& callbacks, std::string* error) {
-    std::unique_ptr<ApplicationHost> host;
+    std::unique_ptr<QApplication> host;
     if (QCoreApplication::instance() == nullptr) {
         if (!DisplayAvailable(error)) {
             return nullptr;
         }
-        host = std::make_unique<ApplicationHost>();
+        // The module's own QApplication, which keeps references to these.
+        static int argc = 1;
+        static char program_name[] = "Ruvuvuri";
+        static char* argv[] = {program_name, nullptr};
+        host = std::make_unique<QApplication>(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Ruvuvuri"));
     } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         *error = "the process runs a Qt application without widgets";
@@ -442,17 +500,11 @@ std::unique_ptr<UiEngine> CreateQtEngine(const CallbackTable& callbacks, std::st
 
 }  // namespace ruvuvuri::ui::qt
 
-// The module's only export: the program finds it with dlsym and owns the
-// engine it returns.
+// The module's only export: the program (QtEngineLoader) finds it with dlsym
+// and owns the engine it returns.
 extern "C" __attribute__((visibility("default"))) ruvuvuri::ui::UiEngine* ruvuvuri_create_qt_engine(
     const ruvuvuri::ui::CallbackTable* callbacks, std::string* error) {
-    std::string reason;
-    std::unique_ptr<ruvuvuri::ui::UiEngine> engine = ruvuvuri::ui::qt::CreateQtEngine(
-        callbacks != nullptr ? *callbacks : ruvuvuri::ui::CallbackTable{}, &reason);
-    if (engine == nullptr && error != nullptr) {
-        *error = reason;
-    }
-    return engine.release();
+    return ruvuvuri::ui::qt::CreateQtEngine(*callbacks, error).release();
 }
 
 static_assert(std::is_same_v<decltype(&ruvuvuri_create_qt_engine), ruvuvuri::ui::CreateQtEngineFn>,
