@@ -132,12 +132,10 @@ PanelFile LoadPanelFile(const std::filesystem::path& path, int parent, int panel
                         const CallbackTable& callbacks);
 
 // What the panel engines share: the checked panel file, whose controls hold
-// the values the program set (a clock at the field's decimals, as a spin box
-// rounds it, and shown as it is even outside the limits: a PLL the panel would
-// not let the user ask for still shows the clock it runs at), the look-up of a
-// control by handle, ID and kind, and the callbacks. An engine shows a value
-// in Show; one whose fields the user types into reads them in its own
-// GetCtrlVal, where these give back the values held.
+// the values set (a clock at its field's decimals, also outside the limits: a
+// PLL the panel would not let the user ask for still shows its clock), and
+// the look-up of a control by handle, ID and kind. An engine shows a value in
+// Show, and reads what the user typed in its own GetCtrlVal.
 class PanelFileEngine : public UiEngine {
   public:
     void SetCtrlVal(int panel, int control, const std::string& value) override;
@@ -151,15 +149,13 @@ class PanelFileEngine : public UiEngine {
   protected:
     explicit PanelFileEngine(CallbackTable callbacks) : callbacks_(std::move(callbacks)) {}
 
-    // LoadPanelFile; false, with no panel loaded and last_error set, when the
-    // file cannot be used.
+    // These fail with last_error set: a file LoadPanelFile refuses (leaving
+    // no panel), a handle other than the panel's, a control that does not
+    // exist or takes another kind of value.
     bool ReadPanel(int parent, const std::string& file, int panel_id);
-    // False, with last_error set, unless `panel` is the loaded panel.
     bool Loaded(int panel);
-    // The control when it exists and takes values of `kind`; else nullptr
-    // with last_error set.
     PanelFileControl* Field(int panel, int control, ControlKind kind);
-    // Shows the value `control` now holds; an engine may keep there what its
+    // Shows the value `control` now holds; the engine may keep there what its
     // widget made of it.
     virtual void Show(PanelFileControl& /*control*/) {}
     // Calls the callback `name` as a press of its button does (the commit

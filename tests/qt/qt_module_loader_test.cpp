@@ -4,7 +4,6 @@
 #include <QtTest>
 
 #include "ui/engine_loader.h"
-#include "ui/qt/qt_engine.h"
 
 using ruvuvuri::ui::UiChoice;
 

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "ui/qt/qt_engine.h"
+#include "ui/engine_loader.h"
 
 namespace ui = ruvuvuri::ui;
 using ruvuvuri::ui::CallbackTable;

@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "ui/engine_loader.h"
 #include "ui/panel_file.h"
-#include "ui/qt/qt_engine.h"
 
 using ruvuvuri::ui::CallbackTable;
 using ruvuvuri::ui::ControlKind;

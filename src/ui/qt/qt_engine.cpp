@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/qt/qt_engine.h"
+#include "ui/engine_loader.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -29,7 +29,6 @@
 #include <QTimer>
 #include <QUiLoader>
 
-#include "ui/engine_loader.h"
 #include "ui/field_text.h"
 #include "ui/panel_file.h"
 
