@@ -118,18 +118,6 @@ void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileContro
     control->value = WithinLimits(*control, RoundClock(control->value, control->decimals));
 }
 
-// The Qt widget class a control must have: a spin box for the clocks, a label
-// for the banner, a line edit for everything else.
-const char* ExpectedWidgetClass(const PanelControl& control) {
-    if (control.kind == ControlKind::Double) {
-        return "QDoubleSpinBox";
-    }
-    if (control.id == PANEL_BANNER || control.id == PANEL_STATUS) {
-        return "QLabel";
-    }
-    return "QLineEdit";
-}
-
 // The element of `range` whose `member` equals `key`, or nullptr.
 template <typename Range, typename Key, typename Member>
 auto* FindIn(Range& range, const Key& key, Member member) {
@@ -226,14 +214,13 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
     }
 
     for (const PanelControl& wanted : kPanelControls) {
-        const char* expected_class = ExpectedWidgetClass(wanted);
         const auto count = by_name.count(wanted.name);
         if (count == 0 && wanted.optional) {
             continue;
         }
         if (count == 0) {
-            Fail(name,
-                 std::string("lacks the control ") + wanted.name + " (a " + expected_class + ")");
+            Fail(name, std::string("lacks the control ") + wanted.name + " (a " +
+                           wanted.widget_class + ")");
         }
         if (count > 1) {
             Fail(name, std::string("names more than one widget ") + wanted.name);
@@ -246,9 +233,9 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         control.kind = wanted.kind;
         control.editable = wanted.editable;
         control.widget_class = widget.attribute("class").value();
-        if (control.widget_class != expected_class) {
+        if (control.widget_class != wanted.widget_class) {
             Fail(name,
-                 control.name + " is a " + control.widget_class + ", not a " + expected_class);
+                 control.name + " is a " + control.widget_class + ", not a " + wanted.widget_class);
         }
         if (const auto label = labels.find(control.name); label != labels.end()) {
             control.label = label->second;

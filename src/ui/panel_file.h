@@ -23,23 +23,24 @@ struct PanelControl {
     const char* name;
     ControlKind kind;
     bool editable;
+    const char* widget_class;  // the Qt widget class it must have
     // A panel file may leave it out; the panel then does without it.
     bool optional = false;
 };
 
 inline constexpr PanelControl kPanelControls[] = {
-    {PANEL_BIOSVER, "PANEL_BIOSVER", ControlKind::Text, false},
-    {PANEL_BIOSTEXT, "PANEL_BIOSTEXT", ControlKind::Text, false},
-    {PANEL_ROMWORD_54, "PANEL_ROMWORD_54", ControlKind::Integer, false},
-    {PANEL_ROMWORD_56, "PANEL_ROMWORD_56", ControlKind::Integer, false},
-    {PANEL_DEVICEID, "PANEL_DEVICEID", ControlKind::Integer, false},
-    {PANEL_CORECLK, "PANEL_CORECLK", ControlKind::Double, true},
-    {PANEL_MEMCLK, "PANEL_MEMCLK", ControlKind::Double, true},
-    {PANEL_TIMING0, "PANEL_TIMING0", ControlKind::Integer, true},
-    {PANEL_TIMING1, "PANEL_TIMING1", ControlKind::Integer, true},
-    {PANEL_TIMING2, "PANEL_TIMING2", ControlKind::Integer, true},
-    {PANEL_BANNER, "PANEL_BANNER", ControlKind::Text, false},
-    {PANEL_STATUS, "PANEL_STATUS", ControlKind::Text, false, true},
+    {PANEL_BIOSVER, "PANEL_BIOSVER", ControlKind::Text, false, "QLineEdit"},
+    {PANEL_BIOSTEXT, "PANEL_BIOSTEXT", ControlKind::Text, false, "QLineEdit"},
+    {PANEL_ROMWORD_54, "PANEL_ROMWORD_54", ControlKind::Integer, false, "QLineEdit"},
+    {PANEL_ROMWORD_56, "PANEL_ROMWORD_56", ControlKind::Integer, false, "QLineEdit"},
+    {PANEL_DEVICEID, "PANEL_DEVICEID", ControlKind::Integer, false, "QLineEdit"},
+    {PANEL_CORECLK, "PANEL_CORECLK", ControlKind::Double, true, "QDoubleSpinBox"},
+    {PANEL_MEMCLK, "PANEL_MEMCLK", ControlKind::Double, true, "QDoubleSpinBox"},
+    {PANEL_TIMING0, "PANEL_TIMING0", ControlKind::Integer, true, "QLineEdit"},
+    {PANEL_TIMING1, "PANEL_TIMING1", ControlKind::Integer, true, "QLineEdit"},
+    {PANEL_TIMING2, "PANEL_TIMING2", ControlKind::Integer, true, "QLineEdit"},
+    {PANEL_BANNER, "PANEL_BANNER", ControlKind::Text, false, "QLabel"},
+    {PANEL_STATUS, "PANEL_STATUS", ControlKind::Text, false, "QLabel", true},
 };
 
 // The callbacks of the apply and exit buttons, which every panel must have.
@@ -63,7 +64,7 @@ struct PanelFileControl {
     std::string name;  // objectName, the name of the control's constant
     ControlKind kind = ControlKind::Text;
     bool editable = false;     // by the user, as kPanelControls says
-    std::string widget_class;  // QLabel, QLineEdit or QDoubleSpinBox
+    std::string widget_class;  // as kPanelControls says
     // The text of the QLabel whose buddy is this control, without '&'
     // accelerators and a trailing ':'; empty when the file gives it no label.
     std::string label;

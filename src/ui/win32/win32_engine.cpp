@@ -72,9 +72,9 @@ std::vector<WORD> DialogTemplate(const std::string& title, int width, int height
 // The panel as a modeless dialog of native controls, laid out from the panel
 // file as a form: the banner, one row per control (label, field), the buttons
 // at the bottom right. The dialog manager gives Tab order (fields, then
-// buttons, in the file's order), Enter (the button that calls Apply, else the
-// first) and Escape. The file's controls hold the last value of every field,
-// so that text a user left unreadable falls back to it.
+// buttons, in the file's order), Enter (the button that calls Apply, which
+// every panel file has) and Escape. The file's controls hold the last value
+// of every field, so that text a user left unreadable falls back to it.
 class Win32Engine final : public PanelFileEngine {
   public:
     explicit Win32Engine(const CallbackTable& callbacks) : PanelFileEngine(callbacks) {
@@ -354,9 +354,7 @@ class Win32Engine final : public PanelFileEngine {
                      {x, buttons_bottom_ - kButtonHeight, x + kButtonWidth, buttons_bottom_}, id);
             x += kButtonWidth + 4;
         }
-        if (count > 0) {
-            SendMessageA(dialog_, DM_SETDEFID, default_id, 0);
-        }
+        SendMessageA(dialog_, DM_SETDEFID, default_id, 0);
     }
 
     HWND WindowOf(const PanelFileControl& control) const {
