@@ -115,10 +115,8 @@ void RenderPanel(std::ostream& out, const PanelFile& file) {
     if (!file.title.empty()) {
         out << "== " << file.title << " ==\n";
     }
-    if (const PanelFileControl* banner = file.FindControl(PANEL_BANNER)) {
-        if (!banner->text.empty()) {
-            out << banner->text << '\n';
-        }
+    if (const PanelFileControl* banner = file.FindControl(PANEL_BANNER); !banner->text.empty()) {
+        out << banner->text << '\n';
     }
     for (const std::string& row : RenderRows(file)) {
         if (!row.empty()) {
@@ -180,8 +178,6 @@ std::string EditField(const std::string& name, const std::vector<std::string>& w
     return "'" + text + "' does not fit in 32 bits (" + usage + "); nothing changed";
 }
 
-// The one panel a console shows: the panel file's description, whose
-// controls hold the values shown now.
 class ConsoleEngine final : public PanelFileEngine {
   public:
     ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out, std::ostream& err,
@@ -264,7 +260,6 @@ class ConsoleEngine final : public PanelFileEngine {
         err_ << title << ": " << message << std::endl;
     }
 
-    // A person at a terminal, whose input has not ended.
     bool interactive() const override { return terminal_ && !input_ended_; }
 
   private:
