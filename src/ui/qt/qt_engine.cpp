@@ -275,11 +275,9 @@ class QtEngine final : public PanelFileEngine, public QObject {
         // satisfied as well.
         auto* edit = static_cast<QLineEdit*>(widgets_.at(control));
         const std::string text = edit->text().trimmed().toStdString();
-        std::optional<std::uint32_t> parsed =
-            field->editable ? ParseRegister(text) : ParseHex(text);
-        if (!edit->hasAcceptableInput()) {
-            parsed.reset();
-        }
+        const std::optional<std::uint32_t> parsed = !edit->hasAcceptableInput() ? std::nullopt
+                                                    : field->editable ? ParseRegister(text)
+                                                                      : ParseHex(text);
         return Give(parsed, value,
                     "control " + std::to_string(control) + " holds no complete hexadecimal value");
     }
