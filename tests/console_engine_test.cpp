@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/panel_ids.h"
-
 namespace ruvuvuri::ui {
 namespace {
 

@@ -8,8 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "ui/panel_ids.h"
-
 namespace ruvuvuri::ui {
 namespace {
 

@@ -14,7 +14,6 @@
 
 #include "support/expected_trace.h"
 #include "support/trace_decoder.h"
-#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
 namespace {
@@ -37,7 +36,6 @@ class ScriptedEngine final : public ui::UiEngine {
     }
     void SetCtrlVal(int, int control, double value) override { values[control] = value; }
     void SetCtrlVal(int, int control, std::uint32_t value) override { values[control] = value; }
-    bool GetCtrlVal(int, int control, std::string* value) override { return Get(control, value); }
     bool GetCtrlVal(int, int control, double* value) override { return Get(control, value); }
     bool GetCtrlVal(int, int control, std::uint32_t* value) override { return Get(control, value); }
     int ConfirmPopup(const std::string& title, const std::string& message) override {

@@ -12,7 +12,6 @@
 
 #include "build_config.h"
 #include "ui/engine_loader.h"
-#include "ui/panel_ids.h"
 
 namespace ui = ruvuvuri::ui;
 

@@ -8,7 +8,6 @@
 #include "hw/backends/linux_io.h"
 #include "ui/console_engine.h"
 #include "ui/engine_loader.h"
-#include "ui/install_paths.h"
 
 namespace ruvuvuri::app::host {
 

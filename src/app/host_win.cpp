@@ -10,7 +10,6 @@
 #include "base/win_error_text.h"
 #include "hw/backends/win_ports.h"
 #include "ui/console_engine.h"
-#include "ui/win32/ansi_text.h"
 #include "ui/win32/win32_engine.h"
 
 // Windows: a GUI program has no console of its own. Text goes to the output

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/ui_choice.h"
+#include "ui/ui_engine.h"
 
 namespace ruvuvuri::app {
 

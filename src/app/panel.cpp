@@ -9,7 +9,6 @@
 #include "app/info.h"
 #include "app/options.h"
 #include "ui/field_text.h"
-#include "ui/panel_ids.h"
 
 namespace ruvuvuri::app {
 namespace {

@@ -4,10 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <iostream>
-#include <optional>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -58,28 +55,6 @@ constexpr const char* kHelp =
     "  show        print the panel again\n"
     "  help        print this list\n";
 
-bool IsClock(const PanelFileControl& control) {
-    return FindPanelControl(control.id)->kind == ControlKind::Double;
-}
-
-// The clock fields behave as the Qt spin boxes the panel file describes, so
-// that both engines show and accept the same values: a value is rounded to
-// the decimals shown through the decimal text of the exact binary value, and
-// the limits are kept at those decimals.
-double RoundTo(double value, int decimals) {
-    const std::string text = FormatClock(value, decimals);
-    double rounded = value;
-    std::from_chars(text.data(), text.data() + text.size(), rounded);
-    return rounded;
-}
-
-double SpinBoxValue(const PanelFileControl& control, double value) {
-    if (std::isnan(value)) {
-        return control.minimum;
-    }
-    return std::clamp(RoundTo(value, control.decimals), control.minimum, control.maximum);
-}
-
 // "80.000 to 400.000 MHz": the limits as the field shows them.
 std::string LimitsOf(const PanelFileControl& control) {
     return FormatClock(control.minimum, control.decimals) + " to " +
@@ -92,7 +67,7 @@ std::string LabelOf(const PanelFileControl& control) {
 
 // What the user may type: a clock's limits, a timing's 32-bit range.
 std::string RangeOf(const PanelFileControl& control) {
-    return IsClock(control) ? LimitsOf(control) : "0x00000000 to 0xFFFFFFFF";
+    return control.kind == ControlKind::Double ? LimitsOf(control) : "0x00000000 to 0xFFFFFFFF";
 }
 
 std::string Padded(std::string text, std::size_t width) {
@@ -112,19 +87,14 @@ std::vector<std::string> RenderRows(const PanelFile& file) {
     }
     std::vector<std::string> rows;
     for (const PanelFileControl& control : file.controls) {
-        const PanelControl& entry = *FindPanelControl(control.id);
         if (control.id == PANEL_BANNER || control.id == PANEL_STATUS) {
             rows.push_back(control.id == PANEL_BANNER || control.text.empty()
                                ? std::string()
                                : "  " + control.text);
             continue;
         }
-        std::string shown = control.text;
-        if (entry.kind == ControlKind::Integer) {  // the editable ones are the 32-bit timings
-            shown = entry.editable ? FormatRegister(control.integer) : FormatWord(control.integer);
-        } else if (entry.kind == ControlKind::Double) {
-            shown = FormatClock(control.value, control.decimals) + control.suffix;
-        }
+        const std::string shown =
+            ShownText(control) + (control.kind == ControlKind::Double ? control.suffix : "");
         std::string row = "  " + Padded(LabelOf(control), width) + "  ";
         const auto edits =
             std::find_if(std::begin(kCommands), std::end(kCommands),
@@ -145,10 +115,8 @@ void RenderPanel(std::ostream& out, const PanelFile& file) {
     if (!file.title.empty()) {
         out << "== " << file.title << " ==\n";
     }
-    if (const PanelFileControl* banner = file.FindControl(PANEL_BANNER)) {
-        if (!banner->text.empty()) {
-            out << banner->text << '\n';
-        }
+    if (const PanelFileControl* banner = file.FindControl(PANEL_BANNER); !banner->text.empty()) {
+        out << banner->text << '\n';
     }
     for (const std::string& row : RenderRows(file)) {
         if (!row.empty()) {
@@ -175,7 +143,7 @@ void RenderPanel(std::ostream& out, const PanelFile& file) {
 // with the field left as it was, or an empty text when the field now holds it.
 std::string EditField(const std::string& name, const std::vector<std::string>& words,
                       PanelFileControl& control) {
-    const bool clock = IsClock(control);
+    const bool clock = control.kind == ControlKind::Double;
     const std::string usage = name + (clock ? " MHZ, " : " HEX, ") + RangeOf(control);
     if (words.size() != 2) {
         return name + " takes one value (" + usage + ")";
@@ -189,7 +157,7 @@ std::string EditField(const std::string& name, const std::vector<std::string>& w
         if (!wanted.ok()) {
             return "'" + text + "' is not a number (" + usage + "); nothing changed";
         }
-        const double rounded = RoundTo(wanted.value, control.decimals);
+        const double rounded = RoundClock(wanted.value, control.decimals);
         if (!(rounded >= control.minimum && rounded <= control.maximum)) {
             return LabelOf(control) + " " + text + " is outside the limits " + LimitsOf(control) +
                    "; nothing changed";
@@ -210,13 +178,11 @@ std::string EditField(const std::string& name, const std::vector<std::string>& w
     return "'" + text + "' does not fit in 32 bits (" + usage + "); nothing changed";
 }
 
-// The one panel a console shows: the panel file's description, whose
-// controls hold the values shown now.
-class ConsoleEngine final : public UiEngine {
+class ConsoleEngine final : public PanelFileEngine {
   public:
     ConsoleEngine(CallbackTable callbacks, std::istream& in, std::ostream& out, std::ostream& err,
                   ConsoleInput input)
-        : callbacks_(std::move(callbacks)),
+        : PanelFileEngine(std::move(callbacks)),
           in_(in),
           out_(out),
           err_(err),
@@ -225,29 +191,11 @@ class ConsoleEngine final : public UiEngine {
               (input == ConsoleInput::Detect && &in == &std::cin && isatty(STDIN_FILENO) == 1)) {}
 
     int LoadPanel(int parent, const std::string& file, int panel_id) override {
-        if (parent != 0) {
-            last_error_ =
-                "the console shows top-level panels only (parent " + std::to_string(parent) + ")";
-            return -1;
-        }
-        try {
-            panel_ = LoadPanelFile(file, panel_id, callbacks_);
-        } catch (const PanelFileError& error) {
-            last_error_ = error.what();
-            return -1;
-        }
-        for (PanelFileControl& control : panel_->controls) {
-            if (IsClock(control)) {
-                control.minimum = RoundTo(control.minimum, control.decimals);
-                control.maximum = RoundTo(control.maximum, control.decimals);
-                control.value = SpinBoxValue(control, control.value);
-            }
-        }
-        return PANEL;
+        return ReadPanel(parent, file, panel_id) ? PANEL : -1;
     }
 
     void DisplayPanel(int panel) override {
-        if (Panel(panel) != nullptr) {
+        if (Loaded(panel)) {
             RenderPanel(out_, *panel_);
         }
     }
@@ -272,7 +220,7 @@ class ConsoleEngine final : public UiEngine {
         // The end of the input presses the exit button; if that does not end
         // the loop, nothing else could, so it ends anyway.
         if (!quit_ && panel_) {
-            PressCallback(callbacks_, kExitCallback, PANEL);
+            Press(kExitCallback);
         }
         const int code = quit_ ? quit_code_ : 0;
         quit_ = false;
@@ -283,45 +231,6 @@ class ConsoleEngine final : public UiEngine {
     void QuitUserInterface(int code) override {
         quit_ = true;
         quit_code_ = code;
-    }
-
-    void SetCtrlVal(int panel, int control, const std::string& value) override {
-        if (PanelFileControl* field = Field(panel, control, ControlKind::Text)) {
-            field->text = value;
-        }
-    }
-    // Outside the limits too: a PLL the panel would not let the user ask for
-    // still shows the clock it runs at.
-    void SetCtrlVal(int panel, int control, double value) override {
-        if (PanelFileControl* field = Field(panel, control, ControlKind::Double)) {
-            field->value = std::isfinite(value) ? RoundTo(value, field->decimals)
-                                                : SpinBoxValue(*field, value);
-        }
-    }
-    void SetCtrlVal(int panel, int control, std::uint32_t value) override {
-        if (PanelFileControl* field = Field(panel, control, ControlKind::Integer)) {
-            field->integer = value;
-        }
-    }
-
-    // Every edit command has checked its value, so a stored value is complete.
-    bool GetCtrlVal(int panel, int control, std::string* value) override {
-        return Read(Field(panel, control, ControlKind::Text), &PanelFileControl::text, value);
-    }
-    bool GetCtrlVal(int panel, int control, double* value) override {
-        return Read(Field(panel, control, ControlKind::Double), &PanelFileControl::value, value);
-    }
-    bool GetCtrlVal(int panel, int control, std::uint32_t* value) override {
-        return Read(Field(panel, control, ControlKind::Integer), &PanelFileControl::integer, value);
-    }
-
-    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
-        const PanelFileControl* field = Field(panel, control, ControlKind::Double);
-        if (field != nullptr) {
-            *minimum = field->minimum;
-            *maximum = field->maximum;
-        }
-        return field != nullptr;
     }
 
     int ConfirmPopup(const std::string& title, const std::string& message) override {
@@ -351,41 +260,9 @@ class ConsoleEngine final : public UiEngine {
         err_ << title << ": " << message << std::endl;
     }
 
-    const std::string& last_error() const override { return last_error_; }
-    // A person at a terminal, whose input has not ended.
     bool interactive() const override { return terminal_ && !input_ended_; }
 
   private:
-    template <typename T>
-    static bool Read(const PanelFileControl* field, T PanelFileControl::*member, T* value) {
-        if (field != nullptr) {
-            *value = field->*member;
-        }
-        return field != nullptr;
-    }
-
-    PanelFile* Panel(int handle) {
-        if (!panel_ || handle != PANEL) {
-            last_error_ = "no panel has the handle " + std::to_string(handle);
-            return nullptr;
-        }
-        return &*panel_;
-    }
-
-    // Null (with last_error set) when the panel or control does not exist or
-    // takes another kind of value.
-    PanelFileControl* Field(int handle, int control, ControlKind kind) {
-        PanelFile* panel = Panel(handle);
-        PanelFileControl* found = panel != nullptr ? panel->FindControl(control) : nullptr;
-        if (panel != nullptr && found == nullptr) {
-            last_error_ = "the panel has no control " + std::to_string(control);
-        } else if (found != nullptr && FindPanelControl(control)->kind != kind) {
-            last_error_ = found->name + " takes another kind of value";
-            found = nullptr;
-        }
-        return found;
-    }
-
     // Runs one command line; a line it cannot run gets one line on the error
     // stream saying why, and changes nothing.
     void Execute(const std::string& line) {
@@ -431,7 +308,7 @@ class ConsoleEngine final : public UiEngine {
                 "this panel file has no Preview button; restore the panel file that came with "
                 "the program, or use --dry-run");
         } else {
-            PressCallback(callbacks_, callback, PANEL);
+            Press(callback);
             if (callback == kApplyCallback && !quit_) {
                 ShowChanges(before);
             }
@@ -463,16 +340,13 @@ class ConsoleEngine final : public UiEngine {
         err_ << base::Printable(why) << std::endl;
     }
 
-    CallbackTable callbacks_;
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
     bool terminal_;
     bool input_ended_ = false;
-    std::optional<PanelFile> panel_;
     bool quit_ = false;
     int quit_code_ = 0;
-    std::string last_error_;
 };
 
 }  // namespace

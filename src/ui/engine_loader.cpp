@@ -10,7 +10,6 @@
 
 #include "base/signal_block.h"
 #include "build_config.h"
-#include "ui/install_paths.h"
 
 namespace ruvuvuri::ui {
 namespace {

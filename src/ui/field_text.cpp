@@ -6,20 +6,9 @@
 #include <cstdio>
 
 #include "base/number_text.h"
+#include "base/text.h"
 
 namespace ruvuvuri::ui {
-namespace {
-
-std::string_view Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 std::string FormatWord(std::uint32_t value) {
     char text[16];
@@ -40,13 +29,20 @@ std::string FormatClock(double value, int decimals) {
     return std::string(text, written.ptr);
 }
 
+double RoundClock(double value, int decimals) {
+    const std::string text = FormatClock(value, decimals);
+    double rounded = value;
+    std::from_chars(text.data(), text.data() + text.size(), rounded);
+    return rounded;
+}
+
 std::optional<std::uint32_t> ParseHex(std::string_view text) {
-    const base::NumberScan<std::uint32_t> scan = base::ParseHex32(Trimmed(text));
+    const base::NumberScan<std::uint32_t> scan = base::ParseHex32(base::Trim(text));
     return scan.ok() ? std::optional(scan.value) : std::nullopt;
 }
 
 std::optional<std::uint32_t> ParseRegister(std::string_view text) {
-    std::string_view digits = Trimmed(text);
+    std::string_view digits = base::Trim(text);
     if (digits.size() >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
         digits.remove_prefix(2);
     }
@@ -57,7 +53,7 @@ std::optional<std::uint32_t> ParseRegister(std::string_view text) {
 }
 
 std::optional<double> ParseClock(std::string_view text) {
-    const std::string_view number = Trimmed(text);
+    const std::string_view number = base::Trim(text);
     const base::NumberScan<double> scan = base::ParseDouble(number);
     // Decimal only: the hex floats ParseDouble also reads are no clock.
     if (!scan.ok() || number.find_first_not_of("0123456789.+-eE") != number.npos) {

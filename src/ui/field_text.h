@@ -19,6 +19,10 @@ std::string FormatRegister(std::uint32_t value);
 // independent of the locale.
 std::string FormatClock(double value, int decimals);
 
+// `value` at `decimals` as a spin box rounds it: through the exact decimal
+// text that FormatClock makes.
+double RoundClock(double value, int decimals);
+
 // Hex with or without "0x", blanks around it allowed; nullopt when the text
 // holds no hex digits, anything else, or more than 32 bits.
 std::optional<std::uint32_t> ParseHex(std::string_view text);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -12,6 +13,7 @@
 
 #include "base/printable.h"
 #include "base/text.h"
+#include "ui/field_text.h"
 
 namespace ruvuvuri::ui {
 namespace {
@@ -85,6 +87,12 @@ Number ParseNumber(const std::string& file, const std::string& control, const ch
     return number;
 }
 
+// A value a spin box cannot show as it is, as the spin box shows it.
+double WithinLimits(const PanelFileControl& control, double value) {
+    return std::isnan(value) ? control.minimum
+                             : std::clamp(value, control.minimum, control.maximum);
+}
+
 void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileControl* control) {
     const auto read = [&]<typename Number>(const char* property, Number& field) {
         if (const std::optional<std::string> text = PropertyText(widget, property)) {
@@ -105,18 +113,9 @@ void ReadSpinBox(const std::string& file, pugi::xml_node widget, PanelFileContro
         Fail(file, control->name + " asks for " + std::to_string(control->decimals) +
                        " decimals (0 to 15 possible)");
     }
-}
-
-// The Qt widget class a control must have: a spin box for the clocks, a label
-// for the banner, a line edit for everything else.
-const char* ExpectedWidgetClass(const PanelControl& control) {
-    if (control.kind == ControlKind::Double) {
-        return "QDoubleSpinBox";
-    }
-    if (control.id == PANEL_BANNER || control.id == PANEL_STATUS) {
-        return "QLabel";
-    }
-    return "QLineEdit";
+    control->minimum = RoundClock(control->minimum, control->decimals);
+    control->maximum = RoundClock(control->maximum, control->decimals);
+    control->value = WithinLimits(*control, RoundClock(control->value, control->decimals));
 }
 
 // The element of `range` whose `member` equals `key`, or nullptr.
@@ -145,16 +144,16 @@ const PanelFileButton* PanelFile::FindButtonByCallback(std::string_view callback
     return FindIn(buttons, callback, &PanelFileButton::callback);
 }
 
-const PanelControl* FindPanelControl(int id) {
-    return FindIn(kPanelControls, id, &PanelControl::id);
-}
-
-bool PressCallback(const CallbackTable& callbacks, std::string_view name, int panel) {
-    const NamedCallback* named = FindIn(callbacks, name, &NamedCallback::name);
-    if (named != nullptr && named->callback) {
-        named->callback(panel, 0, EVENT_COMMIT, nullptr, 0, 0);
+std::string ShownText(const PanelFileControl& control) {
+    switch (control.kind) {
+        case ControlKind::Integer:
+            return control.editable ? FormatRegister(control.integer) : FormatWord(control.integer);
+        case ControlKind::Double:
+            return FormatClock(control.value, control.decimals);
+        case ControlKind::Text:
+            break;
     }
-    return named != nullptr;
+    return control.text;
 }
 
 PanelFile ReadPanelFile(const std::filesystem::path& path) {
@@ -192,6 +191,7 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
 
     PanelFile panel;
     panel.title = PropertyText(top, "windowTitle").value_or("");
+    panel.xml = xml;
 
     WidgetCollector collector;
     top.traverse(collector);
@@ -214,14 +214,13 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
     }
 
     for (const PanelControl& wanted : kPanelControls) {
-        const char* expected_class = ExpectedWidgetClass(wanted);
         const auto count = by_name.count(wanted.name);
         if (count == 0 && wanted.optional) {
             continue;
         }
         if (count == 0) {
-            Fail(name,
-                 std::string("lacks the control ") + wanted.name + " (a " + expected_class + ")");
+            Fail(name, std::string("lacks the control ") + wanted.name + " (a " +
+                           wanted.widget_class + ")");
         }
         if (count > 1) {
             Fail(name, std::string("names more than one widget ") + wanted.name);
@@ -231,10 +230,12 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
         PanelFileControl control;
         control.id = wanted.id;
         control.name = wanted.name;
+        control.kind = wanted.kind;
+        control.editable = wanted.editable;
         control.widget_class = widget.attribute("class").value();
-        if (control.widget_class != expected_class) {
+        if (control.widget_class != wanted.widget_class) {
             Fail(name,
-                 control.name + " is a " + control.widget_class + ", not a " + expected_class);
+                 control.name + " is a " + control.widget_class + ", not a " + wanted.widget_class);
         }
         if (const auto label = labels.find(control.name); label != labels.end()) {
             control.label = label->second;
@@ -249,9 +250,13 @@ PanelFile ParsePanelFile(std::string_view xml, const std::string& name) {
     return panel;
 }
 
-PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,
+PanelFile LoadPanelFile(const std::filesystem::path& path, int parent, int panel_id,
                         const CallbackTable& callbacks) {
     const std::string name = base::Printable(path.string());
+    if (parent != 0) {
+        throw PanelFileError("panel file " + name + " has no panel inside panel " +
+                             std::to_string(parent));
+    }
     if (panel_id != PANEL) {
         throw PanelFileError("panel file " + name + " has no panel " + std::to_string(panel_id) +
                              "; its only panel is PANEL (" + std::to_string(PANEL) + ")");
@@ -272,6 +277,94 @@ PanelFile LoadPanelFile(const std::filesystem::path& path, int panel_id,
         }
     }
     return panel;
+}
+
+bool PanelFileEngine::ReadPanel(int parent, const std::string& file, int panel_id) {
+    panel_.reset();
+    try {
+        panel_ = LoadPanelFile(file, parent, panel_id, callbacks_);
+    } catch (const PanelFileError& error) {
+        last_error_ = error.what();
+    }
+    return panel_.has_value();
+}
+
+bool PanelFileEngine::Loaded(int panel) {
+    if (!panel_ || panel != PANEL) {
+        last_error_ = "no panel has the handle " + std::to_string(panel);
+        return false;
+    }
+    return true;
+}
+
+PanelFileControl* PanelFileEngine::Field(int panel, int control, ControlKind kind) {
+    if (!Loaded(panel)) {
+        return nullptr;
+    }
+    PanelFileControl* found = panel_->FindControl(control);
+    if (found == nullptr || found->kind != kind) {
+        constexpr const char* kHolds[] = {"text", "integer", "number"};
+        last_error_ = found == nullptr
+                          ? "the panel has no control " + std::to_string(control)
+                          : found->name + " holds no " + kHolds[static_cast<int>(kind)];
+        return nullptr;
+    }
+    return found;
+}
+
+void PanelFileEngine::SetCtrlVal(int panel, int control, const std::string& value) {
+    if (PanelFileControl* field = Field(panel, control, ControlKind::Text)) {
+        field->text = value;
+        Show(*field);
+    }
+}
+
+void PanelFileEngine::SetCtrlVal(int panel, int control, double value) {
+    if (PanelFileControl* field = Field(panel, control, ControlKind::Double)) {
+        field->value =
+            std::isfinite(value) ? RoundClock(value, field->decimals) : WithinLimits(*field, value);
+        Show(*field);
+    }
+}
+
+void PanelFileEngine::SetCtrlVal(int panel, int control, std::uint32_t value) {
+    if (PanelFileControl* field = Field(panel, control, ControlKind::Integer)) {
+        field->integer = value;
+        Show(*field);
+    }
+}
+
+bool PanelFileEngine::GetCtrlVal(int panel, int control, double* value) {
+    const PanelFileControl* field = Field(panel, control, ControlKind::Double);
+    if (field != nullptr) {
+        *value = field->value;
+    }
+    return field != nullptr;
+}
+
+bool PanelFileEngine::GetCtrlVal(int panel, int control, std::uint32_t* value) {
+    const PanelFileControl* field = Field(panel, control, ControlKind::Integer);
+    if (field != nullptr) {
+        *value = field->integer;
+    }
+    return field != nullptr;
+}
+
+bool PanelFileEngine::GetCtrlLimits(int panel, int control, double* minimum, double* maximum) {
+    const PanelFileControl* field = Field(panel, control, ControlKind::Double);
+    if (field != nullptr) {
+        *minimum = field->minimum;
+        *maximum = field->maximum;
+    }
+    return field != nullptr;
+}
+
+bool PanelFileEngine::Press(std::string_view name) {
+    const NamedCallback* named = FindIn(callbacks_, name, &NamedCallback::name);
+    if (named != nullptr && named->callback) {
+        named->callback(PANEL, 0, EVENT_COMMIT, nullptr, 0, 0);
+    }
+    return named != nullptr;
 }
 
 }  // namespace ruvuvuri::ui

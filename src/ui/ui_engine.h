@@ -6,12 +6,33 @@
 #include <string>
 #include <vector>
 
-#include "ui/ui_choice.h"
-
 namespace ruvuvuri::ui {
 
+// Which panel engine shows panels and popups: Default picks Qt when there is a
+// display and the Qt module loads, the console otherwise.
+enum class UiChoice { Default, Console, Qt };
+
+// The panel and its controls; the panel file names each control with the name
+// of its constant (Qt objectName).
+inline constexpr int PANEL = 1;
+inline constexpr int PANEL_BIOSVER = 2;     // text: BIOS version
+inline constexpr int PANEL_BIOSTEXT = 3;    // text: the 8 bytes at 0x38
+inline constexpr int PANEL_ROMWORD_54 = 4;  // integer: subsystem vendor word
+inline constexpr int PANEL_ROMWORD_56 = 5;  // integer: subsystem device word
+inline constexpr int PANEL_DEVICEID = 6;    // integer: PCI device ID
+inline constexpr int PANEL_CORECLK = 8;     // double: core clock, MHz (editable)
+inline constexpr int PANEL_MEMCLK = 9;      // double: memory clock, MHz (editable)
+inline constexpr int PANEL_TIMING0 = 10;    // 32-bit integer (editable)
+inline constexpr int PANEL_TIMING1 = 11;    // 32-bit integer (editable)
+inline constexpr int PANEL_TIMING2 = 12;    // 32-bit integer (editable)
+inline constexpr int PANEL_BANNER = 16;     // text: the banner
+inline constexpr int PANEL_STATUS = 17;     // text: what the last apply achieved (optional)
+
+// The event a button press delivers to its callback.
+inline constexpr int EVENT_COMMIT = 1;
+
 // A control callback: panel handle, control ID, event code, callback data and
-// two event data words; returns 0. Event 1 is the commit event (a button press).
+// two event data words; returns 0.
 using ControlCallback = std::function<int(int panel, int control, int event, void* callback_data,
                                           int data1, int data2)>;
 
@@ -24,8 +45,7 @@ struct NamedCallback {
 using CallbackTable = std::vector<NamedCallback>;
 
 // What the program needs of a panel toolkit. The panel callbacks are written
-// against this interface only and never see a toolkit header. Controls are
-// addressed by the IDs of ui/panel_ids.h.
+// against this interface only and never see a toolkit header.
 class UiEngine {
   public:
     virtual ~UiEngine() = default;
@@ -48,7 +68,6 @@ class UiEngine {
     // does not hold a complete value of that type: a timing field with a digit
     // missing, a clock typed outside the field's limits. A program-set value
     // (SetCtrlVal) always reads back, even outside the limits.
-    virtual bool GetCtrlVal(int panel, int control, std::string* value) = 0;
     virtual bool GetCtrlVal(int panel, int control, double* value) = 0;
     virtual bool GetCtrlVal(int panel, int control, std::uint32_t* value) = 0;
 

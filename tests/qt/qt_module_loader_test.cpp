@@ -4,8 +4,6 @@
 #include <QtTest>
 
 #include "ui/engine_loader.h"
-#include "ui/panel_ids.h"
-#include "ui/qt/qt_engine.h"
 
 using ruvuvuri::ui::UiChoice;
 

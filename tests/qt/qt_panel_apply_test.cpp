@@ -21,8 +21,7 @@
 #include "app/panel.h"
 #include "app/sim_backends.h"
 #include "hw/backends/sim_card.h"
-#include "ui/panel_ids.h"
-#include "ui/qt/qt_engine.h"
+#include "ui/engine_loader.h"
 
 namespace app = ruvuvuri::app;
 namespace hw = ruvuvuri::hw;

@@ -9,8 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "ui/panel_ids.h"
-#include "ui/qt/qt_engine.h"
+#include "ui/engine_loader.h"
 
 namespace ui = ruvuvuri::ui;
 using ruvuvuri::ui::CallbackTable;

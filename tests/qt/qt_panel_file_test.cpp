@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ui/panel_ids.h"
-#include "ui/qt/qt_engine.h"
+#include "ui/engine_loader.h"
+#include "ui/panel_file.h"
 
 using ruvuvuri::ui::CallbackTable;
 using ruvuvuri::ui::ControlKind;
@@ -204,6 +204,41 @@ class PanelFileTest : public QObject {
         QVERIFY(without_exit->last_error().find("Exit") != std::string::npos);
     }
 
+    // Red marks only what Apply would refuse: a clock the program set stays
+    // black even outside the limits, the same text typed anew is refused.
+    void refusedValuesTurnRed_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");  // empty: only the program's value
+        QTest::addColumn<bool>("red");
+        QTest::newRow("program clock outside the limits") << "PANEL_CORECLK"
+                                                          << "" << false;
+        QTest::newRow("clock within the limits") << "PANEL_CORECLK"
+                                                 << "250" << false;
+        QTest::newRow("clock past the limits") << "PANEL_CORECLK"
+                                               << "999" << true;
+        QTest::newRow("whole register") << "PANEL_TIMING0"
+                                        << "0x12345678" << false;
+        QTest::newRow("register digit missing") << "PANEL_TIMING0"
+                                                << "0x1234567" << true;
+    }
+
+    void refusedValuesTurnRed() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(bool, red);
+        auto engine = MakeEngine();
+        const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), ui::PANEL);
+        engine->SetCtrlVal(panel, ui::PANEL_CORECLK, 450.0);
+        engine->SetCtrlVal(panel, ui::PANEL_TIMING0, std::uint32_t{0x22322222});
+        auto* widget = PanelWindow()->findChild<QWidget*>(field);
+        if (!typed.isEmpty()) {
+            auto* line = qobject_cast<QLineEdit*>(widget);
+            (line != nullptr ? line : widget->findChild<QLineEdit*>())->selectAll();
+            QTest::keyClicks(widget, typed);
+        }
+        QCOMPARE(widget->palette().color(QPalette::Text) == QColor(0xC0, 0x00, 0x00), red);
+    }
+
     void integerControlsShowHex_data() {
         QTest::addColumn<int>("control");
         QTest::addColumn<quint32>("value");
@@ -264,15 +299,14 @@ class PanelFileTest : public QObject {
         const int panel = engine->LoadPanel(0, kPanelFile.toStdString(), ui::PANEL);
         engine->SetCtrlVal(panel, ui::PANEL_BIOSTEXT, std::string("GF2 GTS "));
         engine->SetCtrlVal(panel, ui::PANEL_BANNER, std::string("Ruvuvuri \xE2\x80\x94 test"));
-        std::string text;
-        engine->GetCtrlVal(panel, ui::PANEL_BIOSTEXT, &text);
-        QCOMPARE(text, std::string("GF2 GTS "));
-        engine->GetCtrlVal(panel, ui::PANEL_BANNER, &text);
-        QCOMPARE(text, std::string("Ruvuvuri \xE2\x80\x94 test"));
+        const auto shown = [](const char* name) {
+            return PanelWindow()->findChild<QWidget*>(name)->property("text").toString();
+        };
+        QCOMPARE(shown("PANEL_BIOSTEXT").toStdString(), std::string("GF2 GTS "));
+        QCOMPARE(shown("PANEL_BANNER").toStdString(), std::string("Ruvuvuri \xE2\x80\x94 test"));
         // BIOS bytes that are not UTF-8 still show one character each.
         engine->SetCtrlVal(panel, ui::PANEL_BIOSTEXT, std::string("NV\xFF"));
-        engine->GetCtrlVal(panel, ui::PANEL_BIOSTEXT, &text);
-        QCOMPARE(QString::fromStdString(text).size(), 3);
+        QCOMPARE(shown("PANEL_BIOSTEXT").size(), 3);
 
         double clock = 123.0;
         engine->GetCtrlVal(panel, ui::PANEL_TIMING0, &clock);

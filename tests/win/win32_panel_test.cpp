@@ -17,7 +17,6 @@
 #include "hw/backends/sim_card.h"
 #include "hw/register_window.h"
 #include "ui/panel_file.h"
-#include "ui/panel_ids.h"
 #include "ui/win32/win32_engine.h"
 
 namespace ruvuvuri::app {

@@ -1,22 +1,26 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "ui/qt/qt_engine.h"
+#include "ui/engine_loader.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <functional>
+#include <cstdlib>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <type_traits>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -25,7 +29,6 @@
 #include <QTimer>
 #include <QUiLoader>
 
-#include "ui/engine_loader.h"
 #include "ui/field_text.h"
 #include "ui/panel_file.h"
 
@@ -35,49 +38,65 @@ namespace {
 
 constexpr const char* kRemedy =
     "; restore the panel file that came with the program or reinstall it";
-// A clock field keeps the file's limits and the value the program set last
-// beside it; the spin box itself takes a wider range, more than any card runs
+// A clock field's control keeps the file's limits and the value the program
+// set last; the spin box itself takes a wider range, more than any card runs
 // at, so that "999" stays 999 for Apply to refuse rather than losing its last
 // digit.
-constexpr const char* kMinimum = "ruvuvuriFileMinimum";
-constexpr const char* kMaximum = "ruvuvuriFileMaximum";
-constexpr const char* kProgramValue = "ruvuvuriProgramValue";
 constexpr double kTypingLimit = 99999.0;
 // Often enough that the countdown's seconds change within a fifth of a second
 // of the real ones; the text is only set when the number changes.
 constexpr int kTickMilliseconds = 200;
 
-// The QApplication the module creates when the program has none. QApplication
-// keeps references to argc and argv, so they live here beside it.
-struct ApplicationHost {
-    int argc = 1;
-    char program_name[9] = "Ruvuvuri";
-    char* argv[2] = {program_name, nullptr};
-    QApplication application{argc, argv};
-};
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
 
-// Turns the window's close box into a call: the window (which owns the guard)
-// stays open unless the handler accepts the close, so closing behaves exactly
-// like the exit button.
-class CloseGuard : public QObject {
-  public:
-    CloseGuard(QObject* parent, std::function<bool()> on_close)
-        : QObject(parent), on_close_(std::move(on_close)) {
-        parent->installEventFilter(this);
+// Connects to the X server the way Qt's xcb platform would, through libxcb
+// loaded on demand so the module does not link it.
+bool XServerReachable(std::string* reason) {
+    const std::string display = Env("DISPLAY");
+    void* xcb = display.empty() ? nullptr : dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) {
+        *reason = display.empty() ? "DISPLAY is not set" : "libxcb.so.1 cannot be loaded";
+        return false;
     }
+    auto connect = reinterpret_cast<void* (*)(const char*, int*)>(dlsym(xcb, "xcb_connect"));
+    auto has_error = reinterpret_cast<int (*)(void*)>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<void (*)(void*)>(dlsym(xcb, "xcb_disconnect"));
+    // A connection that failed is still one, with its error set.
+    void* connection = connect && has_error && disconnect ? connect(nullptr, nullptr) : nullptr;
+    const bool reachable = connection != nullptr && has_error(connection) == 0;
+    if (connection != nullptr) {
+        disconnect(connection);
+    }
+    dlclose(xcb);
+    if (!reachable) {
+        *reason = "cannot connect to the X server on DISPLAY=" + display;
+    }
+    return reachable;
+}
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != parent() || event->type() != QEvent::Close) {
-            return QObject::eventFilter(watched, event);
-        }
-        event->setAccepted(on_close_());
+bool WaylandSocketPresent(std::string* reason) {
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms"));
+    std::string socket = Env("WAYLAND_DISPLAY");
+    if (!socket.empty() && socket.front() != '/') {
+        socket = Env("XDG_RUNTIME_DIR") + "/" + socket;
+    }
+    struct stat info {};
+    // Qt falls back to the next platform when its Wayland plugin is missing.
+    if (platforms.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty()) {
+        *reason = "Qt's Wayland platform plugin is not installed";
+    } else if (socket.empty()) {
+        *reason = "WAYLAND_DISPLAY is not set";
+    } else if (stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
+        *reason = "no Wayland compositor at " + socket;
+    } else {
         return true;
     }
-
-  private:
-    std::function<bool()> on_close_;
-};
+    return false;
+}
 
 QIcon ApplicationIcon() {
     QIcon icon;
@@ -124,21 +143,14 @@ void MarkRefused(QWidget& field, bool refused) {
     field.setPalette(palette);
 }
 
-std::pair<double, double> ClockFieldLimits(const QDoubleSpinBox& spin) {
-    return {spin.property(kMinimum).toDouble(), spin.property(kMaximum).toDouble()};
-}
-
 // The value the clock field's text makes when Apply may take it: a number
 // within the file's limits, or the program-set clock still untouched.
-std::optional<double> AcceptedClock(const QDoubleSpinBox& spin) {
+std::optional<double> AcceptedClock(const QDoubleSpinBox& spin, const PanelFileControl& control) {
     if (!spin.hasAcceptableInput()) {
         return std::nullopt;
     }
     const double shown = spin.valueFromText(spin.text());
-    const auto [low, high] = ClockFieldLimits(spin);
-    const QVariant program = spin.property(kProgramValue);
-    const bool untouched = program.isValid() && shown == program.toDouble();
-    if ((shown < low || shown > high) && !untouched) {
+    if ((shown < control.minimum || shown > control.maximum) && shown != control.value) {
         return std::nullopt;
     }
     return shown;
@@ -146,12 +158,12 @@ std::optional<double> AcceptedClock(const QDoubleSpinBox& spin) {
 
 // Read-only fields look read-only and stay out of the Tab order; an editable
 // one names its range in a tooltip and turns red when Apply would refuse it.
-void PrepareField(QWidget& widget, const PanelFileControl& control) {
+void PrepareField(QWidget& widget, PanelFileControl& control) {
     if (auto* spin = qobject_cast<QDoubleSpinBox*>(&widget)) {
-        const double low = spin->minimum();
-        const double high = spin->maximum();
-        spin->setProperty(kMinimum, low);
-        spin->setProperty(kMaximum, high);
+        // The limits and the value as Qt made them of the file.
+        const double low = control.minimum = spin->minimum();
+        const double high = control.maximum = spin->maximum();
+        control.value = spin->value();
         spin->setRange(std::min(low, -kTypingLimit), std::max(high, kTypingLimit));
         if (spin->toolTip().isEmpty()) {
             spin->setToolTip(FromStd(control.label) + QStringLiteral(": ") +
@@ -160,8 +172,9 @@ void PrepareField(QWidget& widget, const PanelFileControl& control) {
                              spin->suffix().trimmed() +
                              QStringLiteral(". Apply refuses a value outside this range."));
         }
-        QObject::connect(spin, &QDoubleSpinBox::textChanged, spin,
-                         [spin] { MarkRefused(*spin, !AcceptedClock(*spin).has_value()); });
+        QObject::connect(spin, &QDoubleSpinBox::textChanged, spin, [spin, &control] {
+            MarkRefused(*spin, !AcceptedClock(*spin, control).has_value());
+        });
         return;
     }
     auto* edit = qobject_cast<QLineEdit*>(&widget);
@@ -174,7 +187,7 @@ void PrepareField(QWidget& widget, const PanelFileControl& control) {
         if ((edit->focusPolicy() & Qt::TabFocus) != 0) {
             edit->setFocusPolicy(Qt::ClickFocus);
         }
-    } else if (edit != nullptr && FindPanelControl(control.id)->kind == ControlKind::Integer) {
+    } else if (edit != nullptr && control.kind == ControlKind::Integer) {
         if (edit->toolTip().isEmpty()) {
             edit->setToolTip(
                 FromStd(control.label) +
@@ -186,10 +199,11 @@ void PrepareField(QWidget& widget, const PanelFileControl& control) {
     }
 }
 
-class QtEngine final : public UiEngine {
+// Also the panel window's event filter, for the close box.
+class QtEngine final : public PanelFileEngine, public QObject {
   public:
-    QtEngine(std::unique_ptr<ApplicationHost> host, const CallbackTable& callbacks)
-        : host_(std::move(host)), callbacks_(callbacks) {
+    QtEngine(std::unique_ptr<QApplication> host, const CallbackTable& callbacks)
+        : PanelFileEngine(callbacks), host_(std::move(host)) {
         // Only QuitUserInterface ends the loop; a popup closing while the
         // panel is hidden must not.
         QApplication::setQuitOnLastWindowClosed(false);
@@ -197,89 +211,22 @@ class QtEngine final : public UiEngine {
     }
 
     // The file is first checked by the same reader as every panel engine's;
-    // the Qt loader only builds the widgets. Prints nothing.
-    int LoadPanel(int /*parent*/, const std::string& file, int panel_id) override {
-        PanelFile layout;
-        try {
-            layout = LoadPanelFile(file, panel_id, callbacks_);
-        } catch (const PanelFileError& refused) {
-            last_error_ = refused.what();
+    // the Qt loader only builds the widgets from the bytes it read. Prints
+    // nothing.
+    int LoadPanel(int parent, const std::string& file, int panel_id) override {
+        window_.reset();
+        if (!ReadPanel(parent, file, panel_id) || !Build(file)) {
+            panel_.reset();
             return -1;
         }
-        // What can still fail is the file changing in between or the loader
-        // disagreeing with the reader.
-        QFile source(FromStd(file));
-        if (!source.open(QIODevice::ReadOnly)) {
-            last_error_ = "cannot open the panel file " + file + " (" +
-                          source.errorString().toStdString() + ")" + kRemedy;
-            return -1;
-        }
-        // The loader reports XML and class problems through qWarning as well
-        // as through errorString(); the engine must stay silent, so those
-        // lines are dropped while the file loads.
-        const QtMessageHandler previous =
-            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-        QUiLoader loader;
-        // Icons and other files named in the panel file are relative to it.
-        loader.setWorkingDirectory(QFileInfo(source.fileName()).absoluteDir());
-        std::unique_ptr<QWidget> window(loader.load(&source));
-        qInstallMessageHandler(previous);
-        if (window == nullptr) {
-            last_error_ = "cannot read the panel file " + file + " (" +
-                          loader.errorString().toStdString() + ")" + kRemedy;
-            return -1;
-        }
-        const auto built = [&](const std::string& name, const std::string& widget_class) {
-            auto* widget = window->findChild<QWidget*>(FromStd(name));
-            if (widget == nullptr || widget_class != widget->metaObject()->className()) {
-                last_error_ = "the Qt loader did not build " + name + " (a " + widget_class +
-                              ") from the panel file " + file + kRemedy;
-                return static_cast<QWidget*>(nullptr);
-            }
-            return widget;
-        };
-        std::map<int, QWidget*> controls;
-        for (const PanelFileControl& control : layout.controls) {
-            if ((controls[control.id] = built(control.name, control.widget_class)) == nullptr) {
-                return -1;
-            }
-            PrepareField(*controls[control.id], control);
-        }
-        for (const PanelFileButton& button : layout.buttons) {
-            if (button.callback.empty()) {
-                continue;
-            }
-            auto* push = qobject_cast<QAbstractButton*>(built(button.name, "QPushButton"));
-            if (push == nullptr) {
-                return -1;
-            }
-            QObject::connect(push, &QAbstractButton::clicked, push, [this, name = button.callback] {
-                PressCallback(callbacks_, name, PANEL);
-            });
-        }
-        window->setWindowIcon(ApplicationIcon());
-        // With an Exit callback, it decides; the window stays until the
-        // program ends.
-        new CloseGuard(window.get(), [this] {
-            if (PressCallback(callbacks_, kExitCallback, PANEL)) {
-                return false;
-            }
-            QuitUserInterface(0);
-            return true;
-        });
-        window_ = std::move(window);
-        controls_ = std::move(controls);
-        last_error_.clear();
         return PANEL;
     }
 
     void DisplayPanel(int panel) override {
-        if (panel != PANEL || window_ == nullptr) {
-            last_error_ = "no panel with handle " + std::to_string(panel);
-            return;
+        if (Loaded(panel)) {
+            window_->show();
+            window_->activateWindow();
         }
-        window_->show();
-        window_->activateWindow();
     }
 
     int RunUserInterface() override {
@@ -304,99 +251,35 @@ class QtEngine final : public UiEngine {
         }
     }
 
-    // A text control is a QLabel or a QLineEdit; both have the text property.
-    void SetCtrlVal(int panel, int control, const std::string& value) override {
-        if (auto* widget =
-                Control<QWidget>(panel, control, ControlKind::Text, "does not take text")) {
-            widget->setProperty("text", TextFromBytes(value));
-        }
-    }
-
-    // A clock outside the file's limits (a PLL left so by another tool) is
-    // shown at the field's decimals as it is, not clamped, and an untouched
-    // field reads it back.
-    void SetCtrlVal(int panel, int control, double value) override {
-        auto* spin =
-            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "does not take a number");
-        if (spin == nullptr) {
-            return;
-        }
-        const auto [low, high] = ClockFieldLimits(*spin);
-        if (!std::isfinite(value)) {
-            value = std::isnan(value) ? low : std::clamp(value, low, high);
-        }
-        // The typing range covers every clock a PLL can make; widen it for a
-        // value beyond, rather than show a wrong one.
-        spin->setRange(std::min({spin->minimum(), low, value}),
-                       std::max({spin->maximum(), high, value}));
-        spin->setValue(value);
-        spin->setProperty(kProgramValue, spin->value());
-    }
-
-    void SetCtrlVal(int panel, int control, std::uint32_t value) override {
-        auto* edit =
-            Control<QLineEdit>(panel, control, ControlKind::Integer, "does not take an integer");
-        if (edit != nullptr) {
-            edit->setText(FromStd(FindPanelControl(control)->editable ? FormatRegister(value)
-                                                                      : FormatWord(value)));
-        }
-    }
-
-    bool GetCtrlVal(int panel, int control, std::string* value) override {
-        auto* widget = Control<QWidget>(panel, control, ControlKind::Text, "holds no text");
-        if (widget != nullptr) {
-            *value = widget->property("text").toString().toStdString();
-        }
-        return widget != nullptr;
-    }
-
     bool GetCtrlVal(int panel, int control, double* value) override {
-        auto* spin =
-            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "holds no number");
-        if (spin == nullptr) {
+        const PanelFileControl* field = Field(panel, control, ControlKind::Double);
+        if (field == nullptr) {
             return false;
         }
         // Takes up text still being typed, as leaving the field would; text
         // that is no number within the limits stays as typed and is refused.
+        auto* spin = static_cast<QDoubleSpinBox*>(widgets_.at(control));
         spin->interpretText();
-        const std::optional<double> accepted = AcceptedClock(*spin);
-        if (!accepted) {
-            last_error_ =
-                "control " + std::to_string(control) + " holds no number within its limits";
-            return false;
-        }
-        *value = *accepted;
-        return true;
+        return Give(AcceptedClock(*spin, *field), value,
+                    "control " + std::to_string(control) + " holds no number within its limits");
     }
 
     bool GetCtrlVal(int panel, int control, std::uint32_t* value) override {
-        auto* edit = Control<QLineEdit>(panel, control, ControlKind::Integer, "holds no integer");
-        if (edit == nullptr) {
+        const PanelFileControl* field = Field(panel, control, ControlKind::Integer);
+        if (field == nullptr) {
             return false;
         }
         // A timing field takes all eight digits, so a deleted digit or an
         // emptied field is refused, never read as a shorter number or as
         // zero; an input mask or validator the panel file gives must be
         // satisfied as well.
+        auto* edit = static_cast<QLineEdit*>(widgets_.at(control));
         const std::string text = edit->text().trimmed().toStdString();
-        const std::optional<std::uint32_t> parsed =
-            FindPanelControl(control)->editable ? ParseRegister(text) : ParseHex(text);
-        if (!edit->hasAcceptableInput() || !parsed) {
-            last_error_ =
-                "control " + std::to_string(control) + " holds no complete hexadecimal value";
-            return false;
-        }
-        *value = *parsed;
-        return true;
-    }
-
-    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
-        auto* spin =
-            Control<QDoubleSpinBox>(panel, control, ControlKind::Double, "is no clock field");
-        if (spin != nullptr) {
-            std::tie(*minimum, *maximum) = ClockFieldLimits(*spin);
-        }
-        return spin != nullptr;
+        const std::optional<std::uint32_t> parsed = !edit->hasAcceptableInput() ? std::nullopt
+                                                    : field->editable ? ParseRegister(text)
+                                                                      : ParseHex(text);
+        return Give(parsed, value,
+                    "control " + std::to_string(control) + " holds no complete hexadecimal value");
     }
 
     int ConfirmPopup(const std::string& title, const std::string& message) override {
@@ -464,30 +347,95 @@ class QtEngine final : public UiEngine {
         return box.clickedButton() == keep && !deadline.hasExpired() ? 1 : 0;
     }
 
-    // Why the last call failed; empty after success.
-    const std::string& last_error() const override { return last_error_; }
     bool interactive() const override { return true; }
 
   private:
-    // The widget of `control` when the control is of `kind`, or nullptr with
-    // last_error set ("control N " + `refusal` for the kind). The panel file
-    // check gave each kind its widget class: a spin box for a clock, a line
-    // edit for an integer, a label or a line edit for text.
-    template <typename Widget>
-    Widget* Control(int panel, int control, ControlKind kind, const char* refusal) {
-        const auto found = controls_.find(control);
-        if (panel != PANEL || window_ == nullptr) {
-            last_error_ = "no panel with handle " + std::to_string(panel);
-        } else if (found == controls_.end()) {
-            last_error_ =
-                "no control " + std::to_string(control) + " on panel " + std::to_string(panel);
-        } else if (FindPanelControl(control)->kind != kind) {
-            last_error_ = "control " + std::to_string(control) + " " + refusal;
-        } else {
-            last_error_.clear();
-            return static_cast<Widget*>(found->second);
+    // A clock outside the file's limits (a PLL left so by another tool) is
+    // shown at the field's decimals as it is, not clamped, and an untouched
+    // field reads it back.
+    void Show(PanelFileControl& control) override {
+        QWidget* widget = widgets_.at(control.id);
+        auto* spin = qobject_cast<QDoubleSpinBox*>(widget);
+        if (spin == nullptr) {
+            // A QLabel or a QLineEdit; both have the text property.
+            widget->setProperty("text", TextFromBytes(ShownText(control)));
+            return;
         }
-        return nullptr;
+        // The typing range covers every clock a PLL can make; widen it for a
+        // value beyond, rather than show a wrong one.
+        spin->setRange(std::min(spin->minimum(), control.value),
+                       std::max(spin->maximum(), control.value));
+        spin->setValue(control.value);
+        control.value = spin->value();
+        MarkRefused(*spin, false);
+    }
+
+    // Builds the checked panel file's widgets; false with last_error set.
+    bool Build(const std::string& file) {
+        // The loader reports XML and class problems through qWarning as well
+        // as through errorString(); the engine must stay silent, so those
+        // lines are dropped while the file loads.
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        QUiLoader loader;
+        // Icons and other files named in the panel file are relative to it.
+        loader.setWorkingDirectory(QFileInfo(FromStd(file)).absoluteDir());
+        QByteArray bytes = QByteArray::fromStdString(panel_->xml);
+        QBuffer source(&bytes);
+        source.open(QIODevice::ReadOnly);
+        std::unique_ptr<QWidget> window(loader.load(&source));
+        qInstallMessageHandler(previous);
+        if (window == nullptr) {
+            last_error_ = "cannot read the panel file " + file + " (" +
+                          loader.errorString().toStdString() + ")" + kRemedy;
+            return false;
+        }
+        // What can still fail is the loader disagreeing with the reader.
+        const auto built = [&](const std::string& name, const std::string& widget_class) {
+            auto* widget = window->findChild<QWidget*>(FromStd(name));
+            if (widget == nullptr || widget_class != widget->metaObject()->className()) {
+                last_error_ = "the Qt loader did not build " + name + " (a " + widget_class +
+                              ") from the panel file " + file + kRemedy;
+                return static_cast<QWidget*>(nullptr);
+            }
+            return widget;
+        };
+        widgets_.clear();
+        for (PanelFileControl& control : panel_->controls) {
+            if ((widgets_[control.id] = built(control.name, control.widget_class)) == nullptr) {
+                return false;
+            }
+            PrepareField(*widgets_[control.id], control);
+        }
+        for (const PanelFileButton& button : panel_->buttons) {
+            if (button.callback.empty()) {
+                continue;
+            }
+            auto* push = qobject_cast<QAbstractButton*>(built(button.name, "QPushButton"));
+            if (push == nullptr) {
+                return false;
+            }
+            QObject::connect(push, &QAbstractButton::clicked, push,
+                             [this, name = button.callback] { Press(name); });
+        }
+        window->setWindowIcon(ApplicationIcon());
+        window->installEventFilter(this);
+        window_ = std::move(window);
+        return true;
+    }
+
+    // The close box acts like the button that calls Exit: with that callback
+    // the window stays, for the callback to end the program.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != window_.get() || event->type() != QEvent::Close) {
+            return QObject::eventFilter(watched, event);
+        }
+        const bool no_exit = !Press(kExitCallback);
+        if (no_exit) {
+            QuitUserInterface(0);
+        }
+        event->setAccepted(no_exit);
+        return true;
     }
 
     QWidget* PopupParent() const {
@@ -495,11 +443,9 @@ class QtEngine final : public UiEngine {
     }
 
     // Declared first so that it outlives every widget.
-    std::unique_ptr<ApplicationHost> host_;
-    CallbackTable callbacks_;
-    std::unique_ptr<QWidget> window_;   // the panel, handle PANEL
-    std::map<int, QWidget*> controls_;  // control ID -> widget, all children of window_
-    std::string last_error_;
+    std::unique_ptr<QApplication> host_;
+    std::unique_ptr<QWidget> window_;  // the panel, handle PANEL
+    std::map<int, QWidget*> widgets_;  // control ID -> widget, all children of window_
     bool running_ = false;
     bool quit_pending_ = false;
     int quit_code_ = 0;
@@ -507,13 +453,40 @@ class QtEngine final : public UiEngine {
 
 }  // namespace
 
+bool DisplayAvailable(std::string* reason) {
+    // The platforms Qt will try, in its order: QT_QPA_PLATFORM when set, else
+    // Wayland first in a Wayland session, then X11.
+    std::string list = Env("QT_QPA_PLATFORM");
+    if (list.empty()) {
+        list = Env("XDG_SESSION_TYPE").find("wayland") != std::string::npos ? "wayland;xcb" : "xcb";
+    }
+    std::istringstream entries(list);
+    std::string why;
+    for (std::string platform; std::getline(entries, platform, ';');) {
+        platform = platform.substr(0, platform.find(':'));  // "xcb:option=..." names xcb
+        const bool wayland = platform == "wayland" || platform.rfind("wayland-", 0) == 0;
+        // Any other (offscreen, minimal, vnc, eglfs ...) is chosen on purpose
+        // and needs no display.
+        if (!platform.empty() &&
+            (platform == "xcb" ? XServerReachable(&why) : !wayland || WaylandSocketPresent(&why))) {
+            return true;
+        }
+    }
+    *reason = "no display for the Qt panel (" + why + "); use --ui=console or set DISPLAY";
+    return false;
+}
+
 std::unique_ptr<UiEngine> CreateQtEngine(const CallbackTable& callbacks, std::string* error) {
-    std::unique_ptr<ApplicationHost> host;
+    std::unique_ptr<QApplication> host;
     if (QCoreApplication::instance() == nullptr) {
         if (!DisplayAvailable(error)) {
             return nullptr;
         }
-        host = std::make_unique<ApplicationHost>();
+        // The module's own QApplication, which keeps references to these.
+        static int argc = 1;
+        static char program_name[] = "Ruvuvuri";
+        static char* argv[] = {program_name, nullptr};
+        host = std::make_unique<QApplication>(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Ruvuvuri"));
     } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         *error = "the process runs a Qt application without widgets";
@@ -524,17 +497,11 @@ std::unique_ptr<UiEngine> CreateQtEngine(const CallbackTable& callbacks, std::st
 
 }  // namespace ruvuvuri::ui::qt
 
-// The module's only export: the program finds it with dlsym and owns the
-// engine it returns.
+// The module's only export: the program (QtEngineLoader) finds it with dlsym
+// and owns the engine it returns.
 extern "C" __attribute__((visibility("default"))) ruvuvuri::ui::UiEngine* ruvuvuri_create_qt_engine(
     const ruvuvuri::ui::CallbackTable* callbacks, std::string* error) {
-    std::string reason;
-    std::unique_ptr<ruvuvuri::ui::UiEngine> engine = ruvuvuri::ui::qt::CreateQtEngine(
-        callbacks != nullptr ? *callbacks : ruvuvuri::ui::CallbackTable{}, &reason);
-    if (engine == nullptr && error != nullptr) {
-        *error = reason;
-    }
-    return engine.release();
+    return ruvuvuri::ui::qt::CreateQtEngine(*callbacks, error).release();
 }
 
 static_assert(std::is_same_v<decltype(&ruvuvuri_create_qt_engine), ruvuvuri::ui::CreateQtEngineFn>,

@@ -12,8 +12,6 @@
 
 #include "ui/field_text.h"
 #include "ui/panel_file.h"
-#include "ui/panel_ids.h"
-#include "ui/win32/ansi_text.h"
 
 namespace ruvuvuri::ui::win32 {
 namespace {
@@ -74,44 +72,31 @@ std::vector<WORD> DialogTemplate(const std::string& title, int width, int height
 // The panel as a modeless dialog of native controls, laid out from the panel
 // file as a form: the banner, one row per control (label, field), the buttons
 // at the bottom right. The dialog manager gives Tab order (fields, then
-// buttons, in the file's order), Enter (the button that calls Apply, else the
-// first) and Escape. The file's controls hold the last value of every field,
-// so that text a user left unreadable falls back to it.
-class Win32Engine final : public UiEngine {
+// buttons, in the file's order), Enter (the button that calls Apply, which
+// every panel file has) and Escape. The file's controls hold the last value
+// of every field, so that text a user left unreadable falls back to it.
+class Win32Engine final : public PanelFileEngine {
   public:
-    explicit Win32Engine(const CallbackTable& callbacks) : callbacks_(callbacks) {
+    explicit Win32Engine(const CallbackTable& callbacks) : PanelFileEngine(callbacks) {
         InitCommonControls();
     }
     ~Win32Engine() override { Close(); }
 
     int LoadPanel(int parent, const std::string& file, int panel_id) override {
         Close();
-        std::string why;
-        if (parent != 0) {
-            why = "panel file " + file + " has no panel inside panel " + std::to_string(parent);
-        } else {
-            try {
-                // The same check as every other engine: the panel, its
-                // controls, and buttons that lead to the program's callbacks.
-                file_ = LoadPanelFile(file, panel_id, callbacks_);
-                Create(&why);
-            } catch (const PanelFileError& error) {
-                why = error.what();
-            }
-        }
-        if (dialog_ == nullptr) {
-            last_error_ = why;
+        if (!ReadPanel(parent, file, panel_id) || !Create()) {
+            panel_.reset();
             // The program ends with -1 after this; say why first.
-            MessageBoxA(nullptr, ToAnsi(why).c_str(), kTitle, MB_OK | MB_ICONERROR);
+            MessageBoxA(nullptr, ToAnsi(last_error_).c_str(), kTitle, MB_OK | MB_ICONERROR);
             return -1;
         }
         return PANEL;
     }
 
     void DisplayPanel(int panel) override {
-        if (HWND window = Window(panel)) {
-            ShowWindow(window, SW_SHOWNORMAL);
-            SetForegroundWindow(window);
+        if (Loaded(panel)) {
+            ShowWindow(dialog_, SW_SHOWNORMAL);
+            SetForegroundWindow(dialog_);
         }
     }
 
@@ -134,59 +119,27 @@ class Win32Engine final : public UiEngine {
         PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
     }
 
-    void SetCtrlVal(int panel, int control, const std::string& value) override {
-        if (Field* field = FindField(panel, control)) {
-            SetWindowTextA(field->edit, ToAnsi(value).c_str());
-        }
-    }
-    void SetCtrlVal(int panel, int control, double value) override {
-        if (Field* field = FindField(panel, control)) {
-            SetClock(*field, value);
-        }
-    }
-    void SetCtrlVal(int panel, int control, std::uint32_t value) override {
-        if (Field* field = FindField(panel, control)) {
-            SetInteger(*field, value);
-        }
-    }
-
-    bool GetCtrlVal(int panel, int control, std::string* value) override {
-        if (Window(panel) == nullptr || FindPanelControl(control) == nullptr) {
-            return Refuse("the panel has no control " + std::to_string(control));
-        }
-        const Field* field = FindField(panel, control);
-        *value = field != nullptr ? TextOf(*field) : std::string();
-        return true;
-    }
+    // The value the program set (even outside the limits), or a complete
+    // value the user typed within them; nothing otherwise, so the panel never
+    // writes what the field does not show.
     bool GetCtrlVal(int panel, int control, double* value) override {
-        return Read(panel, control, value, ControlKind::Double, [](const Field& field) {
-            // The value the program set (even outside the limits), or a
-            // complete value the user typed within them; nothing otherwise,
-            // so the panel never writes what the field does not show.
-            const PanelFileControl& c = *field.control;
-            const std::string text = TextOf(field);
-            if (text == FormatClock(c.value, c.decimals)) {
-                return std::optional(c.value);
-            }
-            const std::optional<double> typed = ParseClock(text);
-            return typed && *typed >= c.minimum && *typed <= c.maximum ? typed : std::nullopt;
-        });
+        const PanelFileControl* c = Field(panel, control, ControlKind::Double);
+        if (c == nullptr) {
+            return false;
+        }
+        const std::string text = TextOf(*c);
+        const std::optional<double> typed = ParseClock(text);
+        if (text == ShownText(*c)) {
+            return Give(std::optional(c->value), value, {});
+        }
+        const bool within = typed && *typed >= c->minimum && *typed <= c->maximum;
+        return Give(within ? typed : std::nullopt, value, Incomplete(control));
     }
     bool GetCtrlVal(int panel, int control, std::uint32_t* value) override {
-        return Read(panel, control, value, ControlKind::Integer, [](const Field& field) {
-            return field.known->editable ? ParseRegister(TextOf(field))
-                                         : std::optional(field.control->integer);
-        });
-    }
-
-    bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override {
-        const PanelFileControl* field = Window(panel) ? file_.FindControl(control) : nullptr;
-        if (field == nullptr || FindPanelControl(control)->kind != ControlKind::Double) {
-            return Refuse("control " + std::to_string(control) + " is no clock field");
-        }
-        *minimum = field->minimum;
-        *maximum = field->maximum;
-        return true;
+        const PanelFileControl* c = Field(panel, control, ControlKind::Integer);
+        return c != nullptr &&
+               Give(c->editable ? ParseRegister(TextOf(*c)) : std::optional(c->integer), value,
+                    Incomplete(control));
     }
 
     // "No" is the default answer: a stray Enter never reprograms the card.
@@ -199,45 +152,39 @@ class Win32Engine final : public UiEngine {
 
     // Message boxes are answered by a person.
     bool interactive() const override { return true; }
-    const std::string& last_error() const override { return last_error_; }
 
   private:
-    struct Field {
-        PanelFileControl* control;
-        const PanelControl* known;
-        HWND edit = nullptr;
-        int row = 0;  // top, in dialog units
+    struct Row {
+        int top = 0;  // in dialog units
         bool new_section = false;
+        HWND window = nullptr;  // the control's field or text
     };
 
     // Creates the dialog, hidden; false with the system's reason on failure.
     // One row per control below the banner; the read-only card facts, the
     // clocks and the timings each get a section of their own.
-    bool Create(std::string* error) {
+    bool Create() {
         int y = kMargin + kBannerHeight;
-        const Field* previous = nullptr;
-        fields_.reserve(file_.controls.size());
-        for (PanelFileControl& control : file_.controls) {
-            Field& field = fields_.emplace_back(Field{&control, FindPanelControl(control.id)});
+        const PanelFileControl* previous = nullptr;
+        for (const PanelFileControl& control : panel_->controls) {
+            Row& row = rows_.emplace_back();
             if (control.id == PANEL_BANNER) {
                 continue;
             }
-            const bool editable = field.known->editable;
-            field.new_section =
-                previous && (editable != previous->known->editable ||
-                             (editable && field.known->kind != previous->known->kind));
-            field.row = y + (field.new_section ? kSectionGap : 0);
-            y = field.row + kRowPitch;
-            previous = &field;
+            row.new_section = previous && (control.editable != previous->editable ||
+                                           (control.editable && control.kind != previous->kind));
+            row.top = y + (row.new_section ? kSectionGap : 0);
+            y = row.top + kRowPitch;
+            previous = &control;
         }
         buttons_bottom_ = y + kSectionGap + kButtonHeight;
         const std::vector<WORD> words =
-            DialogTemplate(file_.title, kDialogWidth, buttons_bottom_ + kMargin);
+            DialogTemplate(panel_->title, kDialogWidth, buttons_bottom_ + kMargin);
         dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
                                              reinterpret_cast<LPCDLGTEMPLATEA>(words.data()),
                                              nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
         if (dialog_ == nullptr) {
-            *error =
+            last_error_ =
                 "cannot create the panel window (error " + std::to_string(GetLastError()) + ")";
         }
         return dialog_ != nullptr;
@@ -252,7 +199,7 @@ class Win32Engine final : public UiEngine {
             DeleteObject(bold_font_);
             bold_font_ = nullptr;
         }
-        fields_.clear();
+        rows_.clear();
     }
 
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -261,7 +208,7 @@ class Win32Engine final : public UiEngine {
             reinterpret_cast<Win32Engine*>(lparam)->dialog_ = dialog;
         }
         auto* self = reinterpret_cast<Win32Engine*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-        return self ? self->Handle(message, wparam, lparam) : FALSE;
+        return self && self->panel_ ? self->Handle(message, wparam, lparam) : FALSE;
     }
 
     INT_PTR Handle(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -279,15 +226,14 @@ class Win32Engine final : public UiEngine {
                     PressExit();
                     return TRUE;
                 }
-                if (button >= 0 && button < static_cast<int>(file_.buttons.size()) &&
+                if (button >= 0 && button < static_cast<int>(panel_->buttons.size()) &&
                     HIWORD(wparam) == BN_CLICKED) {
-                    PressCallback(callbacks_,
-                                  file_.buttons[static_cast<std::size_t>(button)].callback, PANEL);
+                    Press(panel_->buttons[static_cast<std::size_t>(button)].callback);
                     return TRUE;
                 }
                 if (HIWORD(wparam) == EN_KILLFOCUS) {
-                    if (Field* field = FindField(PANEL, id - kControlIdBase)) {
-                        Normalise(*field);
+                    if (PanelFileControl* control = panel_->FindControl(id - kControlIdBase)) {
+                        Normalise(*control);
                     }
                 }
                 return FALSE;
@@ -296,13 +242,13 @@ class Win32Engine final : public UiEngine {
                 if (header->code != static_cast<UINT>(UDN_DELTAPOS)) {
                     return FALSE;
                 }
-                const int control = static_cast<int>(header->idFrom) - kArrowsIdBase;
-                if (Field* field = FindField(PANEL, control)) {
-                    const PanelFileControl& c = *field->control;
+                const int arrows = static_cast<int>(header->idFrom);
+                if (PanelFileControl* c = panel_->FindControl(arrows - kArrowsIdBase)) {
                     const double typed =
-                        ClockWithinLimits(TextOf(*field), c.value, c.minimum, c.maximum);
+                        ClockWithinLimits(TextOf(*c), c->value, c->minimum, c->maximum);
                     const int delta = reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta;
-                    SetClock(*field, std::clamp(typed + delta * kClockStep, c.minimum, c.maximum));
+                    c->value = std::clamp(typed + delta * kClockStep, c->minimum, c->maximum);
+                    Show(*c);
                 }
                 // The field holds the value; the up-down control keeps its own.
                 SetWindowLongPtrA(dialog_, DWLP_MSGRESULT, TRUE);
@@ -336,13 +282,14 @@ class Win32Engine final : public UiEngine {
             SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
         }
 
-        for (Field& field : fields_) {
-            const PanelFileControl& control = *field.control;
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            const PanelFileControl& control = panel_->controls[i];
             const int id = kControlIdBase + control.id;
-            const int row = field.row;
+            const int row = rows_[i].top;
+            HWND& window = rows_[i].window;
             if (control.id == PANEL_BANNER) {
                 // Above the form, wherever the file lists it.
-                field.edit = AddChild(
+                window = AddChild(
                     "STATIC", control.text, SS_CENTER | SS_NOPREFIX,
                     {kMargin, kMargin, kDialogWidth - kMargin, kMargin + kBannerHeight}, id);
                 LOGFONTA bold{};
@@ -350,111 +297,99 @@ class Win32Engine final : public UiEngine {
                 if (font && GetObjectA(font, sizeof bold, &bold) == sizeof bold) {
                     bold.lfWeight = FW_BOLD;
                     bold_font_ = CreateFontIndirectA(&bold);
-                    SendMessageA(field.edit, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_),
-                                 FALSE);
+                    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_), FALSE);
                 }
                 continue;
             }
-            if (field.new_section) {
+            if (rows_[i].new_section) {
                 const int line = row - kSectionGap / 2 - 4;
                 AddChild("STATIC", "", SS_ETCHEDHORZ,
                          {kMargin, line, kDialogWidth - kMargin, line + 1}, -1);
             }
             if (control.id == PANEL_STATUS) {
                 // One line of text across the panel, as the banner: no label, no field.
-                field.edit = AddChild("STATIC", control.text, SS_LEFT | SS_NOPREFIX,
-                                      {kMargin, row + 2, kDialogWidth - kMargin, row + 10}, id);
+                window = AddChild("STATIC", control.text, SS_LEFT | SS_NOPREFIX,
+                                  {kMargin, row + 2, kDialogWidth - kMargin, row + 10}, id);
                 continue;
             }
             AddChild("STATIC", control.label.empty() ? control.name : control.label + ":",
                      SS_LEFT | SS_NOPREFIX, {kMargin, row + 2, kMargin + kLabelWidth, row + 10},
                      -1);
-            const bool editable = field.known->editable;
             DWORD style = ES_AUTOHSCROLL | WS_BORDER;
-            style |= editable ? static_cast<DWORD>(WS_TABSTOP) : static_cast<DWORD>(ES_READONLY);
-            if (field.known->kind == ControlKind::Double) {
-                field.edit = AddChild("EDIT", control.text, style,
-                                      {kFieldX, row, kFieldX + kClockWidth, row + kEditHeight}, id);
+            style |=
+                control.editable ? static_cast<DWORD>(WS_TABSTOP) : static_cast<DWORD>(ES_READONLY);
+            const bool clock = control.kind == ControlKind::Double;
+            const int right = kFieldX + (clock ? kClockWidth : kFieldWidth);
+            window = AddChild("EDIT", clock ? ShownText(control) : control.text, style,
+                              {kFieldX, row, right, row + kEditHeight}, id);
+            if (control.kind == ControlKind::Integer && control.editable) {
+                SendMessageA(window, EM_LIMITTEXT, 10, 0);  // "0x" and 8 digits
+            }
+            if (clock) {
                 HWND arrows =
                     AddChild(UPDOWN_CLASSA, "", UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
                              {0, 0, 0, 0}, control.id + kArrowsIdBase);
-                SendMessageA(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(field.edit), 0);
+                SendMessageA(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(window), 0);
                 // Never at either end, so both arrows always notify.
                 SendMessageA(arrows, UDM_SETRANGE, 0, MAKELPARAM(100, 0));
                 SendMessageA(arrows, UDM_SETPOS, 0, MAKELPARAM(50, 0));
                 AddChild("STATIC", control.suffix, SS_LEFT | SS_NOPREFIX,
-                         {kFieldX + kClockWidth + 2, row + 2, kDialogWidth - kMargin, row + 10},
-                         -1);
-                SetClock(field, control.value);
-            } else {
-                field.edit = AddChild("EDIT", control.text, style,
-                                      {kFieldX, row, kFieldX + kFieldWidth, row + kEditHeight}, id);
-                if (field.known->kind == ControlKind::Integer && editable) {
-                    SendMessageA(field.edit, EM_LIMITTEXT, 10, 0);  // "0x" and 8 digits
-                }
+                         {right + 2, row + 2, kDialogWidth - kMargin, row + 10}, -1);
             }
         }
 
-        const int count = static_cast<int>(file_.buttons.size());
+        const int count = static_cast<int>(panel_->buttons.size());
         int x = kDialogWidth - kMargin - count * (kButtonWidth + 4) + 4;
         // Enter presses Apply, wherever the panel file puts it among the buttons.
         int default_id = kButtonIdBase;
         for (int i = 0; i < count; ++i) {
-            if (file_.buttons[static_cast<std::size_t>(i)].callback == kApplyCallback) {
+            if (panel_->buttons[static_cast<std::size_t>(i)].callback == kApplyCallback) {
                 default_id = kButtonIdBase + i;
             }
         }
         for (int i = 0; i < count; ++i) {
             const int id = kButtonIdBase + i;
             const DWORD kind = id == default_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-            AddChild("BUTTON", file_.buttons[static_cast<std::size_t>(i)].text, kind | WS_TABSTOP,
+            AddChild("BUTTON", panel_->buttons[static_cast<std::size_t>(i)].text, kind | WS_TABSTOP,
                      {x, buttons_bottom_ - kButtonHeight, x + kButtonWidth, buttons_bottom_}, id);
             x += kButtonWidth + 4;
         }
-        if (count > 0) {
-            SendMessageA(dialog_, DM_SETDEFID, default_id, 0);
-        }
+        SendMessageA(dialog_, DM_SETDEFID, default_id, 0);
     }
 
-    HWND Window(int panel) const { return panel == PANEL ? dialog_ : nullptr; }
-
-    // The field of `control` on `panel` once its window exists, or nullptr.
-    Field* FindField(int panel, int control) {
-        const auto found = std::find_if(fields_.begin(), fields_.end(), [&](const Field& f) {
-            return f.control->id == control && f.edit != nullptr;
-        });
-        return Window(panel) && found != fields_.end() ? &*found : nullptr;
+    HWND WindowOf(const PanelFileControl& control) const {
+        return rows_[static_cast<std::size_t>(&control - panel_->controls.data())].window;
     }
 
-    static std::string TextOf(const Field& field) {
-        const int length = GetWindowTextLengthA(field.edit);
+    void Show(PanelFileControl& control) override {
+        SetWindowTextA(WindowOf(control), ToAnsi(ShownText(control)).c_str());
+    }
+
+    std::string TextOf(const PanelFileControl& control) const {
+        HWND edit = WindowOf(control);
+        const int length = GetWindowTextLengthA(edit);
         std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
-        const int got = GetWindowTextA(field.edit, text.data(), length + 1);
+        const int got = GetWindowTextA(edit, text.data(), length + 1);
         text.resize(static_cast<std::size_t>(std::max(got, 0)));
         return text;
-    }
-
-    static void SetClock(Field& field, double value) {
-        field.control->value = value;
-        SetWindowTextA(field.edit, FormatClock(value, field.control->decimals).c_str());
-    }
-
-    static void SetInteger(Field& field, std::uint32_t value) {
-        field.control->integer = value;
-        const std::string text = field.known->editable ? FormatRegister(value) : FormatWord(value);
-        SetWindowTextA(field.edit, text.c_str());
     }
 
     // When a field loses the focus it shows what it will be read as: a clock
     // within the limits, a whole register; text that is neither shows the
     // field's last value again.
-    static void Normalise(Field& field) {
-        const PanelFileControl& c = *field.control;
-        if (field.known->kind == ControlKind::Double) {
-            SetClock(field, ClockWithinLimits(TextOf(field), c.value, c.minimum, c.maximum));
-        } else if (field.known->kind == ControlKind::Integer && field.known->editable) {
-            SetInteger(field, ParseRegister(TextOf(field)).value_or(c.integer));
+    void Normalise(PanelFileControl& c) {
+        if (c.kind == ControlKind::Double) {
+            c.value = ClockWithinLimits(TextOf(c), c.value, c.minimum, c.maximum);
+        } else if (c.kind == ControlKind::Integer && c.editable) {
+            c.integer = ParseRegister(TextOf(c)).value_or(c.integer);
+        } else {
+            return;
         }
+        Show(c);
+    }
+
+    static std::string Incomplete(int control) {
+        return "control " + std::to_string(control) + " does not hold a complete value";
     }
 
     int Box(const std::string& title, const std::string& message, UINT type) const {
@@ -462,40 +397,14 @@ class Win32Engine final : public UiEngine {
         return MessageBoxA(owner, ToAnsi(message).c_str(), ToAnsi(title).c_str(), type);
     }
 
-    bool Refuse(const std::string& why) {
-        last_error_ = why;
-        return false;
-    }
-
-    // Nothing when the control is not of `kind` or does not hold a complete
-    // value (see GetCtrlVal).
-    template <typename T, typename ReadField>
-    bool Read(int panel, int control, T* value, ControlKind kind, ReadField read) {
-        if (!Window(panel)) {
-            return Refuse("no panel has the handle " + std::to_string(panel));
-        }
-        const Field* field = FindField(panel, control);
-        const std::optional<T> got =
-            field && field->known->kind == kind ? read(*field) : std::nullopt;
-        if (!got) {
-            return Refuse("control " + std::to_string(control) +
-                          " does not hold a complete value of that kind");
-        }
-        *value = *got;
-        return true;
-    }
-
     // The close box, Escape and Alt+F4 act like the button that calls Exit.
     void PressExit() {
-        if (!PressCallback(callbacks_, kExitCallback, PANEL)) {
+        if (!Press(kExitCallback)) {
             QuitUserInterface(0);
         }
     }
 
-    CallbackTable callbacks_;
-    std::string last_error_;
-    PanelFile file_;
-    std::vector<Field> fields_;  // parallel to file_.controls
+    std::vector<Row> rows_;  // parallel to panel_->controls
     HWND dialog_ = nullptr;
     HFONT bold_font_ = nullptr;
     int buttons_bottom_ = 0;

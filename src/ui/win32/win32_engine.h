@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "ui/ui_engine.h"
 
@@ -17,5 +18,10 @@ inline constexpr int kButtonIdBase = 2000;
 // file as a dialog of native controls in the dialog font, popups as message
 // boxes. Callbacks are found by name in `callbacks`.
 std::unique_ptr<UiEngine> CreateWin32Engine(const CallbackTable& callbacks);
+
+// Text for the ANSI window functions: valid UTF-8 (the panel file's texts) is
+// converted to the system's code page; other bytes (BIOS text) pass as they
+// are, so each byte shows as a character.
+std::string ToAnsi(const std::string& text);
 
 }  // namespace ruvuvuri::ui::win32
