@@ -9,9 +9,8 @@
 
 namespace ruvuvuri::hw {
 
-// One backend opened for a run: the port I/O, the physical-memory read and the
-// interrupt bracket the run works through (all three behind io()), and
-// whatever the backend holds until the run ends.
+// Holds what a backend needs until the run ends; the ports, the memory read and
+// the interrupt bracket are all behind io().
 class OpenedBackend {
   public:
     virtual ~OpenedBackend() = default;
@@ -23,10 +22,9 @@ class OpenedBackend {
     virtual void Save() {}
 };
 
-// The real card: its port I/O, held with the platform's hardware lock so that
-// one run at a time drives the card (two interleaved register window sequences
-// would corrupt each other's accesses). The ports are opened first (by the
-// caller, for the constructor's argument) and given back before the lock.
+// Held with the platform's hardware lock: two interleaved register window
+// sequences would corrupt each other's accesses. The ports are opened first (by
+// the caller) and given back before the lock.
 template <typename Lock>
 class LockedPorts final : public OpenedBackend {
   public:
@@ -38,14 +36,12 @@ class LockedPorts final : public OpenedBackend {
     std::unique_ptr<PortIo> io_;
 };
 
-// One access method, the way libpci lists its methods: a run picks a record
-// and opens it. A new platform adds a record (and its own files); nothing that
-// opens or uses a backend changes.
+// One access method, as libpci lists them: a new platform adds a record (and
+// its own files), and nothing that opens or uses a backend changes.
 struct BackendRecord {
     const char* name;
     const char* help;  // one line
-    // Whether the backend can run on this machine at all.
-    bool (*detect)();
+    bool (*detect)();  // whether it can run on this machine at all
     // Opened before the run gives up root: takes only what needs root and
     // opens no path a user named. Otherwise opened after, with the user's
     // rights.
