@@ -6,8 +6,7 @@
 
 namespace ruvuvuri::base {
 
-// The system's text for an errno value ("Permission denied"), for messages
-// that name the cause of a failure. Thread-safe, unlike strerror.
+// Thread-safe, unlike strerror.
 inline std::string ErrorText(int error) {
     return std::generic_category().message(error);
 }

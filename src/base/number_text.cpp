@@ -18,7 +18,6 @@ bool StartsWithOneOf(std::string_view text, std::string_view set) {
     return !text.empty() && set.find(text.front()) != std::string_view::npos;
 }
 
-// Each Take function takes what it matches off the front of `rest`, and only that.
 std::size_t TakeAll(std::string_view& rest, std::string_view set) {
     const std::size_t n = std::min(rest.find_first_not_of(set), rest.size());
     rest.remove_prefix(n);
@@ -41,14 +40,12 @@ bool TakeHexPrefix(std::string_view& rest) {
     return hex;
 }
 
-// What was taken off `before` to leave `rest`.
 std::string_view Taken(std::string_view before, std::string_view rest) {
     return before.substr(0, before.size() - rest.size());
 }
 
-// "inf", "infinity", "nan" or "nan(n-char-sequence)" in any case, which `rest`
-// starts with after the sign. A text that begins one of these words without
-// completing it fails.
+// "inf", "infinity", "nan" or "nan(n-char-sequence)" in any case; a text that
+// only begins one of these words fails.
 NumberScan<double> ScanWord(std::string_view text, std::string_view rest, double sign) {
     const std::string word = AsciiLower(rest);
     std::size_t length = 0;
@@ -82,7 +79,6 @@ NumberScan<double> ScanDouble(std::string_view text) {
         return ScanWord(text, rest, sign);
     }
 
-    // The significand: digits with at most one radix point, at least one digit.
     const bool hex = TakeHexPrefix(rest);
     const std::string_view number = rest;
     std::size_t digits = TakeAll(rest, hex ? kHexDigits : kDigits);
@@ -95,8 +91,7 @@ NumberScan<double> ScanDouble(std::string_view text) {
     }
     const std::string_view significand = Taken(number, rest);
 
-    // The exponent: once its letter is there, it needs at least one digit. Its
-    // value saturates, so that a thousand digits of exponent overflow nothing.
+    // The exponent saturates, so that a thousand digits of it overflow nothing.
     long long exponent = 0;
     if (StartsWithOneOf(rest, hex ? "pP" : "eE")) {
         rest.remove_prefix(1);
@@ -121,9 +116,8 @@ NumberScan<double> ScanDouble(std::string_view text) {
         return {};  // cannot happen after the checks above
     }
     if (error == std::errc::result_out_of_range) {
-        // As strtod: too large gives infinity, too small zero. Where the first
-        // significant digit stands from the radix point, plus the exponent,
-        // tells which.
+        // As strtod: too large gives infinity, too small zero. The place of the
+        // first significant digit from the radix point, plus the exponent, tells which.
         const auto first = static_cast<long long>(significand.find_first_not_of("0."));
         const auto point =
             static_cast<long long>(std::min(significand.find('.'), significand.size()));

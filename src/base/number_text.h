@@ -6,8 +6,7 @@
 #include <optional>
 #include <string_view>
 
-// Text to numbers, the same way for every front end: the command line, the
-// console and Qt panels and the simulator profiles. Independent of the locale.
+// Text to numbers, the same way for every front end, independent of the locale.
 namespace ruvuvuri::base {
 
 enum class NumberStatus {
@@ -25,25 +24,20 @@ struct NumberScan {
     bool ok() const { return status == NumberStatus::Ok; }
 };
 
-// The number at the start of `text` as C's scanf "%lf" reads it: leading
-// blanks are skipped, then the longest prefix that is, or begins, a number is
-// taken, and that prefix must itself be a complete number ("1e" or "0x1p" fail
-// rather than giving 1). What follows the number is left alone ("150MHz" gives
-// 150). Decimal and hexadecimal floats, signs, "inf", "infinity", "nan" and
-// "nan(...)" keep their strtod meaning, and so does a magnitude too large or
-// too small for a double (infinity, zero).
+// The number at the start of `text` as scanf "%lf" reads it: after leading
+// blanks, the longest prefix that is or begins a number must be a complete one
+// ("1e" and "0x1p" fail rather than give 1); what follows is left ("150MHz"
+// gives 150). Hex floats, inf, nan(...) and magnitudes too large or too small
+// for a double (infinity, zero) keep their strtod meaning.
 NumberScan<double> ScanDouble(std::string_view text);
 
-// The number at the start of `text` as scanf "%x" reads it into a 32-bit
-// unsigned value, under the same prefix rule ("0x" followed by no hex digit
-// fails): blanks, an optional sign, an optional 0x or 0X, hex digits. A
-// magnitude above 0xFFFFFFFF is OutOfRange; a leading '-' negates modulo 2^32
-// as strtoul does ("-1" gives 0xFFFFFFFF).
+// As scanf "%x" reads into 32 bits, under the same prefix rule ("0x" alone
+// fails). Above 0xFFFFFFFF is OutOfRange; a '-' negates modulo 2^32 as strtoul
+// does ("-1" gives 0xFFFFFFFF).
 NumberScan<std::uint32_t> ScanHex32(std::string_view text);
 
-// Whole-text forms for fields that hold one value: the text must be a single
-// complete number with nothing around it, not even blanks. ParseDouble also
-// refuses infinity and NaN.
+// The whole text must be one complete number, not even blanks around it.
+// ParseDouble also refuses infinity and NaN.
 NumberScan<double> ParseDouble(std::string_view text);
 NumberScan<std::uint32_t> ParseHex32(std::string_view text);
 

@@ -7,8 +7,7 @@
 namespace ruvuvuri::base {
 namespace {
 
-// The length of the well-formed UTF-8 sequence that starts `rest` (2 to 4
-// bytes) and its code point; 0 when it is not one.
+// The length (2 to 4) of the well-formed UTF-8 sequence that starts `rest`, or 0.
 std::size_t DecodeUtf8(std::string_view rest, std::uint32_t& code_point) {
     const auto lead = static_cast<unsigned char>(rest[0]);
     const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;

@@ -6,13 +6,11 @@
 
 namespace ruvuvuri::base {
 
-// `text` made safe to put in a message that reaches a terminal: control
-// characters (C0, DEL and the C1 range, whether as raw bytes or encoded in
-// UTF-8) and bytes that are not valid UTF-8 become visible escapes (\n, \t,
-// \x1b, \u009b), so that a file name or a typed command cannot move the
-// cursor, retitle the window or hide the rest of the line. Everything else,
-// backslashes and non-ASCII letters included, is kept as it is, so the result
-// of an escaped text is the text itself.
+// Control characters (C0, DEL and C1, raw or in UTF-8) and bytes that are not
+// valid UTF-8 become visible escapes (\n, \x1b, \u009b), so that a file name or
+// a typed command cannot move the cursor, retitle the window or hide the rest
+// of the line. All else, backslashes included, is kept, so an escaped text
+// comes back as it is.
 std::string Printable(std::string_view text);
 
 }  // namespace ruvuvuri::base

@@ -5,11 +5,10 @@
 
 namespace ruvuvuri::base {
 
-// Holds off every blockable signal on the calling thread (POSIX) while a
-// hardware sequence runs, so that no signal handler or default action
-// (termination included) can stop it half way. Signals that arrive meanwhile
-// stay pending and are delivered on Restore(). Block() and Restore() make one
-// system call each and never allocate.
+// Holds off every blockable signal on the calling thread while a hardware
+// sequence runs, so that no handler or default action (termination included)
+// can stop it half way; they are delivered on Restore(). Block() and Restore()
+// make one system call each and never allocate.
 class SignalBlock {
   public:
     void Block();

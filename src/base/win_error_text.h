@@ -5,8 +5,7 @@
 
 namespace ruvuvuri::base {
 
-// The system's text for a GetLastError() value, on one line, with its number
-// ("Access is denied (error 5)").
+// On one line, with its number ("Access is denied (error 5)").
 std::string WinErrorText(unsigned long error);
 
 }  // namespace ruvuvuri::base

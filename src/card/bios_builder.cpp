@@ -69,7 +69,6 @@ std::vector<std::uint8_t> BuildBiosImage(const BiosLayout& layout) {
     std::vector<std::uint8_t> image(std::max(stated_size, kBiosImageSize), 0);
     ImageWriter out(image);
 
-    // Signature, size byte, init entry.
     out.Bytes(0, std::to_array<std::uint8_t>({0x55, 0xAA, layout.size_units, layout.init_entry}));
     out.Word(kPcirPointerOffset, layout.pcir_offset);
     out.Bytes(kTextOffset, std::string_view(layout.text).substr(0, kTextLength));

@@ -8,8 +8,7 @@
 
 namespace ruvuvuri::card {
 
-// What a synthetic video BIOS image holds. The defaults describe the built-in
-// GeForce2 GTS.
+// The defaults describe the built-in GeForce2 GTS.
 struct BiosLayout {
     std::uint8_t size_units = 0x10;      // ROM size byte at 0x02, in 512-byte units
     std::uint16_t pcir_offset = 0x0180;  // header pointer at 0x18 and where "PCIR" is placed
@@ -29,10 +28,8 @@ struct BiosLayout {
     std::uint16_t leading_device = 0x0150;
 };
 
-// Builds a well-formed option ROM image of size_units × 512 bytes (at least
-// 8192): 0x55 0xAA, size, init entry, header pointer, PCI data structure(s)
-// (VGA class code, last-image flag), the fields above, and a checksum byte
-// that makes the bytes sum to zero.
+// A well-formed option ROM image of size_units × 512 bytes (at least 8192),
+// its bytes summing to zero.
 std::vector<std::uint8_t> BuildBiosImage(const BiosLayout& layout = {});
 
 }  // namespace ruvuvuri::card

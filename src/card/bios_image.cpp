@@ -12,7 +12,6 @@ constexpr std::int32_t kSizeUnit = 512;
 constexpr std::int32_t kMaxRomSize = 65536;
 constexpr std::uint16_t kFirstGeForceDevice = 0x0100;
 
-// Bytes beyond the image read as zero.
 std::uint8_t ByteAt(const BiosImage& bios, std::size_t offset) {
     return offset < kBiosImageSize ? bios.image()[offset] : 0;
 }

@@ -13,8 +13,7 @@ namespace ruvuvuri::card {
 inline constexpr std::uint32_t kBiosAddress = 0xC0000;
 inline constexpr std::size_t kBiosImageSize = 8192;
 
-// Where the fields lie in an option ROM image, and in its PCI data structure
-// (from its "PCIR" signature).
+// Offsets in an option ROM image; the *InPcir ones from its "PCIR" signature.
 inline constexpr std::size_t kSizeByteOffset = 0x02;  // in 512-byte units
 inline constexpr std::size_t kPcirPointerOffset = 0x18;
 inline constexpr std::size_t kTextOffset = 0x38;
@@ -26,12 +25,11 @@ inline constexpr std::size_t kVendorInPcir = 4;
 inline constexpr std::size_t kDeviceInPcir = 6;
 inline constexpr std::uint16_t kNvidiaVendor = 0x10DE;
 
-// The first 8 KB of the video BIOS as read once at start, and the check that
-// gates every register access: is this a GeForce? Pure code over bytes.
+// The first 8 KB of the video BIOS, read once at start; its check gates every
+// register access.
 class BiosImage {
   public:
-    // The 8192 bytes the start-up read fills (`buff`). A field that runs past
-    // their end reads zeros there.
+    // A field that runs past the end reads zeros there.
     std::span<std::uint8_t> image() { return buff; }
     std::span<const std::uint8_t> image() const { return buff; }
 
@@ -39,7 +37,6 @@ class BiosImage {
     // above), 1 otherwise. Judges the bytes alone and changes nothing.
     int CheckBIOSinfo() const;
 
-    // The fields the panel shows.
     std::uint16_t RomWord54() const;
     std::uint16_t RomWord56() const;
     // The device ID through the header pointer at 0x18; nothing when the

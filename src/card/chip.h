@@ -21,9 +21,9 @@ enum class CrystalStraps {
 // PLLs there, or none, and are never touched.
 struct Chip {
     std::uint16_t first_device;  // a block of 16 device IDs: the low bits are strap-selectable
-    const char* name;            // "NV15"
-    const char* family;          // "GeForce2 GTS/Pro/Ti/Ultra"
-    bool integrated;             // no memory PLL or timing registers: the chipset clocks the memory
+    const char* name;
+    const char* family;
+    bool integrated;  // no memory PLL or timing registers: the chipset clocks the memory
     CrystalStraps crystal;
 };
 
@@ -40,7 +40,6 @@ inline constexpr Chip kChips[] = {
     {0x0280, "NV28", "GeForce4 Ti, AGP 8x", false, CrystalStraps::Bit22Is27Mhz},
 };
 
-// The chip a PCI device ID belongs to; nothing for every other device.
 inline std::optional<Chip> ChipFor(std::uint16_t device_id) {
     for (const Chip& chip : kChips) {
         if ((device_id & 0xFFF0) == chip.first_device) {

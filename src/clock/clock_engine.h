@@ -34,8 +34,7 @@ inline constexpr int CrystalKhz(std::uint32_t strap) {
     return (strap & kStrapCrystalBit) != 0 ? kCrystal14318 : kCrystal13500;
 }
 
-// The reference crystal as the straps of a chip give it, and as the user may
-// have stated it (--crystal) where the straps leave it open.
+// As the straps give it, or as stated (--crystal) where they leave it open.
 struct Crystal {
     int khz = 0;  // what the clocks are computed from
     // Where the straps leave the crystal open and none was stated: the two
@@ -88,12 +87,10 @@ struct PllSearchResult {
     bool found = false;
 };
 
-// The coefficients whose output comes closest to the target (pll_search.cpp).
+// The coefficients whose output comes closest to the target.
 PllSearchResult CalcMemPLL(std::int32_t target_khz, int base_freq);
 PllSearchResult CalcCorePLL(std::int32_t target_khz, int base_freq);
 
-// What one readout of the PLLs gives: the crystal, both coefficient words as
-// read and the clocks they produce.
 struct Speed {
     int base_freq = 0;                // reference crystal, kHz
     Crystal crystal;                  // how certain the straps make it
@@ -104,8 +101,7 @@ struct Speed {
     std::uint32_t nvclk = 0;          // core clock, kHz
 };
 
-// A whole readout of the card: the PLLs, both clocks in MHz (the values the
-// front ends show and edit) and the raw contents of the three timing registers.
+// Both clocks also in MHz, the values the front ends show and edit.
 struct ClockReading : Speed {
     double memclk_d = 0.0;
     double nvclk_d = 0.0;
@@ -116,7 +112,6 @@ struct ClockReading : Speed {
     std::array<std::uint32_t, 3> timings() const { return {tim0, tim1, tim2}; }
 };
 
-// Why a card must not be written, judged from a reading of it.
 enum class WriteRefusal {
     None,
     NoAnswer,             // the strap or a PLL register read all ones
@@ -126,8 +121,7 @@ enum class WriteRefusal {
 };
 WriteRefusal RefusalFor(const card::Chip& chip, const ClockReading& reading);
 
-// What an apply is asked to do: new clocks for both PLLs (ChangeSpeed always
-// programs both), and any of the three timings.
+// New clocks are always for both PLLs.
 struct ChangeTargets {
     struct Clocks {
         std::uint32_t memory_khz = 0;
@@ -139,11 +133,10 @@ struct ChangeTargets {
     bool empty() const { return !clocks && !timings[0] && !timings[1] && !timings[2]; }
 };
 
-// One PLL as an apply programs it.
 struct PllPlan {
     std::uint32_t address = 0;
-    std::uint32_t read_word = 0;   // as read
-    std::uint32_t asked_khz = 0;   // the clock asked for
+    std::uint32_t read_word = 0;
+    std::uint32_t asked_khz = 0;
     bool found = false;            // coefficients exist; otherwise the PLL keeps its word
     PllCoeff coeff;                // what the search chose (when found)
     std::uint32_t write_word = 0;  // the complete word of the second stage
@@ -155,17 +148,14 @@ struct PllPlan {
     }
 };
 
-// One plain register write.
 struct RegisterPlan {
     std::uint32_t address = 0;
     std::uint32_t read_value = 0;
     std::uint32_t write_value = 0;
 };
 
-// Every register an apply writes, with the value read and the value it gets,
-// in the order of the writes: the PLL select register, the core PLL and the
-// memory PLL (each in two stages, inside the interrupt bracket), then the
-// timings.
+// In the order of the writes: the PLL select register, the core PLL and the
+// memory PLL (each in two stages, inside the interrupt bracket), the timings.
 struct ChangePlan {
     int base_freq = 0;
     std::optional<RegisterPlan> select;  // with the clocks
@@ -176,9 +166,8 @@ struct ChangePlan {
     bool empty() const { return !select && timings.empty(); }
 };
 
-// What an apply of `targets` writes, from a reading of the card and the select
-// register as read: the one decision that ChangeSpeed and the timing writes
-// carry out and that --dry-run and Preview print. Pure.
+// The one decision that Apply carries out and that --dry-run and Preview
+// print. Pure.
 ChangePlan PlanChange(const ClockReading& reading, std::uint32_t select_read,
                       const ChangeTargets& targets);
 // The plan of writing back `target`'s words exactly (ClockEngine::Restore).
@@ -191,49 +180,40 @@ ChangePlan PlanRestore(const ClockReading& reading, std::uint32_t select_read,
 std::uint32_t NextReachableKhz(std::uint32_t from_khz, int direction, bool memory_pll,
                                int base_freq);
 
-// The clock engine owns the card contract: reading the crystal, both clocks
-// and the three timings, reprogramming the PLLs and writing the timings. Every
-// operation does nothing until the program has called EnableClockChanges(),
-// which it does only after the card check, and no write reaches a card that
-// the last reading refuses (WriteRefusal).
+// Every operation does nothing until EnableClockChanges(), which the program
+// calls only after the card check, and no write reaches a card that the last
+// reading refuses (WriteRefusal).
 class ClockEngine {
   public:
     explicit ClockEngine(hw::RegisterWindow& window, const card::Chip& chip = {},
                          std::optional<int> stated_crystal_khz = std::nullopt)
         : window_(window), chip_(chip), stated_crystal_khz_(stated_crystal_khz) {}
 
-    // The card check has passed; from now on the operations reach the card.
     void EnableClockChanges() { can_change_clocks_ = true; }
     bool CanChangeClocks() const { return can_change_clocks_; }
 
-    // Reads the crystal and both PLLs. Nothing (and no port touched) while
-    // clock changes are not enabled.
+    // Nothing, and no port touched, while clock changes are not enabled.
     std::optional<Speed> GetSpeed();
-    // Reads the PLLs and the three timings and keeps them as the current
-    // reading, which it returns. While clock changes are not enabled it
-    // touches nothing and returns the reading it already had.
+    // Keeps what it reads as the current reading. While clock changes are not
+    // enabled it touches nothing and returns the reading it already had.
     const ClockReading& GetCurrentClocks();
     // The reading of the last GetCurrentClocks (all zero before the first).
     const ClockReading& current() const { return reading_; }
-    // Whether the last reading lets the card be written.
     WriteRefusal Refusal() const { return RefusalFor(chip_, reading_); }
     const card::Chip& chip() const { return chip_; }
     std::optional<int> stated_crystal_khz() const { return stated_crystal_khz_; }
 
-    // Carries out the plan of `targets` (PlanChange): both PLLs, each in two
-    // stages inside the interrupt bracket, for the crystal the strap read that
-    // starts the sequence finds; then each timing. False, with no register
-    // written, when the last reading refuses writes or that strap read does.
+    // The plan of `targets`, for the crystal of the strap read that opens the
+    // sequence. False, with no register written, when the last reading refuses
+    // writes or that strap read does.
     bool Apply(const ChangeTargets& targets);
-    // Apply of both clocks alone.
     bool ChangeSpeed(std::uint32_t memory_khz, std::uint32_t core_khz) {
         return Apply({ChangeTargets::Clocks{memory_khz, core_khz}, {}});
     }
-    // Writes back a reading exactly: both PLL words as they were read (all 32
-    // bits), through the same sequence as ChangeSpeed, strap read and bracket
-    // included, so that a revert reaches the card as an apply does; then all
-    // three timings. The caller reads the card again afterwards. False as for
-    // ChangeSpeed.
+    // Both PLL words exactly as read (all 32 bits), through the sequence of an
+    // apply, strap read and bracket included, so that a revert reaches the card
+    // as an apply does; then all three timings. The caller reads the card again
+    // afterwards. False as for Apply.
     bool Restore(const ClockReading& reading);
     // One read of the PLL select register, which a change of clocks reads and
     // rewrites; nothing while clock changes are not enabled.
@@ -241,8 +221,7 @@ class ClockEngine {
         return can_change_clocks_ ? std::optional(window_.IN_LONGWORD(kPllSelectRegister))
                                   : std::nullopt;
     }
-    // Apply of timing register `which` (0, 1 or 2) alone, a whole 32-bit value.
-    // Throws std::out_of_range for any other index.
+    // Throws std::out_of_range for a `which` other than 0, 1 or 2.
     bool SetTiming(std::size_t which, std::uint32_t value) {
         ChangeTargets targets;
         targets.timings.at(which) = value;
@@ -258,15 +237,14 @@ class ClockEngine {
     // at once, when the card must not be written.
     std::optional<std::uint8_t> BeginWrite(Speed& speed);
     // The select register, then each PLL in two stages, inside the interrupt
-    // bracket; the saved CRT controller index is put back before it closes. A
-    // PLL without a word gets back what it holds.
+    // bracket; the saved CRT controller index is put back before it closes.
     void ProgramPlls(std::uint8_t saved_index, std::optional<std::uint32_t> memory_word,
                      std::optional<std::uint32_t> core_word);
 
     hw::RegisterWindow& window_;
     card::Chip chip_;
     std::optional<int> stated_crystal_khz_;
-    bool can_change_clocks_ = false;  // CanChangeClocks
+    bool can_change_clocks_ = false;
     ClockReading reading_;
 };
 

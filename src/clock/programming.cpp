@@ -4,18 +4,15 @@
 namespace ruvuvuri::clock {
 namespace {
 
-// Writes one PLL in two stages: first the new M and N under the P (and upper
-// bits) the PLL already has, then the complete word, so the post-divider never
-// changes under the old M and N. Without a usable word the PLL gets back the
-// value it holds, in both stages, so the sequence keeps its shape and no
-// half-made word reaches the card.
+// Two stages: first the new M and N under the P (and upper bits) the PLL
+// already has, then the complete word, so the post-divider never changes under
+// the old M and N. Without a usable word the PLL gets back what it holds, in
+// both stages, so the sequence keeps its shape and no half-made word goes out.
 //
-// A read of all ones is a card that did not answer (absent, or hung on the
-// bus): its "old P and upper bits" are not real, and mixing them into the new
-// M and N would send P 15 with every reserved bit set. The complete word then
-// goes out in both stages, and without a word nothing does: all ones is no
-// value to give back. (The readout refuses such a card before any write; this
-// is a card that stopped answering in between.)
+// A held value of all ones is a card that stopped answering since the readout
+// (which refuses such a card): mixing its "P and upper bits" into the new M and
+// N would send P 15 with every reserved bit set. The complete word then goes
+// out in both stages, and without a word nothing does.
 void WritePll(hw::RegisterWindow& window, std::uint32_t address,
               std::optional<std::uint32_t> word) {
     const std::uint32_t held = window.IN_LONGWORD(address);

@@ -15,9 +15,8 @@ std::uint32_t PllOutputKhz(std::uint32_t word, int base_freq) {
 }
 
 Crystal CrystalFor(card::CrystalStraps straps, std::uint32_t strap, std::optional<int> stated_khz) {
-    // The crystal the straps decide, or the two they leave open; until one of
-    // those is stated, the clocks are shown for the bit-6 crystal, the one the
-    // first chips had.
+    // Until an open crystal is stated, the clocks are shown for the bit-6 one,
+    // which the first chips had.
     Crystal crystal{CrystalKhz(strap)};
     const bool bit22_set = (strap & kStrapCrystal27MhzBit) != 0;
     if (bit22_set && straps == card::CrystalStraps::Bit22Is27Mhz) {

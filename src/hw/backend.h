@@ -49,9 +49,8 @@ class RecordFile {
     std::string text_;
 };
 
-// One backend opened for a run: the port I/O, the physical-memory read and the
-// interrupt bracket the run works through (all three behind io()), and
-// whatever the backend holds until the run ends.
+// Holds what a backend needs until the run ends; the ports, the memory read and
+// the interrupt bracket are all behind io().
 class OpenedBackend {
   public:
     virtual ~OpenedBackend() = default;
@@ -85,11 +84,10 @@ RealCardFiles RealCardFilesHere();
 // Whether a record's boot (its first word) is this one.
 bool SameBoot(const std::string& recorded, const std::string& now);
 
-// The real card: its port I/O, held with the platform's hardware lock so that
-// one run at a time drives the card (two interleaved register window sequences
-// would corrupt each other's accesses), and the record of the clocks it
-// started with, all opened as root. The ports are opened first (by the
-// caller, for the constructor's argument) and given back before the lock.
+// The real card, held with the platform's hardware lock (two interleaved
+// register window sequences would corrupt each other's accesses), with the
+// record of the clocks it started with, all opened as root. The ports are
+// opened first (by the caller) and given back before the lock.
 template <typename Lock>
 class LockedPorts final : public OpenedBackend {
   public:
@@ -120,14 +118,12 @@ class LockedPorts final : public OpenedBackend {
     RecordFile started_;
 };
 
-// One access method, the way libpci lists its methods: a run picks a record
-// and opens it. A new platform adds a record (and its own files); nothing that
-// opens or uses a backend changes.
+// One access method, as libpci lists them: a new platform adds a record (and
+// its own files), and nothing that opens or uses a backend changes.
 struct BackendRecord {
     const char* name;
     const char* help;  // one line
-    // Whether the backend can run on this machine at all.
-    bool (*detect)();
+    bool (*detect)();  // whether it can run on this machine at all
     // Opened before the run gives up root: takes only what needs root and
     // opens no path a user named. Otherwise opened after, with the user's
     // rights.

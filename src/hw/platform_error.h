@@ -6,9 +6,8 @@
 
 namespace ruvuvuri::hw {
 
-// The platform could not be started: no port access, no BIOS read, a simulator
-// profile that cannot be read, parsed, locked or written. The message is one
-// line a user can act on: it names the cause and the remedy.
+// The platform could not be started. The message is one line a user can act
+// on: it names the cause and the remedy.
 class PlatformError : public std::runtime_error {
   public:
     explicit PlatformError(const std::string& message) : std::runtime_error(message) {}

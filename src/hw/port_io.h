@@ -6,10 +6,9 @@
 
 namespace ruvuvuri::hw {
 
-// The narrow seam between the program and the hardware. Every port access, the
-// video BIOS read and the interrupt bracket go through it, so the same program
-// logic runs on the real ports, on the simulated card, or under a recording
-// decorator. Port first, value second, in every signature.
+// Every port access, the video BIOS read and the interrupt bracket go through
+// it, so the same logic runs on the real ports, the simulated card or under a
+// recording decorator. Port first, value second, in every signature.
 class PortIo {
   public:
     virtual ~PortIo() = default;

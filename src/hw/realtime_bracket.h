@@ -9,32 +9,26 @@
 
 namespace ruvuvuri::hw {
 
-// What the bracket asks of the system, for whoever raises a user's resource
-// limits so that the bracket keeps its protection without root.
-//
-// mlockall() is held against the whole address space, not just the resident
-// part. Measured on x86-64 Debian 12 at the bracket: 5.4 MB for command-line
-// and console runs (program 1.9 MB, libc and libm 3.2 MB, heap and stack). The
-// limit leaves room for the stack and heap to grow while MCL_FUTURE is in force.
-// The Qt panel maps some 250 MB, mostly reserved address space; there the lock
-// is refused and the bracket relies on blocked signals and its priority.
+// For whoever raises a user's resource limits so that the bracket keeps its
+// protection without root. mlockall() is held against the whole address space:
+// 5.4 MB for command-line and console runs at the bracket (x86-64 Debian 12);
+// the limit leaves room for the stack and heap to grow under MCL_FUTURE. The Qt
+// panel maps some 250 MB, mostly reserved; there the lock is refused and the
+// bracket relies on blocked signals and its priority.
 inline constexpr std::size_t kBracketLockedMemoryBytes = std::size_t{16} << 20;
 
 // The one SCHED_FIFO priority the bracket raises the thread to (the highest),
 // or 0 when the system offers none.
 int BracketPriority();
 
-// The strongest stand-in for "interrupts off" that user space on Linux has:
-// the CPU instruction itself faults there. Enter() blocks every signal, locks
-// the process's memory so no page fault can stall the sequence, and raises the
-// calling thread to the highest SCHED_FIFO priority so nothing else of ours or
-// of ordinary priority runs on its CPU. Leave() undoes each step that took
-// effect, in reverse order, so signals that arrived meanwhile are delivered
-// only once the thread is back to its own priority.
-//
-// Locking memory and real-time priority need privileges; when either is
-// refused the bracket goes on with what it got (signals are always blocked).
-// Neither call allocates.
+// The strongest stand-in for "interrupts off" that user space on Linux has
+// (the instruction itself faults there). Enter() blocks every signal, locks the
+// process's memory so no page fault can stall the sequence, and raises the
+// thread to the highest SCHED_FIFO priority so nothing else of ours or of
+// ordinary priority runs on its CPU. Leave() undoes each step that took effect,
+// in reverse order, so signals that arrived meanwhile are delivered only once
+// the thread is back to its own priority. A step refused for want of privilege
+// is skipped (signals are always blocked). Neither call allocates.
 class RealtimeBracket {
   public:
     RealtimeBracket();

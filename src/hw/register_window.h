@@ -18,35 +18,30 @@ inline constexpr std::uint8_t kModeAddress = 0x03;
 inline constexpr std::uint8_t kModeRead = 0x05;
 inline constexpr std::uint8_t kModeWrite = 0x07;
 
-// The VGA CRT controller's index port (`base`, 0x3D4 or 0x3B4) and data port
-// (`base` + 1), so that a register sequence reads as the hardware manual does.
-// Each helper is exactly the accesses its comment names, in that order and at
-// that width.
+// The VGA CRT controller's index port (`base`) and data port (`base` + 1), so
+// that a register sequence reads as the hardware manual does, access for access
+// and at the same widths.
 class Crtc {
   public:
     Crtc(PortIo& io, std::uint16_t base) : io_(io), base_(base) {}
 
     std::uint16_t base() const { return base_; }
 
-    // The index register: byte read / byte write of `base`.
     std::uint8_t CrtcIndex() { return io_.inb(base_); }
     void SelectCrtcIndex(std::uint8_t index) { io_.outb(base_, index); }
 
-    // Byte write of the index, then byte write of the value to `base` + 1.
     void CrtcWrite(std::uint8_t index, std::uint8_t value) {
         io_.outb(base_, index);
         io_.outb(static_cast<std::uint16_t>(base_ + 1), value);
     }
 
-    // Byte write of the index, then one 16-bit read of `base`: the index
-    // register in the low byte, the selected register in the high byte.
+    // The index register in the low byte, the selected register in the high byte.
     std::uint16_t CrtcReadWord(std::uint8_t index) {
         io_.outb(base_, index);
         return io_.inw(base_);
     }
 
-    // One 16-bit write of `base`: the index in the low byte, the value in the
-    // high byte, so both change in a single access.
+    // Index and value change in a single access.
     void CrtcWriteWord(std::uint8_t index, std::uint8_t value) {
         io_.outw(base_, static_cast<std::uint16_t>(index | (value << 8)));
     }
@@ -73,8 +68,6 @@ class RegisterWindow {
     std::uint32_t IN_LONGWORD(std::uint32_t address);
     void OUT_LONGWORD(std::uint32_t address, std::uint32_t value);
 
-    // The CRT controller the window is switched through, for the sequences
-    // that unlock and restore its index.
     Crtc& crtc() { return crtc_; }
     PortIo& io() { return io_; }
 

@@ -8,10 +8,7 @@
 
 namespace ruvuvuri::hw {
 
-// One event of a trace, decoded back into what the program did: the card
-// register reads and writes made through the register window, the interrupt
-// bracket, the BIOS read, the CRT controller writes (the CR1F unlock), and the
-// start of each run in the file.
+// One event of a trace, decoded back into what the program did.
 struct WindowEvent {
     enum class Kind { RunStart, BiosRead, RegisterRead, RegisterWrite, IrqOff, IrqOn, CrtcWrite };
     Kind kind;
@@ -25,11 +22,8 @@ struct DecodedTrace {
     std::vector<std::string> problems;
 };
 
-// Reads a trace (format 1) and follows the window protocol: CR38 mode words
-// written to the CRT controller, the register address taken in address mode,
-// the high then low word returned in read mode, and the low word latched and
-// the high word committing the write in write mode. The saves and restores of
-// the window's own state make no event. Pure apart from reading `in`.
+// Follows the window protocol through a trace (format 1); the saves and
+// restores of the window's own state make no event. Pure apart from reading `in`.
 DecodedTrace DecodeWindowTrace(std::istream& in);
 
 }  // namespace ruvuvuri::hw

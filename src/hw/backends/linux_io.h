@@ -11,15 +11,12 @@
 
 namespace ruvuvuri::hw {
 
-// The real hardware on x86 Linux: the VGA ports 0x3B0-0x3DF through ioperm and
-// the in/out instructions, the video BIOS through /dev/mem, and the strongest
-// interrupt bracket user space has (RealtimeBracket). Opening acquires port
-// access and the memory device; any failure (no permission, no /dev/mem, not an
-// x86 machine) throws PlatformError whose message names the cause and the remedy.
+// The VGA ports 0x3B0-0x3DF through ioperm, the video BIOS through /dev/mem and
+// the RealtimeBracket. Throws PlatformError naming the cause and the remedy (no
+// permission, no /dev/mem, not an x86 machine).
 std::unique_ptr<PortIo> OpenLinuxIo();
 
-// The one-line messages of those failures; `error` is the errno of the failed
-// call.
+// `error` is the errno of the failed call.
 std::string DescribePortAccessFailure(int error);
 std::string DescribeMemoryDeviceFailure(int error);
 std::string DescribeNotX86();
@@ -29,13 +26,11 @@ std::string DescribeNotX86();
 inline constexpr const char* kRunLockFolder = "/run/ruvuvuri";
 inline constexpr const char* kRunLockFileName = "card.lock";
 
-// Serialises runs on the real card: two programs interleaving their register
-// window sequences would corrupt each other's accesses. Holding the object
-// holds an exclusive flock on the lock file, which the kernel releases when
-// the process ends, however it ends. The folder is created (0700) when
-// missing; neither it nor the file is ever followed as a symbolic link, and
-// opening never blocks. A run that finds the lock taken waits up to `wait`.
-// Every refusal throws PlatformError with one line that names the remedy.
+// An exclusive flock on the lock file, which the kernel releases when the
+// process ends, however it ends. The folder is created (0700) when missing;
+// neither it nor the file is ever followed as a symbolic link, and opening never
+// blocks. A run that finds the lock taken waits up to `wait`. Every refusal
+// throws PlatformError with one line that names the remedy.
 class RunLock {
   public:
     explicit RunLock(const std::string& folder = kRunLockFolder,
@@ -49,8 +44,6 @@ class RunLock {
     int fd_ = -1;
 };
 
-// The backend record of the real card: OpenLinuxIo() held with the RunLock, so
-// that one run at a time drives the card.
 extern const BackendRecord kLinuxPortsBackend;
 
 }  // namespace ruvuvuri::hw

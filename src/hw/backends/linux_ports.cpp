@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The real card on Linux: its record, the ports and /dev/mem, the messages
-// that say why they cannot be had, the hardware lock and the interrupt bracket
-// (realtime_bracket.h).
+// The real card on Linux, with the RealtimeBracket of realtime_bracket.h.
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
@@ -120,10 +118,9 @@ RunLock::~RunLock() {
 #ifdef RUVUVURI_X86
 namespace {
 
-// The VGA register block: MDA CRT controller at 0x3B4, attribute, sequencer
-// and misc output at 0x3C0-0x3CF, colour CRT controller at 0x3D4 and the
-// card's real-mode register window at 0x3D0/0x3D2. Nothing outside it is ever
-// touched, so nothing outside it is asked for.
+// The VGA register block (MDA CRT controller at 0x3B4, attribute, sequencer and
+// misc output at 0x3C0-0x3CF, colour CRT controller at 0x3D4, register window at
+// 0x3D0/0x3D2): nothing outside it is ever touched, so nothing else is asked for.
 constexpr unsigned long kFirstPort = 0x3B0;
 constexpr unsigned long kPortCount = 0x30;
 
@@ -156,7 +153,6 @@ class LinuxIo final : public PortIo {
     std::uint16_t inw(std::uint16_t port) override { return ::inw(port); }
     void outw(std::uint16_t port, std::uint16_t value) override { ::outw(value, port); }
 
-    // A short or failed read leaves the rest of `dest` untouched.
     void ReadFromPhysicalMemory(std::uint32_t address, std::span<std::uint8_t> dest) override {
         std::size_t done = 0;
         while (done < dest.size()) {

@@ -13,8 +13,7 @@
 
 namespace ruvuvuri::hw {
 
-// A simulator profile that cannot be used. The message names the file, the
-// field where there is one, and the problem.
+// The message names the file, the field where there is one, and the problem.
 class ProfileError : public PlatformError {
   public:
     using PlatformError::PlatformError;
@@ -27,11 +26,10 @@ CardState ParseProfile(const std::string& text, const std::filesystem::path& fol
 // The profile text of a card state: every field, numbers as hex strings.
 std::string FormatProfile(const CardState& state);
 
-// One run's hold on a profile file, the way a persistent emulated device is
-// kept: locked without waiting and read once at start, written once at the
-// end through a temporary file beside it that then replaces it, so the file is
-// always either the old or the new state. A run that is killed leaves it as it
-// was.
+// One run's hold on a profile, as a persistent emulated device is kept: locked
+// without waiting and read once at start, written once at the end through a
+// file beside it that then replaces it, so the profile always holds the old or
+// the new state, and a run that is killed leaves it as it was.
 class ProfileFile {
   public:
     // Throws ProfileError: the file cannot be read, another run holds it, or
@@ -53,10 +51,9 @@ class ProfileFile {
     std::string text_;
 };
 
-// Reads at most `read_limit` bytes from the start of a regular file whose size
-// is at most `size_limit`, into `bytes`. Nothing on success, or the problem as
-// a short text ("not a regular file", "it is N bytes long, over the limit of
-// M", the system's error text). A FIFO or device never makes it wait.
+// At most `read_limit` bytes of a regular file of at most `size_limit`;
+// nothing, or the problem as a short text ("not a regular file", "it is N bytes
+// long, over the limit of M"). A FIFO or device never makes it wait.
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& path,
                                            std::uint64_t size_limit, std::size_t read_limit,
                                            std::vector<std::uint8_t>& bytes);

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The profile's file work: the lock taken without waiting, the save, and the
-// bounded reads of the profile and the BIOS image it names. POSIX saves
-// through a temporary file renamed over the profile. Windows goes through the
-// ANSI file functions, which the 95 family implements (the wide ones that
-// std::filesystem uses fail there), and saves by writing "<profile>.new"
-// completely, then moving it over the profile: in one step on the NT family;
-// on the 95 family, which cannot replace a file, by deleting the profile
-// first. Should a crash come between the two, the profile is missing and its
-// copy holds the state: NothingAt() then says something is there, so no new
-// profile is made over it, and the open says what to do.
+// Windows goes through the ANSI file functions, which the 95 family implements
+// (the wide ones that std::filesystem uses fail there), and saves by writing
+// "<profile>.new" completely, then moving it over the profile: in one step on
+// the NT family; on the 95 family, which cannot replace a file, by deleting the
+// profile first. Should a crash come between the two, the profile is missing
+// and its copy holds the state: NothingAt() then says something is there, so
+// no new profile is made over it, and the open says what to do.
 #include <algorithm>
 #include <cstdio>
 
@@ -152,7 +149,6 @@ ProfileError Unwritable(const fs::path& path, const std::string& what, int error
 
 #endif
 
-// Reads what `file` holds, within the limits of ReadRegularFile.
 std::optional<std::string> ReadHeld(File file, std::uint64_t size_limit, std::size_t read_limit,
                                     std::vector<std::uint8_t>& bytes) {
 #ifdef _WIN32

@@ -13,8 +13,7 @@
 
 namespace ruvuvuri::hw {
 
-// What the simulated card remembers between accesses, and what a profile file
-// loads and saves. Plain data: the device model in SimCard gives it meaning.
+// What a profile loads and saves; the device model in SimCard gives it meaning.
 struct CardState {
     std::string description;
     std::string bios_path;           // as the profile names it (relative to the profile's folder)
@@ -36,12 +35,11 @@ struct CardState {
     std::optional<StartedClocks> started;  // as the profile's first run read the card
 };
 
-// A device model of a GeForce of the NV1x/NV2x era as seen through the legacy
-// VGA ports: the CRT controller pair, the CR1F lock, the CR38 real-mode register
-// window at 0x3D0-0x3D3 and the card registers behind it, and the video BIOS at
-// 0xC0000. Drivers that misuse it are caught: each violation is recorded in
-// state().faults. It models the card only; its interrupt bracket is a flag
-// that the checks of PLL writes read.
+// An NV1x/NV2x GeForce as seen through the legacy VGA ports: the CRT controller
+// pair, the CR1F lock, the CR38 register window at 0x3D0-0x3D3 with the card
+// registers behind it, and the video BIOS at 0xC0000. Each protocol violation
+// is recorded in state().faults. Its interrupt bracket is only a flag that the
+// checks of PLL writes read.
 class SimCard final : public PortIo {
   public:
     explicit SimCard(CardState state = {}) : state_(std::move(state)) {}

@@ -27,9 +27,8 @@ namespace ruvuvuri::hw {
 
 namespace {
 
-// Every line is formatted into a stack buffer and handed to the stream, so a
-// traced access costs no allocation and, while the stream's buffer has room, no
-// system call either.
+// Through a stack buffer, so a traced access costs no allocation and, while the
+// stream's buffer has room, no system call either.
 template <typename... Args>
 void Emit(std::ostream& out, const char* format, Args... args) {
     char line[64];  // the longest, "mem 0xffffffff 18446744073709551615\n", is well under

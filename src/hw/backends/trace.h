@@ -10,13 +10,11 @@
 
 namespace ruvuvuri::hw {
 
-// Wraps any backend and records every access in the version-1 trace format:
-// one event per line, lowercase hex ("inb 0x3cc 0x67", "outw 0x3d4 0x0338",
-// "mem 0xc0000 8192", "irq off"). Construction writes the header line
-// "# ruvuvuri trace 1". Lines go into the stream's buffer only, and the stream
-// is flushed when the bracket opens (before "irq off"), when it closes and when
-// the decorator is destroyed: with a buffer that holds a whole bracket's lines,
-// tracing adds no system call inside the interrupt bracket.
+// Records every access in trace format 1, one event per line in lowercase hex
+// ("outw 0x3d4 0x0338", "mem 0xc0000 8192", "irq off"), after the header line
+// "# ruvuvuri trace 1". The stream is flushed only when the bracket opens
+// (before "irq off"), when it closes and on destruction: with a buffer that
+// holds a whole bracket's lines, tracing adds no system call inside the bracket.
 class TraceIo final : public PortIo {
   public:
     TraceIo(PortIo& inner, std::ostream& out);
@@ -42,9 +40,8 @@ class TraceIo final : public PortIo {
 // error too, not a SIGPIPE that would end the run half way.
 class TraceFile {
   public:
-    // Opens for appending, creating the file if needed. Never waits: a FIFO
-    // that no program reads is refused, as is anything that cannot be opened
-    // for writing. Throws PlatformError naming the path and the remedy.
+    // Appends, creating the file if needed. Never waits: a FIFO that no program
+    // reads is refused. Throws PlatformError naming the path and the remedy.
     explicit TraceFile(const std::string& path);
     ~TraceFile();
     TraceFile(const TraceFile&) = delete;

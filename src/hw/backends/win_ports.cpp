@@ -208,17 +208,14 @@ __attribute__((noinline)) void LockStackBelow() {
     LockAndTouch(const_cast<const char*>(area), kStackToLock);
 }
 
-// Port access by the in/out instructions themselves, as both families allow
-// once the backend has opened (always on the 95 family, with IOPL 3 on the NT
-// family; otherwise they fault).
-//
-// The interrupt bracket: opening locks the program image, a stretch of the
-// stack and this object into memory, so nothing the sequence touches can
-// page-fault while interrupts are off. DisableInterrupts() pins the thread to
-// one processor, raises it to time-critical priority and executes cli (the 95
-// family's virtual machine manager keeps the interrupt flag per virtual machine
-// and lets cli/sti through for the system VM); EnableInterrupts() undoes each
-// step in reverse order. Neither allocates.
+// The in/out instructions themselves, which the 95 family always allows and the
+// NT family with IOPL 3 (otherwise they fault). Opening locks the program image,
+// a stretch of the stack and this object into memory, so nothing the sequence
+// touches can page-fault while interrupts are off. DisableInterrupts() pins the
+// thread to one processor, raises it to time-critical priority and executes cli
+// (the 95 family's virtual machine manager keeps the interrupt flag per virtual
+// machine and lets cli/sti through for the system VM); EnableInterrupts()
+// undoes each step in reverse order. Neither allocates.
 class WinDirectIo final : public PortIo {
   public:
     // `physical_memory`: the NT family's \Device\PhysicalMemory, read through
@@ -310,10 +307,9 @@ class WinDirectIo final : public PortIo {
     DWORD_PTR saved_affinity_ = 0;
 };
 
-// Serialises runs on the real card through a named mutex, which Windows
-// releases when the process ends, however it ends (as the kernel releases the
-// flock of the POSIX run lock). From NT 5 on the name lives in the global name
-// space, so runs in different sessions see each other.
+// A named mutex, which Windows releases when the process ends, however it ends
+// (as the kernel releases the POSIX run lock's flock). From NT 5 on the name
+// lives in the global name space, so runs in different sessions see each other.
 class WinRunLock {
   public:
     WinRunLock() {

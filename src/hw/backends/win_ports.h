@@ -8,17 +8,14 @@
 
 namespace ruvuvuri::hw {
 
-// The real card on Windows, one record per family (the NT family's refuses
-// 64-bit Windows), each held with the hardware lock.
+// One record per family (the NT family's refuses 64-bit Windows).
 extern const BackendRecord kWinNtPortsBackend;
 extern const BackendRecord kWin95PortsBackend;
 
-// The NT family's port I/O without the lock and the 64-bit refusal, so that the
-// tests under 64-bit wine reach its own refusals: Windows 2000/XP (32-bit), the
-// ports through IOPL 3, the video BIOS through a read-only view of
-// \Device\PhysicalMemory. Needs an administrator; throws PlatformError with one
-// clear sentence for each refusal (not an administrator, no Tcb privilege, a
-// kernel that does not map physical memory or grant IOPL).
+// Without the lock and the 64-bit refusal, so that the tests under 64-bit wine
+// reach its own refusals. Throws PlatformError with one sentence for each (not
+// an administrator, no Tcb privilege, a kernel that does not map physical
+// memory or grant IOPL).
 std::unique_ptr<PortIo> OpenWinNtIo();
 
 // The NT family's major version (5 for 2000 and XP), 0 on the 95 family.
