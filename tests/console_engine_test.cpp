@@ -75,6 +75,11 @@ struct Session {
                  calls.push_back({"Preview", panel, control, event, 0, 0.0});
                  return 0;
              }},
+            {"Restore",
+             [this](int panel, int control, int event, void*, int, int) {
+                 calls.push_back({"Restore", panel, control, event, 0, 0.0});
+                 return 0;
+             }},
             {"Exit",
              [this, exit_quits](int panel, int control, int event, void*, int, int) {
                  calls.push_back({"Exit", panel, control, event, 0, 0.0});
@@ -373,8 +378,8 @@ TEST(ConsoleEngine, LoadPanelFailuresKeepTheReasonAndPrintNothing) {
     std::istringstream in;
     std::ostringstream out, err;
     const ControlCallback ignore = [](int, int, int, void*, int, int) { return 0; };
-    auto engine =
-        CreateConsoleEngine({{"SetNewClocks", ignore}, {"Preview", ignore}}, in, out, err);
+    auto engine = CreateConsoleEngine(
+        {{"SetNewClocks", ignore}, {"Preview", ignore}, {"Restore", ignore}}, in, out, err);
     EXPECT_LT(engine->LoadPanel(0, kPanelPath, PANEL), 0);
     EXPECT_NE(engine->last_error().find("'Exit'"), std::string::npos) << engine->last_error();
     EXPECT_LT(engine->LoadPanel(0, kPanelPath, 2), 0);

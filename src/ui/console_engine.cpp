@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <sstream>
 #include <string_view>
@@ -34,6 +35,7 @@ constexpr CommandWord kCommands[] = {
     {"t2", PANEL_TIMING2},
     {"apply", 0, kApplyCallback},
     {"preview", 0, kPreviewCallback},
+    {"restore", 0, kRestoreCallback},
     {"exit", 0, kExitCallback},
     {"quit", 0, kExitCallback},
     {"show"},
@@ -51,6 +53,8 @@ constexpr const char* kHelp =
     "              the confirmation (y or yes confirms, anything else refuses)\n"
     "  preview     press Preview: print the registers apply would write, with the\n"
     "              values read and to be written; writes nothing\n"
+    "  restore     press Restore: write back the clocks the card started with, after\n"
+    "              the same question as apply\n"
     "  exit, quit  press Exit; the end of the input does the same\n"
     "  show        print the panel again\n"
     "  help        print this list\n";
@@ -302,14 +306,16 @@ class ConsoleEngine final : public PanelFileEngine {
         const std::string_view callback = command->callback != nullptr ? command->callback : "";
         if (callback.empty()) {
             RenderPanel(out_, *panel_);
-        } else if (callback == kPreviewCallback &&
-                   panel_->FindButtonByCallback(kPreviewCallback) == nullptr) {
-            Complain(
-                "this panel file has no Preview button; restore the panel file that came with "
-                "the program, or use --dry-run");
+        } else if (callback != kApplyCallback && callback != kExitCallback &&
+                   panel_->FindButtonByCallback(callback) == nullptr) {
+            std::string button = name;
+            button[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(button[0])));
+            Complain("this panel file has no " + button +
+                     " button; restore the panel file that came with the program (or use "
+                     "--dry-run, --restore)");
         } else {
             Press(callback);
-            if (callback == kApplyCallback && !quit_) {
+            if ((callback == kApplyCallback || callback == kRestoreCallback) && !quit_) {
                 ShowChanges(before);
             }
         }

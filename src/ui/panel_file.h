@@ -49,6 +49,7 @@ inline constexpr const char* kExitCallback = "Exit";
 // The callback of the preview button, which a panel file may leave out (files
 // from before it load as they did).
 inline constexpr const char* kPreviewCallback = "Preview";
+inline constexpr const char* kRestoreCallback = "Restore";
 
 // The panel file (Qt Designer XML) cannot be used. The message names the file
 // and the cause: unreadable, not XML, or a control missing or of the wrong kind.

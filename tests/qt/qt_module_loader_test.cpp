@@ -52,6 +52,7 @@ class ModuleLoaderTest : public QObject {
             loader.LoadFrom(std::string(RUVUVURI_BINARY_DIR "/") + ruvuvuri::ui::kQtModuleFile,
                             {{"SetNewClocks", [](int, int, int, void*, int, int) { return 0; }},
                              {"Preview", [](int, int, int, void*, int, int) { return 0; }},
+                             {"Restore", [](int, int, int, void*, int, int) { return 0; }},
                              {"Exit", [](int, int, int, void*, int, int) { return 0; }}});
         QVERIFY2(engine != nullptr, loader.last_error().c_str());
         const int panel =

@@ -46,6 +46,7 @@ struct Recorder {
         };
         return {{"SetNewClocks", record("SetNewClocks")},
                 {"Preview", record("Preview")},
+                {"Restore", record("Restore")},
                 {"Exit", record("Exit")}};
     }
 };

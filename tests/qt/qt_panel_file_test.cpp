@@ -24,7 +24,7 @@ const QString kPanelFile = QStringLiteral(RUVUVURI_SOURCE_DIR "/ui/Ruvuvuri.ui")
 
 CallbackTable ProgramCallbacks() {
     auto ignore = [](int, int, int, void*, int, int) { return 0; };
-    return {{"SetNewClocks", ignore}, {"Preview", ignore}, {"Exit", ignore}};
+    return {{"SetNewClocks", ignore}, {"Preview", ignore}, {"Restore", ignore}, {"Exit", ignore}};
 }
 
 std::unique_ptr<ui::UiEngine> MakeEngine(const CallbackTable& callbacks = ProgramCallbacks()) {
@@ -199,7 +199,8 @@ class PanelFileTest : public QObject {
         const ruvuvuri::ui::ControlCallback ignore = [](int, int, int, void*, int, int) {
             return 0;
         };
-        auto without_exit = MakeEngine({{"SetNewClocks", ignore}, {"Preview", ignore}});
+        auto without_exit =
+            MakeEngine({{"SetNewClocks", ignore}, {"Preview", ignore}, {"Restore", ignore}});
         QVERIFY(without_exit->LoadPanel(0, kPanelFile.toStdString(), ui::PANEL) < 0);
         QVERIFY(without_exit->last_error().find("Exit") != std::string::npos);
     }
