@@ -52,6 +52,10 @@ class ScriptedEngine final : public ui::UiEngine {
         *maximum = control == PANEL_CORECLK ? 400.0 : 800.0;
         return true;
     }
+    bool SetCtrlStepRule(int, int control, ui::StepRule rule) override {
+        steps[control] = std::move(rule);
+        return true;
+    }
     const std::string& last_error() const override { return error; }
     bool interactive() const override { return person; }
 
@@ -80,6 +84,7 @@ class ScriptedEngine final : public ui::UiEngine {
     std::deque<int> answers;
     std::vector<std::string> questions;
     std::map<int, std::variant<std::string, double, std::uint32_t>> values;
+    std::map<int, ui::StepRule> steps;
 };
 
 constexpr std::uint32_t kCore = 0x680500, kMem = 0x680504, kSelect = 0x68050C;
@@ -126,6 +131,8 @@ TEST(MainPanel, StartFillsEveryField) {
     EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING0), 0x22322222u);
     EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING1), 0x00000a0au);
     EXPECT_EQ(world.ui.Value<std::uint32_t>(PANEL_TIMING2), 0x05050505u);
+    // The memory field's arrows follow the memory PLL's search.
+    EXPECT_DOUBLE_EQ(world.ui.steps.at(PANEL_MEMCLK)(798.228, +1), 801.808);
 }
 
 TEST(MainPanel, AnsweringNoWritesNothingAndShowsTheCardAgain) {

@@ -150,7 +150,9 @@ constexpr const char* kRunValue = "Ruvuvuri";
 std::string StartCommand(const std::vector<std::string>& arguments) {
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = "\"" + std::string(path, length < MAX_PATH ? length : 0) + "\" --at-boot";
+    std::string command = "\"";
+    command.append(path, length < MAX_PATH ? length : 0);
+    command += "\" --at-boot";
     for (const std::string& argument : arguments) {
         command += " \"" + argument + "\"";
     }

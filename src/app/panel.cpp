@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/panel.h"
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -80,6 +81,21 @@ int MainPanel::Start(const std::string& panel_file, const std::string& banner) {
         return -1;
     }
     ui_->SetCtrlVal(mp, ui::PANEL_BANNER, banner);
+    // The arrows go to the clocks the PLL can make with this card's crystal:
+    // a fixed step would mostly land between them.
+    for (const bool memory : {false, true}) {
+        ui_->SetCtrlStepRule(mp, memory ? ui::PANEL_MEMCLK : ui::PANEL_CORECLK,
+                             [this, memory](double mhz, int direction) {
+                                 const int crystal = engine_.current().base_freq;
+                                 const long long khz = std::llround(mhz * 1000.0);
+                                 if (crystal <= 0 || khz <= 0 || khz > 0xFFFFFFFFLL) {
+                                     return mhz;
+                                 }
+                                 return clock::NextReachableKhz(static_cast<std::uint32_t>(khz),
+                                                                direction, memory, crystal) /
+                                        1000.0;
+                             });
+    }
     GetBIOSinfo();
     ShowClocksAndTimings(engine_.current());
     // A card that must not be written says so before anyone edits a field.

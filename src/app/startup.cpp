@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/host.h"
 #include "app/info.h"
@@ -224,7 +225,12 @@ int RunProgram(int argc, char** argv) {
         return 0;
     }
     if (run.install_at_start || run.remove_at_start) {
-        return host::ChangeStartEntry(run.install_at_start, line.clock_arguments);
+        // A crystal the straps leave open must be stated at every start too.
+        std::vector<std::string> settings = line.clock_arguments;
+        if (run.crystal_khz != 0) {
+            settings.insert(settings.begin(), "--crystal=" + std::to_string(run.crystal_khz));
+        }
+        return host::ChangeStartEntry(run.install_at_start, settings);
     }
     if (run.at_boot && line.clock_arguments.empty()) {
         return 0;  // no settings to apply at start

@@ -359,6 +359,14 @@ bool PanelFileEngine::GetCtrlLimits(int panel, int control, double* minimum, dou
     return field != nullptr;
 }
 
+bool PanelFileEngine::SetCtrlStepRule(int panel, int control, StepRule rule) {
+    PanelFileControl* field = Field(panel, control, ControlKind::Double);
+    if (field != nullptr) {
+        field->step = std::move(rule);
+    }
+    return field != nullptr;
+}
+
 bool PanelFileEngine::Press(std::string_view name) {
     const NamedCallback* named = FindIn(callbacks_, name, &NamedCallback::name);
     if (named != nullptr && named->callback) {

@@ -82,6 +82,7 @@ struct PanelFileControl {
     double maximum = 99.99;
     int decimals = 2;
     std::string suffix;
+    StepRule step;  // where the arrows go; empty for a fixed step
 };
 
 // What a control shows for the value it holds: its text, a word or a whole
@@ -146,6 +147,7 @@ class PanelFileEngine : public UiEngine {
     bool GetCtrlVal(int panel, int control, double* value) override;
     bool GetCtrlVal(int panel, int control, std::uint32_t* value) override;
     bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) override;
+    bool SetCtrlStepRule(int panel, int control, StepRule rule) override;
     const std::string& last_error() const override { return last_error_; }
 
   protected:

@@ -44,6 +44,10 @@ struct NamedCallback {
 };
 using CallbackTable = std::vector<NamedCallback>;
 
+// Where a clock field's arrows go from `value`: one step up (`direction` +1)
+// or down (-1).
+using StepRule = std::function<double(double value, int direction)>;
+
 // What the program needs of a panel toolkit. The panel callbacks are written
 // against this interface only and never see a toolkit header.
 class UiEngine {
@@ -74,6 +78,10 @@ class UiEngine {
     // The limits the user may type into a clock field; false when the
     // control does not exist or is no clock field.
     virtual bool GetCtrlLimits(int panel, int control, double* minimum, double* maximum) = 0;
+    // The clock field's arrows follow `rule` instead of a fixed step; typing
+    // stays free. False when the control is no clock field. An engine without
+    // arrows keeps the rule unused.
+    virtual bool SetCtrlStepRule(int panel, int control, StepRule rule) = 0;
 
     // 1 when the user confirms, 0 otherwise. A blank line in `message` ends
     // the question; what follows is detail the engine shows below it.

@@ -350,6 +350,32 @@ class PanelApplyTest : public QObject {
         QCOMPARE(world.sim.state().registers.at(0x680504), kSlowMemoryPll);
         QVERIFY(world.sim.state().faults.empty());
     }
+
+    // The arrow keys step to the neighbouring clocks the PLL can make with
+    // the card's 14.318 MHz crystal; typing stays free.
+    void arrowsStepToReachableClocks() {
+        World world;
+        std::vector<double> seen;
+        QString discard;
+        QTimer::singleShot(0, [&] {
+            if (auto* core = Find<QDoubleSpinBox>("PANEL_CORECLK")) {
+                core->setFocus();
+                QTest::keyClick(core, Qt::Key_Up);
+                seen.push_back(core->value());
+                QTest::keyClick(core, Qt::Key_Down);
+                QTest::keyClick(core, Qt::Key_Down);
+                seen.push_back(core->value());
+                core->selectAll();
+                QTest::keyClicks(core, "200.1");
+                QTest::keyClick(core, Qt::Key_Tab);
+                seen.push_back(core->value());
+            }
+            Answer(QMessageBox::Yes, &discard);  // the unapplied edit
+            QTest::mouseClick(Find<QPushButton>("EXIT"), Qt::LeftButton);
+        });
+        QCOMPARE(world.panel.Start(kPanelFile, "banner"), 0);
+        QCOMPARE(seen, (std::vector<double>{201.474, 199.429, 200.1}));
+    }
 };
 
 QTEST_MAIN(PanelApplyTest)

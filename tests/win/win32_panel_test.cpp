@@ -4,6 +4,8 @@
 // confirmation), with the card's registers read back afterwards.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,6 +25,7 @@ namespace ruvuvuri::app {
 namespace {
 
 using namespace ui;  // the panel's control constants
+using ui::win32::kArrowsIdBase;
 using ui::win32::kButtonIdBase;
 using ui::win32::kControlIdBase;
 
@@ -174,7 +177,7 @@ TEST(Win32Panel, ApplyWithYesWritesTheFieldsAndShowsWhatTheCardReadsBack) {
     // The question, then what changes below it.
     EXPECT_EQ(question,
               "Core,Memory clocks and Timings will be changed now!\nAre You shure?\n\n"
-              "Core clock: 200.452 MHz -> 180.000 MHz\n"
+              "Core clock: 200.452 MHz -> 179.997 MHz (asked 180.000)\n"
               "Timing 0 (0x100220): 0x22322222 -> 0x11223344");
     EXPECT_EQ(world.Register(kTiming0), 0x11223344u);
     EXPECT_EQ(timing_after, "0x11223344");
@@ -242,6 +245,30 @@ TEST(Win32Panel, FieldsKeepThePanelFileLimitsAndShowTheBiosFacts) {
     EXPECT_EQ(seen.version, "3.11.01.05");
     EXPECT_EQ(seen.device, "0x0150");
     EXPECT_EQ(seen.default_button, std::to_string(ButtonId("SetNewClocks")));
+}
+
+// The arrows step to the neighbouring clock the PLL can make with the card's
+// 14.318 MHz crystal.
+TEST(Win32Panel, ArrowsStepToReachableClocks) {
+    World world;
+    std::string up, discard;
+    Script script({[] { return Panel() != nullptr; },
+                   [&] {
+                       const int arrows = kArrowsIdBase + PANEL_CORECLK;
+                       NMUPDOWN step{};
+                       step.hdr = {GetDlgItem(Panel(), arrows), static_cast<UINT_PTR>(arrows),
+                                   static_cast<UINT>(UDN_DELTAPOS)};
+                       step.iDelta = 1;
+                       SendMessageA(Panel(), WM_NOTIFY, static_cast<WPARAM>(arrows),
+                                    reinterpret_cast<LPARAM>(&step));
+                       up = FieldText(PANEL_CORECLK);
+                       Press("Exit");
+                       return true;
+                   },
+                   Answer(IDYES, &discard)});
+    EXPECT_EQ(world.panel.Start(kPanelFile, "banner"), 0);
+    ASSERT_TRUE(script.finished());
+    EXPECT_EQ(up, "201.474");
 }
 
 }  // namespace

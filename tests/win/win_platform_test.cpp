@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 #include "app/platform.h"
@@ -148,6 +149,70 @@ TEST(WindowsProfile, AProfileLeftInItsCopyIsNeitherReplacedNorLost) {
     EXPECT_EQ(run.exit_code, 255);
     EXPECT_THAT(run.err, HasSubstr("holds its last state (a save was cut short); rename"));
     EXPECT_TRUE(std::filesystem::exists(copy));
+}
+
+std::optional<std::string> RunValue() {
+    char data[2048] = {};
+    DWORD size = sizeof data;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                     "Ruvuvuri", RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::string(data);
+}
+
+// One value under the machine's Run key: the program's full path, --at-boot
+// and the settings; removed again.
+TEST(WindowsStartEntry, InstallWritesTheRunValueAndRemoveTakesItAway) {
+    ASSERT_EQ(
+        test::RunRuvuvuri({"--install-at-start", "--crystal=27000", "c=200", "t0=0x1"}).exit_code,
+        0);
+    const std::optional<std::string> written = RunValue();
+    ASSERT_TRUE(written.has_value());
+    EXPECT_THAT(*written, ::testing::MatchesRegex("\".:\\\\.*ruvuvuri\\.exe\" --at-boot "
+                                                  "\"--crystal=27000\" \"c=200\" \"t0=0x1\""));
+    EXPECT_EQ(test::RunRuvuvuri({"--remove-at-start"}).exit_code, 0);
+    EXPECT_FALSE(RunValue().has_value());
+    EXPECT_EQ(test::RunRuvuvuri({"--remove-at-start"}).exit_code, 0);  // nothing left to remove
+}
+
+// The guard's life at a start: set before the apply, still there while the
+// session runs (a start in that state writes nothing and ends with 4), and
+// cleared by the end-of-session message a clean shutdown sends.
+TEST(WindowsStartEntry, TheGuardLastsFromTheApplyToTheEndOfTheSession) {
+    TempDir dir;
+    const auto profile = test::WriteProfile(dir.path(), {});
+    const std::string guard = profile.string() + ".boot-guard";
+    std::string command =
+        "\"" RUVUVURI_BINARY_DIR "/ruvuvuri.exe\" --at-boot \"--sim=" + profile.string() +
+        "\" c=180";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    HWND session = nullptr;
+    for (int tries = 0; tries < 500 && session == nullptr; ++tries) {
+        Sleep(20);
+        session = FindWindowA("RuvuvuriSession", nullptr);
+    }
+    ASSERT_NE(session, nullptr);
+    EXPECT_FALSE(ReadFile(guard).empty());
+    EXPECT_NE(test::SavedRegister(profile, 0x680500), 0x00006207u);
+
+    const test::ProgramResult guarded =
+        test::RunRuvuvuri({"--at-boot", "--sim=" + profile.string(), "c=250"});
+    EXPECT_EQ(guarded.exit_code, 4);
+    EXPECT_THAT(guarded.err, HasSubstr("--at-shutdown"));
+
+    SendMessageA(session, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD status = 1;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(ReadFile(guard), "");
 }
 
 }  // namespace

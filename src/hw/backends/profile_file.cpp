@@ -459,8 +459,11 @@ RecordFile::RecordFile(const fs::path& path) : path_(path) {
     std::optional<std::string> error;
 #ifdef _WIN32
     CreateDirectoryA(path.parent_path().string().c_str(), nullptr);
-    HANDLE file = CreateFileA(path.string().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for writing as well: a start that applied its settings holds the
+    // guard until the session ends, and a second start must still read it.
+    HANDLE file = CreateFileA(path.string().c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw UnusableRecord(path, LastErrorText());
     }

@@ -199,6 +199,41 @@ void PrepareField(QWidget& widget, PanelFileControl& control) {
     }
 }
 
+// A clock field whose arrows, keys and wheel follow the control's step rule
+// when it has one. Without Q_OBJECT its class name stays QDoubleSpinBox, the
+// class the panel file names.
+class ClockSpinBox final : public QDoubleSpinBox {
+  public:
+    using QDoubleSpinBox::QDoubleSpinBox;
+    const PanelFileControl* control = nullptr;
+
+    void stepBy(int steps) override {
+        if (control == nullptr || !control->step) {
+            return QDoubleSpinBox::stepBy(steps);
+        }
+        interpretText();
+        double next = value();
+        for (int left = std::abs(steps); left > 0; --left) {
+            next = std::clamp(control->step(next, steps > 0 ? 1 : -1), control->minimum,
+                              control->maximum);
+        }
+        setValue(next);
+    }
+};
+
+class PanelLoader final : public QUiLoader {
+  public:
+    QWidget* createWidget(const QString& class_name, QWidget* parent,
+                          const QString& name) override {
+        if (class_name != QLatin1String("QDoubleSpinBox")) {
+            return QUiLoader::createWidget(class_name, parent, name);
+        }
+        auto* spin = new ClockSpinBox(parent);
+        spin->setObjectName(name);
+        return spin;
+    }
+};
+
 // Also the panel window's event filter, for the close box.
 class QtEngine final : public PanelFileEngine, public QObject {
   public:
@@ -377,7 +412,7 @@ class QtEngine final : public PanelFileEngine, public QObject {
         // lines are dropped while the file loads.
         const QtMessageHandler previous =
             qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-        QUiLoader loader;
+        PanelLoader loader;
         // Icons and other files named in the panel file are relative to it.
         loader.setWorkingDirectory(QFileInfo(FromStd(file)).absoluteDir());
         QByteArray bytes = QByteArray::fromStdString(panel_->xml);
@@ -406,6 +441,9 @@ class QtEngine final : public PanelFileEngine, public QObject {
                 return false;
             }
             PrepareField(*widgets_[control.id], control);
+            if (auto* clock = dynamic_cast<ClockSpinBox*>(widgets_[control.id])) {
+                clock->control = &control;
+            }
         }
         for (const PanelFileButton& button : panel_->buttons) {
             if (button.callback.empty()) {

@@ -33,8 +33,6 @@ constexpr int kButtonHeight = 14;
 constexpr int kDialogWidth = kFieldX + kFieldWidth + kMargin;
 constexpr double kClockStep = 1.0;
 constexpr int kIconId = 1;
-// The up-down arrows of a clock field: its control ID plus this.
-constexpr int kArrowsIdBase = 3000;
 
 // UTF-8 `text` as UTF-16; empty when MultiByteToWideChar refuses it under
 // `flags` (MB_ERR_INVALID_CHARS: any invalid byte).
@@ -247,7 +245,10 @@ class Win32Engine final : public PanelFileEngine {
                     const double typed =
                         ClockWithinLimits(TextOf(*c), c->value, c->minimum, c->maximum);
                     const int delta = reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta;
-                    c->value = std::clamp(typed + delta * kClockStep, c->minimum, c->maximum);
+                    const double stepped = !c->step     ? typed + delta * kClockStep
+                                           : delta == 0 ? typed
+                                                        : c->step(typed, delta > 0 ? 1 : -1);
+                    c->value = std::clamp(stepped, c->minimum, c->maximum);
                     Show(*c);
                 }
                 // The field holds the value; the up-down control keeps its own.

@@ -8,11 +8,13 @@
 
 namespace ruvuvuri::ui::win32 {
 
-// Window control IDs: a panel control's ID plus kControlIdBase, the panel
-// file's n-th button kButtonIdBase + n. The offsets keep them clear of the
+// Window control IDs: a panel control's ID plus kControlIdBase (its up-down
+// arrows kArrowsIdBase), the panel file's n-th button kButtonIdBase + n. The
+// offsets keep them clear of the
 // dialog manager's IDOK and IDCANCEL, which Enter and Escape send.
 inline constexpr int kControlIdBase = 1000;
 inline constexpr int kButtonIdBase = 2000;
+inline constexpr int kArrowsIdBase = 3000;
 
 // The native Windows panel engine: the panel built at run time from the panel
 // file as a dialog of native controls in the dialog font, popups as message
