@@ -32,10 +32,10 @@ extern "C" int sigprocmask(int how, const sigset_t* set, sigset_t* old) {
 namespace ruvuvuri::test {
 namespace {
 
+using card::CrystalStraps;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
-using card::CrystalStraps;
 
 constexpr std::uint32_t kStrap = 0x101000, kCore = 0x680500, kMem = 0x680504;
 
@@ -44,9 +44,9 @@ TEST(Chips, WholeBlocksOfSixteenOfTheKnownChipsOnly) {
         std::uint16_t device;
         const char* chip;  // nullptr: not a chip the program sets
     } cases[] = {
-        {0x0100, "NV10"}, {0x010F, "NV10"}, {0x0110, "NV11"}, {0x0120, nullptr},
-        {0x0153, "NV15"}, {0x0171, "NV17"}, {0x0189, "NV18"}, {0x01A0, "NV1A"},
-        {0x01F0, "NV1F"}, {0x0203, "NV20"}, {0x0250, "NV25"}, {0x028C, "NV28"},
+        {0x0100, "NV10"},  {0x010F, "NV10"},  {0x0110, "NV11"},  {0x0120, nullptr},
+        {0x0153, "NV15"},  {0x0171, "NV17"},  {0x0189, "NV18"},  {0x01A0, "NV1A"},
+        {0x01F0, "NV1F"},  {0x0203, "NV20"},  {0x0250, "NV25"},  {0x028C, "NV28"},
         {0x0290, nullptr}, {0x0300, nullptr}, {0x0040, nullptr}, {0x2204, nullptr},
     };
     for (const auto& c : cases) {
@@ -88,8 +88,8 @@ TEST(Crystal, ByTheChipsStrapsAndWhatWasStated) {
         {CrystalStraps::Bit22Unclear, 0x00400000, 25000, 13500, 13500, 27000, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.strap << " stated " << std::dec
-                                        << c.stated << " rule " << static_cast<int>(c.straps));
+        SCOPED_TRACE(testing::Message() << std::hex << c.strap << " stated " << std::dec << c.stated
+                                        << " rule " << static_cast<int>(c.straps));
         const clock::Crystal crystal = clock::CrystalFor(
             c.straps, c.strap, c.stated != 0 ? std::optional(c.stated) : std::nullopt);
         EXPECT_EQ(crystal.khz, c.khz);
@@ -115,8 +115,8 @@ TEST(Chips, AnUnknownChipIsNeverTouched) {
         const struct {
             std::vector<std::string> args;
             int status;
-        } runs[] = {{{"c=250"}, 0}, {{"--dry-run", "c=250"}, 0}, {{"--strict", "c=250"}, 3},
-                    {{}, 0}};
+        } runs[] = {
+            {{"c=250"}, 0}, {{"--dry-run", "c=250"}, 0}, {{"--strict", "c=250"}, 3}, {{}, 0}};
         for (const auto& run : runs) {
             TempDir dir;
             const auto profile = Card(dir, device);
@@ -174,8 +174,8 @@ TEST(Crystal, StrapBit22OfTheLaterChips) {
         std::uint32_t strap;
         std::vector<std::string> args;
         int status;
-        const char* says;           // on stdout, or stderr for a refusal
-        std::uint32_t core_after;   // the core PLL word afterwards (0x6207 before)
+        const char* says;          // on stdout, or stderr for a refusal
+        std::uint32_t core_after;  // the core PLL word afterwards (0x6207 before)
     } cases[] = {
         // NV25, bit 22 alone: 27000 kHz; 200 MHz is M 10, N 74 (199.800 MHz).
         {0x0250, 0x00400000, {"--info"}, 0, "Crystal:          27000 kHz\n", 0x6207},
@@ -196,8 +196,8 @@ TEST(Crystal, StrapBit22OfTheLaterChips) {
         {0x0171, 0x00000040, {"c=150"}, 0, "", 0x880d},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.device << " " << c.strap << " "
-                                        << c.args.back());
+        SCOPED_TRACE(testing::Message()
+                     << std::hex << c.device << " " << c.strap << " " << c.args.back());
         TempDir dir;
         const auto profile = Card(dir, c.device, c.strap);
         std::vector<std::string> args = {"--sim=" + profile.string()};
