@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <sstream>
 #include <string_view>
@@ -309,7 +308,7 @@ class ConsoleEngine final : public PanelFileEngine {
         } else if (callback != kApplyCallback && callback != kExitCallback &&
                    panel_->FindButtonByCallback(callback) == nullptr) {
             std::string button = name;
-            button[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(button[0])));
+            button[0] = static_cast<char>(button[0] - 'a' + 'A');  // command words are lower case
             Complain("this panel file has no " + button +
                      " button; restore the panel file that came with the program (or use "
                      "--dry-run, --restore)");
