@@ -4,9 +4,10 @@
 # errors, the desktop entry and AppStream metainfo valid; then, installed with
 # dpkg into a fresh root folder (the system is not touched), the program runs
 # on the simulated card from there and finds its panel file, its manual
-# renders, and dpkg removes every file again. With --install (CI, as root on a
-# throw-away machine) the packages are also installed into the system, run
-# from /usr/bin and removed.
+# renders, and dpkg purges every file again, the settings file too. With
+# --install (CI, as root on a throw-away machine) the packages are also
+# installed into the system, run from /usr/bin, their service unit verified
+# by systemd-analyze, and purged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 version=$(sed -n 's/^project(Ruvuvuri VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -47,17 +48,23 @@ cp "$root/fs/usr/share/doc/ruvuvuri/examples/"* "$root/"
   fail "the GeForce4 Ti example does not run"
 man -l "$root/fs/usr/share/man/man1/ruvuvuri.1.gz" >/dev/null 2>"$root/man.err" || fail "man -l failed"
 [ ! -s "$root/man.err" ] || fail "the manual has warnings: $(cat "$root/man.err")"
-dpkg --root="$root/fs" --force-depends -r ruvuvuri-qt ruvuvuri >"$root/dpkg.log" 2>&1 ||
-  fail "dpkg -r in the fresh root failed: $(tail -n 5 "$root/dpkg.log")"
+dpkg --root="$root/fs" --force-depends -P ruvuvuri-qt ruvuvuri >"$root/dpkg.log" 2>&1 ||
+  fail "dpkg -P in the fresh root failed: $(tail -n 5 "$root/dpkg.log")"
 left=$(find "$root/fs" ! -type d ! -path "$root/fs/var/lib/dpkg/*")
-[ -z "$left" ] || fail "dpkg -r left files behind: $left"
+[ -z "$left" ] || fail "dpkg -P left files behind: $left"
 echo "check_package: installed into a fresh root with dpkg, run from there and removed"
 
 if [ "${1:-}" = --install ]; then
   dpkg -i "${debs[@]}"
   ruvuvuri --sim --info >/dev/null || fail "the installed ruvuvuri --sim --info failed"
   man -l /usr/share/man/man1/ruvuvuri.1.gz >/dev/null || fail "the installed manual does not render"
-  dpkg -r ruvuvuri-qt ruvuvuri
-  [ ! -e /usr/bin/ruvuvuri ] || fail "dpkg -r left /usr/bin/ruvuvuri behind"
+  # Installed, not enabled; its program and manual are in place to be checked.
+  systemd-analyze verify /lib/systemd/system/ruvuvuri.service ||
+    fail "systemd-analyze verify refuses the installed ruvuvuri.service"
+  ! systemctl is-enabled ruvuvuri.service >/dev/null 2>&1 || fail "the package enabled ruvuvuri.service"
+  grep -q '^RUVUVURI_ARGS=""$' /etc/default/ruvuvuri || fail "/etc/default/ruvuvuri is not installed empty"
+  dpkg -P ruvuvuri-qt ruvuvuri
+  [ ! -e /usr/bin/ruvuvuri ] || fail "dpkg -P left /usr/bin/ruvuvuri behind"
+  [ ! -e /lib/systemd/system/ruvuvuri.service ] || fail "dpkg -P left ruvuvuri.service behind"
   echo "check_package: installed, run and removed with dpkg"
 fi

@@ -5,8 +5,8 @@
 # build: compiler, CMake and the libraries the program and its Qt panel use;
 # test: build + GoogleTest; fuzz: test + clang with the sanitizer runtimes;
 # package: build + what makes and checks the .deb (lintian, the desktop and
-# AppStream validators, man); tools: the formatter and what the screenshot tool
-# needs.
+# AppStream validators, man, systemd-analyze); tools: the formatter and what
+# the screenshot tool needs.
 # Does nothing when they are all there already.
 set -euo pipefail
 
@@ -14,7 +14,7 @@ build=(cmake g++ make pkg-config nlohmann-json3-dev libpugixml-dev
        qt6-base-dev qt6-tools-dev libqt6opengl6-dev libxkbcommon-dev)
 test=(libgtest-dev libgmock-dev)
 fuzz=(clang libclang-rt-14-dev)
-package=(dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db)
+package=(dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db systemd)
 tools=(clang-format xvfb xauth x11-utils imagemagick)
 
 packages=()
