@@ -101,8 +101,12 @@ test::CardModel Card14318() {
 // The program's world up to the panel: card read, panel started.
 struct PanelWorld {
     explicit PanelWorld(const test::CardModel& model = Card14318(), card::BiosImage image = {},
-                        bool card_check_passed = true)
-        : card(test::StateFor(model)), bios(image), engine(card.window), panel(bios, engine) {
+                        bool card_check_passed = true,
+                        std::optional<hw::StartedClocks> started = std::nullopt)
+        : card(test::StateFor(model)),
+          bios(image),
+          engine(card.window),
+          panel(bios, engine, started) {
         if (card_check_passed) {
             engine.EnableClockChanges();
         }
@@ -184,6 +188,29 @@ TEST(MainPanel, AnsweringYesWritesBothPllsAndAllTimingsEvenUnchanged) {
                                     "with the clocks and timings it has."));
     EXPECT_THAT(world.Written(),
                 ElementsAre(kSelect, kCore, kCore, kMem, kMem, kTiming0, kTiming1, kTiming2));
+    EXPECT_THAT(world.card.sim.state().faults, IsEmpty());
+}
+
+// Restore asks the apply question over the old -> new list and writes back
+// the words the card started with; without a record it says so and writes
+// nothing.
+TEST(MainPanel, RestoreWritesBackTheClocksTheCardStartedWith) {
+    PanelWorld none;
+    none.panel.Restore(none.panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_THAT(none.ui.messages, ElementsAre(::testing::HasSubstr("No run has read the card")));
+    EXPECT_THAT(none.Written(), IsEmpty());
+
+    PanelWorld world(Card14318(), {}, true,
+                     hw::StartedClocks{0x6207, 0x740a, {0x22322222, 0x0a0a, 0x11111111}});
+    world.ui.answers = {1};
+    world.panel.Restore(world.panel.panel_handle(), 0, EVENT_COMMIT, nullptr, 0, 0);
+    ASSERT_EQ(world.ui.questions.size(), 1u);
+    EXPECT_THAT(world.ui.questions[0],
+                ::testing::EndsWith("Are You shure?\n\nCore clock: 174.997 MHz -> 200.452 MHz\n"
+                                    "Timing 2 (0x100228): 0x05050505 -> 0x11111111"));
+    EXPECT_EQ(world.card.sim.state().registers.at(kCore), 0x6207u);
+    EXPECT_EQ(world.card.sim.state().registers.at(kTiming2), 0x11111111u);
+    EXPECT_DOUBLE_EQ(world.ui.Value<double>(PANEL_CORECLK), 200.452);
     EXPECT_THAT(world.card.sim.state().faults, IsEmpty());
 }
 
