@@ -299,7 +299,8 @@ std::string UsageText() {
            "\n"
            "A clock out of range and a malformed option are ignored; t0=AAAAAAAA counts as not\n"
            "given. The real card needs root. Exit status: 0, or 2 for a refused argument, 3 for\n"
-           "no GeForce under --strict, 255 when the card or a file cannot be used.\n"
+           "no GeForce under --strict, 4 for a start the guard stopped, 255 when the card or a\n"
+           "file cannot be used.\n"
            "The console panel reads its commands from standard input. The manual: man ruvuvuri\n";
 }
 
