@@ -23,6 +23,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 constexpr std::uint32_t kStrap = 0x101000, kCore = 0x680500, kMem = 0x680504;
 constexpr std::uint32_t kSelect = 0x68050c;
@@ -103,6 +104,7 @@ TEST(FaultsEndToEnd, RegistersReadingAllOnesAreNeverWritten) {
         const auto trace = dir / "run.trace";
         const ProgramResult info = RunRuvuvuri({"--sim=" + profile.string(), "--info"});
         EXPECT_EQ(info.exit_code, 0) << info.err;
+        EXPECT_THAT(ReadFile(profile), Not(HasSubstr("\"started\"")));  // nothing to restore
 
         const ProgramResult run = RunRuvuvuri(
             {"--sim=" + profile.string(), "--trace=" + trace.string(), "c=150", "t0=1"});

@@ -136,8 +136,9 @@ int RunOnCard(const card::BiosImage& bios, hw::PortIo& io, const CommandLine& li
                               run.crystal_khz != 0 ? std::optional(run.crystal_khz) : std::nullopt);
     engine.EnableClockChanges();
     engine.GetCurrentClocks();
-    // The first run that reads the card after the machine started keeps it.
-    if (backend != nullptr && !started) {
+    // The first run that reads the card after the machine started keeps it;
+    // a card that does not answer has shown nothing worth writing back.
+    if (backend != nullptr && !started && engine.Refusal() != clock::WriteRefusal::NoAnswer) {
         backend->KeepStarted(StartedOf(engine.current()));
         started = backend->Started();
     }
