@@ -109,6 +109,9 @@ else
   run info --info
 
   run set c=200 m=183
+  run restore --restore
+  echo "@@ records"
+  stat -c '%a %U %n' /run/ruvuvuri /run/ruvuvuri/started
 
   # Started through sudo: the panel waits for its first command (a read of
   # stdin) once start-up, and with it the drop to the user, is done.
@@ -239,6 +242,12 @@ writes=$(section geforce/set.trace | register_writes)
 section geforce/set.trace | grep -q '^irq' && fail "a bracket opened on a card that does not answer"
 sim_trace set c=200 m=183
 compare_protocol geforce/set.trace set
+
+# --restore: a card that does not answer left no clocks to write back, and the
+# record lies where only root can read it.
+expect geforce/restore.status 2
+expect geforce/restore.err "ruvuvuri: --restore: no run has read the card since the machine started, so there are no clocks it started with to write back; nothing was touched"
+expect geforce/records $'700 root /run/ruvuvuri\n600 root /run/ruvuvuri/started'
 
 # Started through sudo: the user's ids, the user's trace file, and the ports
 # still usable after the drop (the readout is made as the user; Apply is
