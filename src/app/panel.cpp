@@ -214,14 +214,14 @@ std::vector<FieldChange> MainPanel::Changes(const EditedFields& fields) const {
 
 std::optional<clock::ClockReading> MainPanel::ConfirmAndWrite(
     const std::vector<FieldChange>& changes, const char* unchanged,
-    const std::function<bool(const clock::ClockReading&)>& write) {
+    const std::function<bool()>& write) {
     // Engines show the part after the blank line below the question.
     const bool confirmed =
         ui_->ConfirmPopup(kPopupTitle, std::string(kApplyQuestion) + "\n" +
                                            (changes.empty() ? std::string("\n") + unchanged
                                                             : ChangeLines(changes))) == 1;
     const clock::ClockReading before = engine_.current();
-    const bool written = confirmed && write(before);
+    const bool written = confirmed && write();
     if (confirmed && !written) {
         ui_->MessagePopup(kPopupTitle, Sentence(kStrapChanged));
     }
@@ -262,7 +262,7 @@ int MainPanel::SetNewClocks(int, int, int event, void*, int, int) {
         ConfirmAndWrite(changes,
                         "No field was edited: the card is written with the clocks and timings it "
                         "has.",
-                        [&](const clock::ClockReading&) { return engine_.Apply(targets); });
+                        [&] { return engine_.Apply(targets); });
     if (now) {
         // The clocks the card now runs at next to those asked for, then the
         // timings as read back: a timing register that does not keep every
@@ -314,7 +314,7 @@ int MainPanel::Restore(int, int, int event, void*, int, int) {
     }
     const std::optional<clock::ClockReading> now = ConfirmAndWrite(
         changes, "The card holds the clocks it started with: they are written again.",
-        [&](const clock::ClockReading&) { return engine_.Restore(target); });
+        [&] { return engine_.Restore(target); });
     if (now) {
         ui_->SetCtrlVal(mp, ui::PANEL_STATUS,
                         "Restored the clocks the card started with: core " +

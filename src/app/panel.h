@@ -88,9 +88,9 @@ class MainPanel {
     // The confirmation (the changes below the question, or `unchanged`), the
     // write and the read-back that Apply and Restore share: the reading shown
     // afterwards, or nothing when nothing was written.
-    std::optional<clock::ClockReading> ConfirmAndWrite(
-        const std::vector<FieldChange>& changes, const char* unchanged,
-        const std::function<bool(const clock::ClockReading&)>& write);
+    std::optional<clock::ClockReading> ConfirmAndWrite(const std::vector<FieldChange>& changes,
+                                                       const char* unchanged,
+                                                       const std::function<bool()>& write);
 
     const card::BiosImage& bios_;
     clock::ClockEngine& engine_;

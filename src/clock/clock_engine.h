@@ -236,10 +236,10 @@ class ClockEngine {
     // Opens a write sequence as Unlock does; nothing, with the index put back
     // at once, when the card must not be written.
     std::optional<std::uint8_t> BeginWrite(Speed& speed);
-    // The select register, then each PLL in two stages, inside the interrupt
-    // bracket; the saved CRT controller index is put back before it closes.
-    void ProgramPlls(std::uint8_t saved_index, std::optional<std::uint32_t> memory_word,
-                     std::optional<std::uint32_t> core_word);
+    // Writes `plan`: with a write sequence open (`saved_index`), the select
+    // register, then each PLL in two stages, inside the interrupt bracket, the
+    // saved CRT controller index put back before it closes; then the timings.
+    void CarryOut(const ChangePlan& plan, std::optional<std::uint8_t> saved_index);
 
     hw::RegisterWindow& window_;
     card::Chip chip_;

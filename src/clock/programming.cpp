@@ -122,38 +122,33 @@ bool ClockEngine::Apply(const ChangeTargets& targets) {
     if (targets.clocks && !saved_index) {
         return false;
     }
-    const ChangePlan plan = PlanChange(now, 0, targets);
-    if (saved_index) {
-        ProgramPlls(*saved_index, plan.memory->word(), plan.core->word());
-    }
-    for (const RegisterPlan& timing : plan.timings) {
-        window_.OUT_LONGWORD(timing.address, timing.write_value);
-    }
+    CarryOut(PlanChange(now, 0, targets), saved_index);
     return true;
 }
 
 bool ClockEngine::Restore(const ClockReading& reading) {
-    Speed now;
+    ClockReading now = reading_;
     const std::optional<std::uint8_t> saved_index = BeginWrite(now);
     if (!saved_index) {
         return false;
     }
-    ProgramPlls(*saved_index, reading.mem_pll_word, reading.core_pll_word);
-    for (std::size_t i = 0; i < kTimingRegisters.size(); ++i) {
-        window_.OUT_LONGWORD(kTimingRegisters[i], reading.timings()[i]);
-    }
+    CarryOut(PlanRestore(now, 0, reading), saved_index);
     return true;
 }
 
-void ClockEngine::ProgramPlls(std::uint8_t saved_index, std::optional<std::uint32_t> memory_word,
-                              std::optional<std::uint32_t> core_word) {
-    // Inside the bracket: window accesses only. It closes on every way out.
-    const hw::InterruptBracket bracket(window_.io());
-    const std::uint32_t select = window_.IN_LONGWORD(kPllSelectRegister);
-    window_.OUT_LONGWORD(kPllSelectRegister, select | kPllSelectProgrammed);
-    WritePll(window_, kCorePllRegister, core_word);
-    WritePll(window_, kMemPllRegister, memory_word);
-    window_.crtc().SelectCrtcIndex(saved_index);
+void ClockEngine::CarryOut(const ChangePlan& plan, std::optional<std::uint8_t> saved_index) {
+    if (saved_index) {
+        // Inside the bracket: window accesses only. It closes on every way out.
+        const hw::InterruptBracket bracket(window_.io());
+        const std::uint32_t select = window_.IN_LONGWORD(kPllSelectRegister);
+        window_.OUT_LONGWORD(kPllSelectRegister, select | kPllSelectProgrammed);
+        WritePll(window_, kCorePllRegister, plan.core->word());
+        WritePll(window_, kMemPllRegister, plan.memory->word());
+        window_.crtc().SelectCrtcIndex(*saved_index);
+    }
+    for (const RegisterPlan& timing : plan.timings) {
+        window_.OUT_LONGWORD(timing.address, timing.write_value);
+    }
 }
 
 }  // namespace ruvuvuri::clock
