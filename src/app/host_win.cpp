@@ -68,12 +68,17 @@ bool WriteOut(DWORD standard, const std::string& text) {
     return false;
 }
 
-std::string ProgramFolder() {
+// The program's full path; empty should it not fit MAX_PATH.
+std::string ProgramPath() {
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length < MAX_PATH ? length : 0);
-    const std::size_t cut = folder.find_last_of("\\/:");
-    return cut == std::string::npos ? std::string() : folder.substr(0, cut + 1);
+    return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+std::string ProgramFolder() {
+    const std::string path = ProgramPath();
+    const std::size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 }  // namespace
@@ -148,10 +153,8 @@ constexpr const char* kRunValue = "Ruvuvuri";
 // The program's full path and its arguments, each quoted as the command line
 // splitting takes it back.
 std::string StartCommand(const std::vector<std::string>& arguments) {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string command = "\"";
-    command.append(path, length < MAX_PATH ? length : 0);
+    command += ProgramPath();
     command += "\" --at-boot";
     for (const std::string& argument : arguments) {
         command += " \"" + argument + "\"";
